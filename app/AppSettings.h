@@ -1,0 +1,19 @@
+// The persisted options, named like their stored values, with their first-run defaults.
+#pragma once
+
+#include <QString>
+
+struct AppSettings {
+    bool gDHTWarning = true;
+    bool gFolderProcessInfo = true;
+    bool gSaveResult = true;
+    bool gForceSave = true;
+    bool gSaveSameFolder = false;
+    QString gSaveFolder;  // empty: the desktop
+    bool gKeepTimeStamp_Create = false;
+    bool gKeepTimeStamp_Write = false;
+    bool gToolBarSaveButtonIsSaveAs = true;
+    bool gViewProportional = false;
+    bool gAllowBreakDCF = false;
+    bool gAllowAdjustMCU = false;
+};

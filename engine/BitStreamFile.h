@@ -1,0 +1,135 @@
+// Byte- and bit-level reader and writer over whole in-memory JPEG streams.
+//
+// The reader keeps a 64-bit window of entropy-coded bits with stuffing (FF 00) removed as
+// bytes are loaded. Its observable behaviour is that of a reader which fetches one byte at a
+// time only when a bit of it is needed: byte-level reads drop the rest of a partly used byte
+// and continue right after it, and a marker inside entropy-coded data is reported only when
+// one of its bits would be consumed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "MemoryStream.h"
+
+namespace pivotta {
+
+// Engine message hook: text and level (1 warning, 2 error).
+using MessageHook = std::function<void(const std::string& text, int level)>;
+
+inline constexpr const char* kMarkerInScanMessage = "ビットストリームが正しく読みとれませんでした。";
+
+class TInBitStreamFile {
+public:
+    // Reads the whole content of stream, from offset 0; the stream itself is never moved.
+    TInBitStreamFile(const TMemoryStream& stream, MessageHook onMessage);
+
+    // Byte-level reads drop pending bits; they raise EStreamError at the end of the data.
+    void ReadBytes(void* buffer, size_t count);
+    uint8_t ReadByte();
+    uint16_t ReadWord();
+    uint32_t ReadDWord();
+
+    // Bit-level reads of entropy-coded data (stuffing removed). ReadBits takes 0..16 bits;
+    // a larger request is reported as a level-2 message and yields 0.
+    int ReadBit();
+    uint32_t ReadBits(int n);
+
+    int64_t MarkPosition();
+    void ReturnToMark();
+    int64_t BytesSinceMark() const { return static_cast<int64_t>(BytePosition()) - markPos_; }
+
+    // Position of the next unread byte, as a byte-level read would see it.
+    size_t BytePosition() const;
+    size_t Size() const { return size_; }
+    // Bytes left for byte-level reads from BytePosition() on.
+    size_t Remaining() const { return size_ - BytePosition(); }
+    const uint8_t* Data() const { return data_; }
+
+    // ---- Scan decoding fast path ----
+    // Tops the window up to at least 57 bits unless a marker or the end of data comes first.
+    void FillBits() {
+        while (bits_ <= 56) {
+            if (pos_ + 8 <= size_ && FillPlain()) continue;
+            if (!LoadOneByte()) return;
+        }
+    }
+    int BitsAvailable() const { return bits_; }
+    // The next n (1..32) bits; bits beyond those available read as 0.
+    uint32_t PeekBits(int n) const {
+        if (n <= bits_) return static_cast<uint32_t>(acc_ >> (bits_ - n)) & ((uint64_t{1} << n) - 1);
+        return static_cast<uint32_t>(acc_ << (n - bits_)) & ((uint64_t{1} << n) - 1);
+    }
+    // Consumes n bits; the caller has checked n <= BitsAvailable().
+    void SkipBits(int n) { bits_ -= n; }
+    // Called when fewer bits are available than needed: a marker follows (its message is
+    // sent at level 2 and the reader stays where it is) or the data ends (EStreamError).
+    void ReportShortage();
+
+private:
+    bool LoadOneByte();    // one data byte into the window, stopping before markers and the end
+    bool FillPlain();      // several bytes at once when none of the next eight is 0xFF
+    void FetchLiteral();   // one byte for a slow bit read, markers included
+    void DropPendingBits();
+
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;       // next byte to load
+    uint64_t acc_ = 0;     // the low bits_ bits are the unread window, oldest on top
+    int bits_ = 0;
+    int64_t markPos_ = 0;
+    MessageHook onMessage_;
+};
+
+class TOutBitStreamFile {
+public:
+    // Appends at the stream's position (the engine empties the stream first).
+    TOutBitStreamFile(TMemoryStream& stream, MessageHook onMessage);
+    // Writes out complete pending bytes; a partial byte is left unwritten, as the next
+    // byte-level write would have completed it.
+    ~TOutBitStreamFile();
+    TOutBitStreamFile(const TOutBitStreamFile&) = delete;
+    TOutBitStreamFile& operator=(const TOutBitStreamFile&) = delete;
+
+    void WriteBytes(const void* buffer, size_t count);
+    void WriteByte(uint8_t b);
+    void WriteWord(uint16_t w);
+    void WriteDWord(uint32_t d);
+
+    // Only the value 1 gives a 1-bit.
+    void WriteBit(int bit) { PutBits(bit == 1 ? 1u : 0u, 1); }
+    // The low n (0..32) bits of value, most significant first.
+    void WriteBits(uint32_t value, int n) {
+        if (n > 24) {
+            PutBits(value >> 16 & ((uint32_t{1} << (n - 16)) - 1), n - 16);
+            n = 16;
+        }
+        if (n > 0) PutBits(value & ((uint32_t{1} << n) - 1), n);
+    }
+    // Completes the partly filled byte with 0-bits and writes it.
+    void FlushBits();
+
+    // Position after every complete byte written so far.
+    int64_t Position();
+    uint8_t* Memory() { return stream_.Memory(); }
+    TMemoryStream& Stream() { return stream_; }
+
+    // Hot path: n is 1..24 and value holds no bits above n.
+    void PutBits(uint32_t value, int n) {
+        acc_ = (acc_ << n) | value;
+        bits_ += n;
+        if (bits_ >= 32) EmitWholeBytes();
+    }
+
+private:
+    void EmitWholeBytes();  // writes every complete byte of the accumulator, stuffing FF
+
+    TMemoryStream& stream_;
+    MessageHook onMessage_;
+    uint64_t acc_ = 0;  // the low bits_ bits are pending, oldest on top
+    int bits_ = 0;
+};
+
+}  // namespace pivotta

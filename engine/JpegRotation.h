@@ -1,0 +1,116 @@
+// Lossless rotation and mirroring of baseline JPEG streams.
+//
+// CheckJpeg reads the headers up to the scan header and records the frame geometry;
+// RotateJpeg must then run on the same stream with the same engine. Everything the engine
+// has to say goes through its hooks; it returns false after a level-2 message.
+// One instance per thread: the engine holds per-run state.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "BitStreamFile.h"
+#include "CoefBlock.h"
+#include "HuffmanTables.h"
+#include "MemoryStream.h"
+#include "TransformKind.h"
+
+namespace pivotta {
+
+inline constexpr int kMaxComponents = 4;
+
+// Frame geometry and per-component layout. Slots are the components in frame order.
+struct FrameState {
+    int ImageWidth = 0;    // X of the last frame header read
+    int ImageHeight = 0;   // Y of the last frame header read
+    int MaxH = 1;
+    int MaxV = 1;
+    int OutputWidth = 0;   // after MCU trimming
+    int OutputHeight = 0;
+    int McuCols = 0;
+    int McuRows = 0;
+    int ComponentCount = 0;
+    std::array<int, kMaxComponents> ComponentId{};
+    std::array<int, kMaxComponents> CompH{};  // sampling factors as used for the block grid
+    std::array<int, kMaxComponents> CompV{};
+    std::array<int, kMaxComponents> CompTq{};
+    std::array<int, kMaxComponents> DcTableSel{};
+    std::array<int, kMaxComponents> AcTableSel{};
+    std::array<int, kMaxComponents> ScanOrder{};  // slots in the order of the scan header
+    int ScanComponentCount = 0;
+    bool RestartEnabled = false;
+    int RestartInterval = 0;
+};
+
+class TJpegRotation {
+public:
+    TJpegRotation();
+
+    bool CheckJpeg(const TMemoryStream& stream);
+    // Empties output and writes the transformed stream into it; on success its position is 0.
+    bool RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind);
+
+    MessageHook OnMessage;
+    std::function<void()> OnDHTWarning;
+    std::function<void(int)> OnProgressMax;
+    std::function<void(int)> OnProgress;
+
+    bool AllowBreakDCF = false;   // may the Exif thumbnail be turned sideways
+    bool AllowAdjustMCU = false;  // trim a ragged MCU edge that a transform would move inside
+    // A thumbnail's own engine leaves APP1 alone, so thumbnails never nest deeper than one.
+    bool TransformExif = true;
+
+    const FrameState& Frame() const { return frame_; }
+    const HuffmanSlot& HuffSlot(int tableClass, int id) const { return huff_.Slot(tableClass, id); }
+    const std::vector<CoefBlock>& Coefficients(int slot) const { return coefficients_[slot]; }
+
+private:
+    using Kind = TransformKind;
+
+    // Marker walk helpers.
+    [[nodiscard]] bool Fail(const std::string& text);
+    [[nodiscard]] bool CheckWalk();
+    [[nodiscard]] bool RotateWalk();
+    [[nodiscard]] bool CopyTail();
+    void SkipSegment();
+    void CopySegmentVerbatim(uint16_t marker, void (TJpegRotation::*parse)());
+    void ReadComment();
+    void SkipSegmentBody();
+
+    // Marker segments.
+    [[nodiscard]] bool ProcessDQT();
+    [[nodiscard]] bool ProcessSOF();
+    [[nodiscard]] bool ProcessSOS();
+    [[nodiscard]] bool ProcessDRI();
+    [[nodiscard]] bool ProcessApp1();
+    [[nodiscard]] bool CheckScanMatchesFrame();
+    void CheckMcuSize();
+    void SettleOutputSize();
+
+    // Huffman tables.
+    [[nodiscard]] bool ProcessDHT(bool& allFull);
+    void CompleteTables() { huff_.CompleteTables(); }
+    void BuildEncodeIndex() { huff_.BuildEncodeIndex(); }
+
+    // Scan.
+    [[nodiscard]] bool AllocateCoefficients();
+    [[nodiscard]] bool DecodeScan();
+    [[nodiscard]] bool ReadRestartMarker(int expected);
+    [[nodiscard]] bool EncodeScan();
+
+    void Progress(int position) { if (OnProgress) OnProgress(position); }
+
+    TInBitStreamFile* in_ = nullptr;
+    TOutBitStreamFile* out_ = nullptr;
+    Kind kind_ = Kind::NoRotation;
+    HuffTables huff_;
+    std::array<std::vector<CoefBlock>, kMaxComponents> coefficients_;
+    FrameState frame_;
+    bool frameSeen_ = false;
+    bool scanSeen_ = false;
+};
+
+}  // namespace pivotta
