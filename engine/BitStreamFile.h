@@ -31,6 +31,9 @@ public:
     uint8_t ReadByte();
     uint16_t ReadWord();
     uint32_t ReadDWord();
+    // A marker code after entropy-coded data, skipping the fill bytes (0xFF) that may precede
+    // it (ITU T.81 B.1.1.2). Without fill bytes it reads exactly what ReadWord reads.
+    uint16_t ReadMarker();
 
     // Bit-level reads of entropy-coded data (stuffing removed). ReadBits takes 0..16 bits;
     // a larger request is reported as a level-2 message and yields 0.
@@ -47,6 +50,8 @@ public:
     // Bytes left for byte-level reads from BytePosition() on.
     size_t Remaining() const { return size_ - BytePosition(); }
     const uint8_t* Data() const { return data_; }
+    // Skips count bytes as byte-level reads would; raises EStreamError past the end.
+    void SkipBytes(size_t count);
 
     // ---- Scan decoding fast path ----
     // Tops the window up to at least 57 bits unless a marker or the end of data comes first.
@@ -102,11 +107,7 @@ public:
     void WriteBit(int bit) { PutBits(bit == 1 ? 1u : 0u, 1); }
     // The low n (0..32) bits of value, most significant first.
     void WriteBits(uint32_t value, int n) {
-        if (n > 24) {
-            PutBits(value >> 16 & ((uint32_t{1} << (n - 16)) - 1), n - 16);
-            n = 16;
-        }
-        if (n > 0) PutBits(value & ((uint32_t{1} << n) - 1), n);
+        if (n > 0) PutBits(n == 32 ? value : value & ((uint32_t{1} << n) - 1), n);
     }
     // Completes the partly filled byte with 0-bits and writes it.
     void FlushBits();
@@ -116,7 +117,8 @@ public:
     uint8_t* Memory() { return stream_.Memory(); }
     TMemoryStream& Stream() { return stream_; }
 
-    // Hot path: n is 1..24 and value holds no bits above n.
+    // Hot path: n is 1..32 and value holds no bits above n (fewer than 32 bits are ever
+    // pending between calls, so the 64-bit accumulator cannot overflow).
     void PutBits(uint32_t value, int n) {
         acc_ = (acc_ << n) | value;
         bits_ += n;

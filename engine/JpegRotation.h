@@ -70,15 +70,15 @@ public:
 private:
     using Kind = TransformKind;
 
-    // Marker walk helpers.
+    // Marker walk.
     [[nodiscard]] bool Fail(const std::string& text);
+    [[nodiscard]] bool RunGuarded(bool (TJpegRotation::*walk)());
     [[nodiscard]] bool CheckWalk();
     [[nodiscard]] bool RotateWalk();
+    [[nodiscard]] bool TransformScan();
     [[nodiscard]] bool CopyTail();
-    void SkipSegment();
-    void CopySegmentVerbatim(uint16_t marker, void (TJpegRotation::*parse)());
-    void ReadComment();
-    void SkipSegmentBody();
+    void SkipSegment();  // also reads a comment: the text is not used
+    void ResetComponents();
 
     // Marker segments.
     [[nodiscard]] bool ProcessDQT();
@@ -86,31 +86,27 @@ private:
     [[nodiscard]] bool ProcessSOS();
     [[nodiscard]] bool ProcessDRI();
     [[nodiscard]] bool ProcessApp1();
-    [[nodiscard]] bool CheckScanMatchesFrame();
+    [[nodiscard]] bool ProcessDHT(bool& allFull);
     void CheckMcuSize();
     void SettleOutputSize();
-
-    // Huffman tables.
-    [[nodiscard]] bool ProcessDHT(bool& allFull);
-    void CompleteTables() { huff_.CompleteTables(); }
-    void BuildEncodeIndex() { huff_.BuildEncodeIndex(); }
 
     // Scan.
     [[nodiscard]] bool AllocateCoefficients();
     [[nodiscard]] bool DecodeScan();
-    [[nodiscard]] bool ReadRestartMarker(int expected);
     [[nodiscard]] bool EncodeScan();
 
-    void Progress(int position) { if (OnProgress) OnProgress(position); }
+    void Progress(int position) {
+        if (OnProgress) OnProgress(position);
+    }
 
-    TInBitStreamFile* in_ = nullptr;
+    TInBitStreamFile* in_ = nullptr;   // valid during an operation
     TOutBitStreamFile* out_ = nullptr;
+    bool rotating_ = false;            // RotateJpeg rather than CheckJpeg
     Kind kind_ = Kind::NoRotation;
     HuffTables huff_;
     std::array<std::vector<CoefBlock>, kMaxComponents> coefficients_;
     FrameState frame_;
     bool frameSeen_ = false;
-    bool scanSeen_ = false;
 };
 
 }  // namespace pivotta

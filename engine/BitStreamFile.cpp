@@ -1,0 +1,227 @@
+#include "BitStreamFile.h"
+
+#include <cstring>
+
+namespace pivotta {
+
+namespace {
+
+// True when any of the eight bytes is 0xFF (classic has-zero test on the inverted word).
+inline bool HasFFByte(uint64_t word) {
+    const uint64_t inverted = ~word;
+    return ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
+}
+
+inline uint64_t LoadBE64(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+    return v;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- TInBitStreamFile
+
+TInBitStreamFile::TInBitStreamFile(const TMemoryStream& stream, MessageHook onMessage)
+    : data_(stream.Memory()), size_(stream.Size()), onMessage_(std::move(onMessage)) {}
+
+bool TInBitStreamFile::FillPlain() {
+    const uint64_t word = LoadBE64(data_ + pos_);
+    if (HasFFByte(word)) return false;
+    const int count = (64 - bits_) / 8;  // 1..8 whole bytes fit
+    acc_ = count == 8 ? word : (acc_ << (8 * count)) | (word >> (64 - 8 * count));
+    bits_ += 8 * count;
+    pos_ += count;
+    return true;
+}
+
+bool TInBitStreamFile::LoadOneByte() {
+    if (pos_ >= size_) return false;
+    const uint8_t b = data_[pos_];
+    if (b == 0xFF) {
+        // FF 00 is a stuffed data byte; FF followed by anything else (or nothing) stops the window.
+        if (pos_ + 1 >= size_ || data_[pos_ + 1] != 0x00) return false;
+        pos_ += 2;
+    } else {
+        pos_ += 1;
+    }
+    acc_ = (acc_ << 8) | b;
+    bits_ += 8;
+    return true;
+}
+
+void TInBitStreamFile::FetchLiteral() {
+    if (LoadOneByte()) return;
+    if (pos_ >= size_ || pos_ + 1 >= size_) {
+        pos_ = size_;
+        throw EStreamError(kStreamReadError);
+    }
+    // A marker inside entropy-coded data: reported, and its 0xFF delivered as data.
+    if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
+    acc_ = (acc_ << 8) | 0xFF;
+    bits_ += 8;
+    pos_ += 2;
+}
+
+void TInBitStreamFile::ReportShortage() {
+    if (pos_ + 1 < size_ && data_[pos_] == 0xFF && data_[pos_ + 1] != 0x00) {
+        if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
+        return;
+    }
+    throw EStreamError(kStreamReadError);
+}
+
+int TInBitStreamFile::ReadBit() {
+    if (bits_ == 0) FetchLiteral();
+    --bits_;
+    return static_cast<int>((acc_ >> bits_) & 1);
+}
+
+uint32_t TInBitStreamFile::ReadBits(int n) {
+    if (n <= 0) return 0;
+    if (n > 16) {
+        if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
+        return 0;
+    }
+    while (bits_ < n) FetchLiteral();
+    bits_ -= n;
+    return static_cast<uint32_t>(acc_ >> bits_) & ((1u << n) - 1);
+}
+
+size_t TInBitStreamFile::BytePosition() const {
+    // Whole bytes still in the window were loaded ahead of need; a byte-level reader
+    // would not have fetched them. Step back over them (a data 0xFF came as FF 00).
+    size_t pos = pos_;
+    for (int unread = bits_ / 8; unread > 0; --unread) {
+        pos -= (pos >= 2 && data_[pos - 1] == 0x00 && data_[pos - 2] == 0xFF) ? 2 : 1;
+    }
+    return pos;
+}
+
+void TInBitStreamFile::DropPendingBits() {
+    if (bits_ == 0) return;
+    pos_ = BytePosition();
+    bits_ = 0;
+    acc_ = 0;
+}
+
+void TInBitStreamFile::ReadBytes(void* buffer, size_t count) {
+    DropPendingBits();
+    if (count > size_ - pos_) {
+        pos_ = size_;
+        throw EStreamError(kStreamReadError);
+    }
+    if (count != 0) std::memcpy(buffer, data_ + pos_, count);
+    pos_ += count;
+}
+
+void TInBitStreamFile::SkipBytes(size_t count) {
+    DropPendingBits();
+    if (count > size_ - pos_) {
+        pos_ = size_;
+        throw EStreamError(kStreamReadError);
+    }
+    pos_ += count;
+}
+
+uint8_t TInBitStreamFile::ReadByte() {
+    DropPendingBits();
+    if (pos_ >= size_) throw EStreamError(kStreamReadError);
+    return data_[pos_++];
+}
+
+uint16_t TInBitStreamFile::ReadWord() {
+    const uint16_t high = ReadByte();
+    return static_cast<uint16_t>(high << 8 | ReadByte());
+}
+
+uint32_t TInBitStreamFile::ReadDWord() {
+    const uint32_t high = ReadWord();
+    return high << 16 | ReadWord();
+}
+
+uint16_t TInBitStreamFile::ReadMarker() {
+    const uint8_t first = ReadByte();
+    uint8_t second = ReadByte();
+    while (first == 0xFF && second == 0xFF) second = ReadByte();
+    return static_cast<uint16_t>(first << 8 | second);
+}
+
+int64_t TInBitStreamFile::MarkPosition() {
+    markPos_ = static_cast<int64_t>(BytePosition());
+    return markPos_;
+}
+
+void TInBitStreamFile::ReturnToMark() {
+    bits_ = 0;
+    acc_ = 0;
+    pos_ = static_cast<size_t>(markPos_);
+}
+
+// ---------------------------------------------------------------- TOutBitStreamFile
+
+TOutBitStreamFile::TOutBitStreamFile(TMemoryStream& stream, MessageHook onMessage)
+    : stream_(stream), onMessage_(std::move(onMessage)) {}
+
+TOutBitStreamFile::~TOutBitStreamFile() {
+    try {
+        EmitWholeBytes();
+    } catch (const EStreamError&) {
+        // The run that owned this writer has already failed; nothing more to report.
+    }
+}
+
+void TOutBitStreamFile::EmitWholeBytes() {
+    int whole = bits_ / 8;
+    if (whole == 0) return;
+    uint8_t bytes[16];
+    int n = 0;
+    const uint64_t pending = acc_ >> (bits_ - 8 * whole);
+    // Common case: no 0xFF among the bytes, so they go out as they are.
+    for (int i = whole - 1; i >= 0; --i) {
+        const uint8_t b = static_cast<uint8_t>(pending >> (8 * i));
+        bytes[n++] = b;
+        if (b == 0xFF) bytes[n++] = 0x00;
+    }
+    stream_.Write(bytes, static_cast<size_t>(n));
+    bits_ -= 8 * whole;
+}
+
+void TOutBitStreamFile::FlushBits() {
+    EmitWholeBytes();
+    if (bits_ == 0) return;
+    // The partial byte is padded with 0-bits, so it never needs stuffing.
+    const uint8_t b = static_cast<uint8_t>(acc_ << (8 - bits_));
+    bits_ = 0;
+    stream_.WriteByte(b);
+}
+
+void TOutBitStreamFile::WriteBytes(const void* buffer, size_t count) {
+    FlushBits();
+    stream_.Write(buffer, count);
+}
+
+void TOutBitStreamFile::WriteByte(uint8_t b) {
+    FlushBits();
+    stream_.WriteByte(b);
+}
+
+void TOutBitStreamFile::WriteWord(uint16_t w) {
+    FlushBits();
+    const uint8_t bytes[2] = {static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w)};
+    stream_.Write(bytes, 2);
+}
+
+void TOutBitStreamFile::WriteDWord(uint32_t d) {
+    FlushBits();
+    const uint8_t bytes[4] = {static_cast<uint8_t>(d >> 24), static_cast<uint8_t>(d >> 16),
+                              static_cast<uint8_t>(d >> 8), static_cast<uint8_t>(d)};
+    stream_.Write(bytes, 4);
+}
+
+int64_t TOutBitStreamFile::Position() {
+    EmitWholeBytes();
+    return static_cast<int64_t>(stream_.Position());
+}
+
+}  // namespace pivotta

@@ -1,0 +1,95 @@
+// Rotations and mirrors of one 8x8 block of DCT coefficients held in zig-zag order.
+// A quarter turn is a transposition followed by sign changes; the other kinds only change
+// signs, because flipping a cosine basis function negates its odd frequencies.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "CoefBlock.h"
+#include "TransformKind.h"
+
+namespace pivotta {
+
+namespace detail {
+
+// Zig-zag position -> natural (row-major) position, ITU T.81 Figure A.6.
+constexpr std::array<uint8_t, 64> MakeZigZagToNatural() {
+    std::array<uint8_t, 64> order{};
+    int k = 0;
+    for (int d = 0; d < 15; ++d) {  // anti-diagonals u + v = d, alternately up and down
+        for (int i = 0; i <= d; ++i) {
+            const int v = d % 2 == 0 ? d - i : i;
+            const int u = d - v;
+            if (u < 8 && v < 8) order[k++] = static_cast<uint8_t>(v * 8 + u);
+        }
+    }
+    return order;
+}
+
+}  // namespace detail
+
+inline constexpr std::array<uint8_t, 64> kZigZagToNatural = detail::MakeZigZagToNatural();
+
+// Horizontal and vertical frequency of a zig-zag position.
+constexpr int FreqU(int k) { return kZigZagToNatural[k] % 8; }
+constexpr int FreqV(int k) { return kZigZagToNatural[k] / 8; }
+
+namespace detail {
+
+constexpr std::array<uint8_t, 64> MakeTransposedZigZag() {
+    std::array<uint8_t, 64> natToZig{};
+    for (int k = 0; k < 64; ++k) natToZig[kZigZagToNatural[k]] = static_cast<uint8_t>(k);
+    std::array<uint8_t, 64> table{};
+    for (int k = 0; k < 64; ++k) table[k] = natToZig[FreqU(k) * 8 + FreqV(k)];
+    return table;
+}
+
+}  // namespace detail
+
+// Entry k: the zig-zag position of the coefficient with the frequencies of k exchanged.
+inline constexpr std::array<uint8_t, 64> TransposedZigZag = detail::MakeTransposedZigZag();
+static_assert(TransposedZigZag[1] == 2 && TransposedZigZag[3] == 5 && TransposedZigZag[10] == 14 &&
+              TransposedZigZag[62] == 61 && TransposedZigZag[63] == 63);
+
+// out[k] = negate[k] ? -in[source[k]] : in[source[k]].
+struct BlockTransform {
+    std::array<uint8_t, 64> source;
+    std::array<bool, 64> negate;
+};
+
+constexpr BlockTransform MakeBlockTransform(TransformKind kind) {
+    BlockTransform t{};
+    for (int k = 0; k < 64; ++k) {
+        const bool transpose = IsQuarterTurn(kind);
+        t.source[k] = transpose ? TransposedZigZag[k] : static_cast<uint8_t>(k);
+        const int u = FreqU(k), v = FreqV(k);
+        switch (kind) {
+            case TransformKind::Rotate90: t.negate[k] = u % 2 != 0; break;
+            case TransformKind::Rotate270: t.negate[k] = v % 2 != 0; break;
+            case TransformKind::Rotate180: t.negate[k] = (u + v) % 2 != 0; break;
+            case TransformKind::MirrorLR: t.negate[k] = u % 2 != 0; break;
+            case TransformKind::MirrorTB: t.negate[k] = v % 2 != 0; break;
+            default: t.negate[k] = false; break;
+        }
+    }
+    return t;
+}
+
+// Indexed by TransformKind code 0..5.
+inline constexpr std::array<BlockTransform, 6> kBlockTransforms = {
+    MakeBlockTransform(TransformKind::NoRotation), MakeBlockTransform(TransformKind::Rotate90),
+    MakeBlockTransform(TransformKind::Rotate270),  MakeBlockTransform(TransformKind::Rotate180),
+    MakeBlockTransform(TransformKind::MirrorLR),   MakeBlockTransform(TransformKind::MirrorTB),
+};
+
+// In-place forms over a block (a quantization table uses TransposeBlock alone).
+void TransposeBlock(std::array<int16_t, 64>& block);
+void ApplyBlockTransform(const BlockTransform& transform, CoefBlock& block);
+inline void Rotate90Block(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[1], b); }
+inline void Rotate270Block(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[2], b); }
+inline void Rotate180Block(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[3], b); }
+inline void MirrorLRBlock(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[4], b); }
+inline void MirrorTBBlock(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[5], b); }
+
+}  // namespace pivotta

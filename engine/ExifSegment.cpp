@@ -1,0 +1,248 @@
+// The Exif step of a transform: walks the TIFF structure of an APP1 segment the way cameras lay
+// it out (IFD0, Exif IFD, IFD1, thumbnail, at increasing offsets), rewrites the entries that
+// depend on the orientation and replaces the thumbnail by its own lossless transform.
+//
+// Nothing before the thumbnail changes size, so every offset inside the TIFF data stays valid:
+// the output starts as a copy of the input, entries are patched in place and only the thumbnail
+// is spliced. Any structure that does not lie ahead of the walk and inside the segment ends the
+// walk; the rest of the segment then stays as it was.
+#include "ExifSegment.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "Endian.h"
+#include "JpegRotation.h"
+#include "MemoryStream.h"
+
+namespace pivotta {
+namespace {
+
+constexpr uint8_t kExifSignature[4] = {'E', 'x', 'i', 'f'};
+constexpr size_t kTiffStart = 6;         // "Exif" and two pad bytes precede the TIFF header
+constexpr size_t kTiffHeaderSize = 8;    // byte order, 42, IFD0 offset
+constexpr size_t kEntrySize = 12;        // tag, type, count, value or value offset
+constexpr size_t kBodySize = 10;         // an entry without its tag
+constexpr size_t kMaxPayload = 65535 - 2;  // the segment length field counts itself
+constexpr uint16_t kTypeShort = 3;
+constexpr uint16_t kCompressionJpeg = 6;
+
+namespace tag {
+constexpr uint16_t ImageWidth = 0x0100;
+constexpr uint16_t ImageLength = 0x0101;
+constexpr uint16_t Compression = 0x0103;
+constexpr uint16_t XResolution = 0x011A;
+constexpr uint16_t YResolution = 0x011B;
+constexpr uint16_t JpegInterchangeFormat = 0x0201;
+constexpr uint16_t JpegInterchangeFormatLength = 0x0202;
+constexpr uint16_t ExifIfdPointer = 0x8769;
+constexpr uint16_t PixelXDimension = 0xA002;
+constexpr uint16_t PixelYDimension = 0xA003;
+constexpr uint16_t FocalPlaneXResolution = 0xA20E;
+constexpr uint16_t FocalPlaneYResolution = 0xA20F;
+}  // namespace tag
+
+// Offset of an entry body within the TIFF data, when the entry was found.
+using BodySlot = std::optional<size_t>;
+
+struct TrackedBodies {
+    BodySlot ifd0XRes, ifd0YRes;
+    BodySlot pixelX, pixelY;
+    BodySlot focalX, focalY;
+    BodySlot ifd1Width, ifd1Length, ifd1XRes, ifd1YRes;
+};
+
+// Runs the thumbnail through an engine of its own: silent hooks, no trimming, no Exif step of
+// its own. An empty result means the thumbnail was refused or could not be transformed.
+std::vector<uint8_t> TransformThumbnail(const uint8_t* bytes, size_t size, TransformKind kind) {
+    TJpegRotation nested;
+    nested.TransformExif = false;
+    const TMemoryStream source(std::vector<uint8_t>(bytes, bytes + size));
+    TMemoryStream result;
+    try {
+        if (!nested.CheckJpeg(source) || !nested.RotateJpeg(source, result, kind)) return {};
+    } catch (const EStreamError&) {  // a thumbnail cut short
+        return {};
+    } catch (const std::bad_alloc&) {  // a thumbnail header claiming an absurd frame
+        return {};
+    }
+    return result.Bytes();
+}
+
+class ExifRewriter {
+public:
+    ExifRewriter(const uint8_t* payload, size_t size, const ExifTransform& transform)
+        : in_(payload), size_(size), t_(transform), out_(payload, payload + size) {}
+
+    std::vector<uint8_t> Run() {
+        if (!IsExif()) return std::move(out_);
+        if (WalkToThumbnail() && ShouldTransformThumbnail()) ReplaceThumbnail();
+        if (IsQuarterTurn(t_.Kind)) ExchangeBodies();
+        return std::move(out_);
+    }
+
+private:
+    bool IsExif() const {
+        return size_ >= kTiffStart + kTiffHeaderSize &&
+               std::memcmp(in_, kExifSignature, sizeof kExifSignature) == 0;
+    }
+
+    const uint8_t* InTiff() const { return in_ + kTiffStart; }
+    uint8_t* OutTiff() { return out_.data() + kTiffStart; }
+    size_t TiffSize() const { return size_ - kTiffStart; }
+
+    bool Fits(size_t count) const { return count <= TiffSize() - pos_; }
+
+    // Moves forward to a structure's offset; an offset behind the walk or past the segment
+    // ends it, since reading there would either go backwards or outside the segment.
+    [[nodiscard]] bool SeekTo(uint32_t offset) {
+        if (offset < pos_ || offset > TiffSize()) return false;
+        pos_ = offset;
+        return true;
+    }
+
+    [[nodiscard]] bool WalkToThumbnail() {
+        order_.little = InTiff()[0] == 'I' && InTiff()[1] == 'I';  // any other mark reads as MM
+        pos_ = kTiffHeaderSize;
+        if (!SeekTo(order_.Load32(InTiff() + 4)) || !WalkIfd(&ExifRewriter::OnIfd0Entry)) return false;
+        if (!Fits(4)) return false;
+        const uint32_t ifd1Offset = order_.Load32(InTiff() + pos_);
+        pos_ += 4;
+        if (!SeekTo(exifIfdOffset_) || !WalkIfd(&ExifRewriter::OnExifEntry)) return false;
+        // The Exif IFD's next-IFD field and anything up to IFD1 (an interoperability IFD) stay.
+        return SeekTo(ifd1Offset) && WalkIfd(&ExifRewriter::OnIfd1Entry);
+    }
+
+    // Entry handlers get the offset of the entry's body (just after its tag).
+    using EntryHandler = void (ExifRewriter::*)(uint16_t tag, size_t body);
+
+    [[nodiscard]] bool WalkIfd(EntryHandler onEntry) {
+        if (!Fits(2)) return false;
+        const size_t count = order_.Load16(InTiff() + pos_);
+        pos_ += 2;
+        if (!Fits(count * kEntrySize)) return false;
+        for (size_t i = 0; i < count; ++i, pos_ += kEntrySize)
+            (this->*onEntry)(order_.Load16(InTiff() + pos_), pos_ + 2);
+        return true;
+    }
+
+    uint32_t Value32(size_t body) const { return order_.Load32(InTiff() + body + 6); }
+
+    void OnIfd0Entry(uint16_t entryTag, size_t body) {
+        switch (entryTag) {
+            case tag::ExifIfdPointer: exifIfdOffset_ = Value32(body); break;
+            case tag::XResolution: bodies_.ifd0XRes = body; break;
+            case tag::YResolution: bodies_.ifd0YRes = body; break;
+        }
+    }
+
+    void OnExifEntry(uint16_t entryTag, size_t body) {
+        switch (entryTag) {
+            case tag::PixelXDimension:
+                RewritePixelDimension(body, t_.ImageWidth, t_.OutputWidth);
+                bodies_.pixelX = body;
+                break;
+            case tag::PixelYDimension:
+                RewritePixelDimension(body, t_.ImageHeight, t_.OutputHeight);
+                bodies_.pixelY = body;
+                break;
+            case tag::FocalPlaneXResolution: bodies_.focalX = body; break;
+            case tag::FocalPlaneYResolution: bodies_.focalY = body; break;
+        }
+    }
+
+    void OnIfd1Entry(uint16_t entryTag, size_t body) {
+        switch (entryTag) {
+            case tag::JpegInterchangeFormat: thumbnailOffset_ = Value32(body); break;
+            case tag::JpegInterchangeFormatLength:
+                thumbnailLength_ = Value32(body);
+                lengthSlot_ = body + 6;
+                break;
+            case tag::Compression: compression_ = order_.Load16(InTiff() + body + 6); break;
+            case tag::ImageWidth: bodies_.ifd1Width = body; break;
+            case tag::ImageLength: bodies_.ifd1Length = body; break;
+            case tag::XResolution: bodies_.ifd1XRes = body; break;
+            case tag::YResolution: bodies_.ifd1YRes = body; break;
+        }
+    }
+
+    // The pixel dimensions follow a trimmed picture, in the entry's own type.
+    void RewritePixelDimension(size_t body, int imageSize, int outputSize) {
+        if (!t_.AllowAdjustMCU || outputSize == imageSize) return;
+        uint8_t* value = OutTiff() + body + 6;
+        if (order_.Load16(InTiff() + body) == kTypeShort) {
+            order_.Store16(value, static_cast<uint16_t>(outputSize));
+            value[2] = value[3] = 0;
+        } else {
+            order_.Store32(value, static_cast<uint32_t>(outputSize));
+        }
+    }
+
+    // A sideways thumbnail takes the file outside DCF, so quarter turns need the user's consent.
+    bool ShouldTransformThumbnail() const {
+        return compression_ == kCompressionJpeg && (!IsQuarterTurn(t_.Kind) || t_.AllowBreakDCF);
+    }
+
+    void ReplaceThumbnail() {
+        // A JPEG thumbnail without a length has nothing to transform.
+        if (thumbnailLength_ == 0 || !SeekTo(thumbnailOffset_) || !Fits(thumbnailLength_)) return;
+        const size_t start = kTiffStart + pos_;
+        const size_t end = start + thumbnailLength_;
+        const std::vector<uint8_t> thumbnail = TransformThumbnail(in_ + start, thumbnailLength_, t_.Kind);
+        // A thumbnail that grew past the segment's limit stays as it was.
+        if (size_ - thumbnailLength_ + thumbnail.size() > kMaxPayload) return;
+
+        std::vector<uint8_t> out;
+        out.reserve(size_ - thumbnailLength_ + thumbnail.size());
+        out.insert(out.end(), out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(start));
+        out.insert(out.end(), thumbnail.begin(), thumbnail.end());
+        out.insert(out.end(), out_.begin() + static_cast<std::ptrdiff_t>(end), out_.end());
+        out_ = std::move(out);
+        order_.Store32(OutTiff() + *lengthSlot_, static_cast<uint32_t>(thumbnail.size()));
+        thumbnailReplaced_ = true;
+    }
+
+    // Whole bodies move, so types and counts go with the values, and RATIONAL entries exchange
+    // their fractions by exchanging offsets.
+    void Exchange(const BodySlot& a, const BodySlot& b) {
+        if (!a || !b) return;
+        std::swap_ranges(OutTiff() + *a, OutTiff() + *a + kBodySize, OutTiff() + *b);
+    }
+
+    void ExchangeBodies() {
+        Exchange(bodies_.pixelX, bodies_.pixelY);
+        Exchange(bodies_.ifd0XRes, bodies_.ifd0YRes);
+        if (!t_.AllowBreakDCF || compression_ != kCompressionJpeg) return;
+        // IFD1 describes the thumbnail: it turns only when the thumbnail did.
+        if (thumbnailReplaced_) {
+            Exchange(bodies_.ifd1Width, bodies_.ifd1Length);
+            Exchange(bodies_.ifd1XRes, bodies_.ifd1YRes);
+        }
+        Exchange(bodies_.focalX, bodies_.focalY);
+    }
+
+    const uint8_t* in_;
+    size_t size_;
+    const ExifTransform& t_;
+    std::vector<uint8_t> out_;
+
+    ByteOrder order_;
+    size_t pos_ = 0;  // the walk's offset within the TIFF data
+    uint32_t exifIfdOffset_ = 0;
+    uint32_t thumbnailOffset_ = 0;
+    uint32_t thumbnailLength_ = 0;
+    int compression_ = -1;
+    std::optional<size_t> lengthSlot_;
+    bool thumbnailReplaced_ = false;
+    TrackedBodies bodies_;
+};
+
+}  // namespace
+
+std::vector<uint8_t> RewriteExifSegment(const uint8_t* payload, size_t size, const ExifTransform& transform) {
+    return ExifRewriter(payload, size, transform).Run();
+}
+
+}  // namespace pivotta

@@ -1,0 +1,75 @@
+// Huffman table slots (class DC/AC x identifier 0-1): as read from DHT segments, completed
+// with the standard tables of ITU T.81 Annex K, with fast decoding and encoding views.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace pivotta {
+
+struct HuffmanSlot {
+    int Count = 0;
+    std::vector<int32_t> CodeLength;  // 1..16, ascending
+    std::vector<int32_t> Symbol;      // in segment order
+    std::vector<int32_t> Code;        // canonical, right-aligned
+    std::array<uint8_t, 17> Bits{};   // codes per length, [1..16]
+};
+
+// Decoding view of one slot: a 9-bit lookahead table giving length and symbol in one load,
+// and canonical limits per length for the longer codes (ITU T.81 F.2.2.3).
+struct HuffmanDecoder {
+    static constexpr int kLookBits = 9;
+    std::array<uint16_t, 1 << kLookBits> look{};  // (length << 8) | symbol; 0 = longer or none
+    std::array<int32_t, 18> maxCode{};            // largest code of each length, -1 if none
+    std::array<int32_t, 17> valOffset{};          // Symbol index of a code = code + valOffset[len]
+    const int32_t* symbols = nullptr;
+    int maxLength = 0;                            // bits consumed before a pattern is known bad
+};
+
+// Encoding view: code and length by symbol; length 0 means the table lacks the symbol.
+struct HuffmanEncoder {
+    std::array<uint32_t, 256> code{};
+    std::array<uint8_t, 256> length{};
+};
+
+class HuffTables {
+public:
+    HuffmanSlot& Slot(int tableClass, int id) { return slots_[tableClass * 2 + id]; }
+    const HuffmanSlot& Slot(int tableClass, int id) const { return slots_[tableClass * 2 + id]; }
+
+    // Fills a slot from BITS[1..16] and the symbols; false when the counts over-subscribe
+    // the code space, which no valid table does.
+    [[nodiscard]] bool LoadTable(int tableClass, int id, const uint8_t bits[16], const uint8_t* symbols);
+    void LoadStandardTable(int tableClass, int id);
+    // Replaces every slot that is not full by the standard table of its class and identifier.
+    void CompleteTables();
+    // Builds the encoding views and EncodeIndex from the slots as they are now.
+    void BuildEncodeIndex();
+
+    const HuffmanDecoder& Decoder(int tableClass, int id) const { return decoders_[tableClass * 2 + id]; }
+    const HuffmanEncoder& Encoder(int tableClass, int id) const { return encoders_[tableClass * 2 + id]; }
+    // Position of a symbol in its slot's arrays, or -1.
+    int EncodeIndex(int tableClass, int id, int symbol) const { return encodeIndex_[tableClass * 2 + id][symbol]; }
+
+    // A table is full when it holds every symbol its class can need (0-11 for DC, the 162
+    // run/size symbols for AC): only then can any transformed block be coded with it.
+    static bool IsFull(int tableClass, const int32_t* symbols, int count);
+    bool IsFull(int tableClass, int id) const {
+        const HuffmanSlot& slot = Slot(tableClass, id);
+        return IsFull(tableClass, slot.Symbol.data(), slot.Count);
+    }
+
+    // The standard table of a class and identifier as DHT payload: 16 counts, then symbols.
+    static std::vector<uint8_t> StandardTablePayload(int tableClass, int id);
+
+private:
+    void BuildDecoder(int index);
+
+    std::array<HuffmanSlot, 4> slots_;
+    std::array<HuffmanDecoder, 4> decoders_;
+    std::array<HuffmanEncoder, 4> encoders_;
+    std::array<std::array<int32_t, 256>, 4> encodeIndex_{};
+};
+
+}  // namespace pivotta

@@ -1,0 +1,210 @@
+// The marker walks of CheckJpeg and RotateJpeg, and the tail after the scan.
+#include "JpegRotation.h"
+
+#include <cstdio>
+#include <new>
+
+#include "Messages.h"
+
+namespace pivotta {
+
+namespace {
+
+std::string MarkerHex(uint16_t marker) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", marker);
+    return text;
+}
+
+bool IsAppMarker(uint16_t marker) { return marker >= 0xFFE0 && marker <= 0xFFEF; }
+bool IsRestartMarker(uint16_t marker) { return marker >= 0xFFD0 && marker <= 0xFFD7; }
+
+}  // namespace
+
+TJpegRotation::TJpegRotation() = default;
+
+bool TJpegRotation::Fail(const std::string& text) {
+    if (OnMessage) OnMessage(text, 2);
+    return false;
+}
+
+// A stream that ends early, or memory that runs out, ends the operation with a message;
+// the engine stays usable for the next one.
+bool TJpegRotation::RunGuarded(bool (TJpegRotation::*walk)()) {
+    try {
+        return (this->*walk)();
+    } catch (const EStreamError& error) {
+        return Fail(error.what());
+    } catch (const std::bad_alloc&) {
+        return Fail(msg::kOutOfMemory);
+    } catch (const std::length_error&) {
+        return Fail(msg::kOutOfMemory);
+    }
+}
+
+void TJpegRotation::ResetComponents() {
+    frameSeen_ = false;
+    frame_.ComponentCount = 0;
+    frame_.ScanComponentCount = 0;
+    frame_.CompH.fill(0);
+    frame_.CompV.fill(0);
+    frame_.RestartEnabled = false;
+    frame_.RestartInterval = 0;
+}
+
+bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
+    frame_.MaxH = 1;
+    frame_.MaxV = 1;
+    ResetComponents();
+    rotating_ = false;
+    TMemoryStream scratch;  // the handlers' output is not wanted here
+    TInBitStreamFile in(stream, OnMessage);
+    TOutBitStreamFile out(scratch, OnMessage);
+    in_ = &in;
+    out_ = &out;
+    const bool ok = RunGuarded(&TJpegRotation::CheckWalk);
+    in_ = nullptr;
+    out_ = nullptr;
+    return ok;
+}
+
+bool TJpegRotation::CheckWalk() {
+    if (in_->ReadWord() != 0xFFD8) return Fail(msg::kCheckNoSOI);
+    bool warnedAboutTables = false;
+    for (;;) {
+        const uint16_t marker = in_->ReadWord();
+        bool ok = true;
+        switch (marker) {
+            case 0xFFC0: ok = ProcessSOF(); break;
+            case 0xFFC4: {
+                bool allFull = true;
+                ok = ProcessDHT(allFull);
+                if (ok && !allFull && !warnedAboutTables) {
+                    warnedAboutTables = true;
+                    if (OnDHTWarning) OnDHTWarning();
+                }
+                break;
+            }
+            case 0xFFDA:
+                if (!ProcessSOS()) return false;
+                CheckMcuSize();
+                return true;
+            case 0xFFDB: ok = ProcessDQT(); break;
+            case 0xFFDD: ok = ProcessDRI(); break;
+            case 0xFFFE: SkipSegment(); break;
+            default:
+                if (!IsAppMarker(marker)) {
+                    return Fail(msg::kCheckUnknownMarkerPrefix + MarkerHex(marker) + msg::kCheckUnknownMarkerSuffix);
+                }
+                SkipSegment();
+                break;
+        }
+        if (!ok) return false;
+    }
+}
+
+bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
+    output.Clear();
+    if (!IsValidKind(kind)) return Fail(msg::kBadKind);
+    kind_ = kind;
+    rotating_ = true;
+    SettleOutputSize();
+    ResetComponents();
+    bool ok;
+    {
+        TInBitStreamFile in(input, OnMessage);
+        TOutBitStreamFile out(output, OnMessage);
+        in_ = &in;
+        out_ = &out;
+        ok = RunGuarded(&TJpegRotation::RotateWalk);
+        in_ = nullptr;
+        out_ = nullptr;
+    }
+    output.SetPosition(ok ? 0 : output.Size());
+    return ok;
+}
+
+bool TJpegRotation::RotateWalk() {
+    if (in_->ReadWord() != 0xFFD8) return Fail(msg::kRotateNoSOI);
+    out_->WriteWord(0xFFD8);
+    for (;;) {
+        const uint16_t marker = in_->ReadWord();
+        bool ok = true;
+        switch (marker) {
+            case 0xFFC0: ok = ProcessSOF(); break;
+            case 0xFFDB: ok = ProcessDQT(); break;
+            case 0xFFC4: {
+                bool allFull = true;
+                ok = ProcessDHT(allFull);
+                break;
+            }
+            case 0xFFE1: ok = ProcessApp1(); break;
+            default: {
+                // Everything else passes byte for byte: exactly the bytes its parser consumed.
+                const int64_t start = in_->MarkPosition();
+                out_->WriteWord(marker);
+                if (marker == 0xFFDA) {
+                    ok = ProcessSOS();
+                } else if (marker == 0xFFDD) {
+                    ok = ProcessDRI();
+                } else if (marker == 0xFFFE || IsAppMarker(marker)) {
+                    SkipSegment();
+                } else {
+                    return Fail(msg::kRotateUnknownMarkerPrefix + MarkerHex(marker) + msg::kRotateUnknownMarkerSuffix);
+                }
+                if (!ok) return false;
+                out_->WriteBytes(in_->Data() + start, static_cast<size_t>(in_->BytesSinceMark()));
+                if (marker == 0xFFDA) return TransformScan() && CopyTail();
+                break;
+            }
+        }
+        if (!ok) return false;
+    }
+}
+
+void TJpegRotation::SkipSegment() {
+    const uint16_t length = in_->ReadWord();
+    if (length > 2) in_->SkipBytes(length - 2u);
+}
+
+bool TJpegRotation::TransformScan() {
+    const int mcuWidth = 8 * frame_.MaxH;
+    const int mcuHeight = 8 * frame_.MaxV;
+    frame_.McuCols = (frame_.ImageWidth + mcuWidth - 1) / mcuWidth;
+    frame_.McuRows = (frame_.ImageHeight + mcuHeight - 1) / mcuHeight;
+    const int outputRows = IsQuarterTurn(kind_) ? frame_.McuCols : frame_.McuRows;
+    if (OnProgressMax) OnProgressMax(frame_.McuRows + outputRows);
+    Progress(0);
+    if (!AllocateCoefficients() || !DecodeScan()) return false;
+    huff_.CompleteTables();
+    huff_.BuildEncodeIndex();
+    return EncodeScan();
+}
+
+bool TJpegRotation::CopyTail() {
+    // Drops the unread bits of the scan's last byte. Camera files may pad with fill bytes
+    // before the end-of-image marker; they carry nothing and are not copied.
+    uint16_t marker = in_->ReadMarker();
+    while (IsRestartMarker(marker)) {
+        out_->WriteWord(marker);
+        marker = in_->ReadMarker();
+    }
+    if (marker != 0xFFD9) return Fail(msg::kNoEOI);
+    out_->WriteWord(0xFFD9);
+    // Whatever follows the end of the image stays.
+    const size_t tail = in_->Remaining();
+    out_->WriteBytes(in_->Data() + in_->BytePosition(), tail);
+    in_->SkipBytes(tail);
+    return true;
+}
+
+bool TJpegRotation::ProcessApp1() {
+    // The Exif step is not wired in yet: APP1 passes like any other APPn segment.
+    const int64_t start = in_->MarkPosition();
+    out_->WriteWord(0xFFE1);
+    SkipSegment();
+    out_->WriteBytes(in_->Data() + start, static_cast<size_t>(in_->BytesSinceMark()));
+    return true;
+}
+
+}  // namespace pivotta

@@ -1,0 +1,147 @@
+// Quantization tables, frame and scan headers, restart interval, and the MCU size rules.
+#include <algorithm>
+
+#include "BlockTransforms.h"
+#include "JpegRotation.h"
+#include "Messages.h"
+
+namespace pivotta {
+
+bool TJpegRotation::ProcessDQT() {
+    out_->WriteWord(0xFFDB);
+    const uint16_t length = in_->ReadWord();
+    out_->WriteWord(length);
+    // Only whole 8-bit tables of 65 bytes; anything else would put the walk out of step.
+    if (length < 2 || (length - 2) % 65 != 0) return Fail(msg::kBadQuantTable);
+    for (int n = (length - 2) / 65; n > 0; --n) {
+        const uint8_t pqTq = in_->ReadByte();
+        if ((pqTq >> 4) != 0 || (pqTq & 15) > 3) return Fail(msg::kBadQuantTable);
+        out_->WriteByte(pqTq);
+        uint8_t bytes[64];
+        in_->ReadBytes(bytes, 64);
+        if (IsQuarterTurn(kind_)) {
+            std::array<int16_t, 64> table;
+            std::copy(bytes, bytes + 64, table.begin());
+            TransposeBlock(table);
+            std::copy(table.begin(), table.end(), bytes);
+        }
+        out_->WriteBytes(bytes, 64);
+    }
+    return true;
+}
+
+bool TJpegRotation::ProcessSOF() {
+    out_->WriteWord(0xFFC0);
+    const uint16_t length = in_->ReadWord();
+    const uint8_t precision = in_->ReadByte();
+    const int height = in_->ReadWord();
+    const int width = in_->ReadWord();
+    const int count = in_->ReadByte();
+    if (count == 4) return Fail(msg::kNotYCbCr);
+    if (frameSeen_ || count < 1 || count > 3 || length != 8 + 3 * count || precision != 8 || width == 0 ||
+        height == 0) {
+        return Fail(msg::kBadFrameHeader);
+    }
+    uint8_t components[3][3];
+    in_->ReadBytes(components, 3 * static_cast<size_t>(count));
+
+    int maxH = 1, maxV = 1;
+    for (int i = 0; i < count; ++i) {
+        const int h = components[i][1] >> 4, v = components[i][1] & 15;
+        if (h < 1 || h > 4 || v < 1 || v > 4 || components[i][2] > 3) return Fail(msg::kBadFrameHeader);
+        for (int j = 0; j < i; ++j) {
+            if (components[j][0] == components[i][0]) return Fail(msg::kBadFrameHeader);
+        }
+        maxH = std::max(maxH, h);
+        maxV = std::max(maxV, v);
+    }
+    // A one-component scan has one block per MCU whatever the sampling factors say
+    // (ITU T.81 A.2.2), so its MCU is a single 8x8 block.
+    if (count == 1) maxH = maxV = 1;
+
+    if (rotating_) {
+        // The output size was settled from the header that CheckJpeg read.
+        if (width != frame_.ImageWidth || height != frame_.ImageHeight || std::max(frame_.MaxH, maxH) != frame_.MaxH ||
+            std::max(frame_.MaxV, maxV) != frame_.MaxV) {
+            return Fail(msg::kFrameChanged);
+        }
+    }
+    frameSeen_ = true;
+    frame_.ImageWidth = width;
+    frame_.ImageHeight = height;
+    frame_.MaxH = std::max(frame_.MaxH, maxH);
+    frame_.MaxV = std::max(frame_.MaxV, maxV);
+    frame_.ComponentCount = count;
+
+    const bool quarter = IsQuarterTurn(kind_);
+    out_->WriteWord(length);
+    out_->WriteByte(precision);
+    out_->WriteWord(static_cast<uint16_t>(quarter ? frame_.OutputWidth : frame_.OutputHeight));
+    out_->WriteWord(static_cast<uint16_t>(quarter ? frame_.OutputHeight : frame_.OutputWidth));
+    out_->WriteByte(static_cast<uint8_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const uint8_t sampling = components[i][1];
+        frame_.ComponentId[i] = components[i][0];
+        frame_.CompH[i] = count == 1 ? 1 : sampling >> 4;
+        frame_.CompV[i] = count == 1 ? 1 : sampling & 15;
+        frame_.CompTq[i] = components[i][2];
+        out_->WriteByte(components[i][0]);
+        out_->WriteByte(quarter ? static_cast<uint8_t>((sampling & 15) << 4 | sampling >> 4) : sampling);
+        out_->WriteByte(components[i][2]);
+    }
+    return true;
+}
+
+bool TJpegRotation::ProcessSOS() {
+    const uint16_t length = in_->ReadWord();
+    const int count = in_->ReadByte();
+    // One interleaved scan must carry every component of the frame.
+    if (!frameSeen_ || count != frame_.ComponentCount || length != 6 + 2 * count) return Fail(msg::kBadScanHeader);
+    bool used[kMaxComponents] = {};
+    for (int i = 0; i < count; ++i) {
+        const int id = in_->ReadByte();
+        const int tables = in_->ReadByte();
+        const int* found = std::find(frame_.ComponentId.begin(), frame_.ComponentId.begin() + count, id);
+        const int slot = static_cast<int>(found - frame_.ComponentId.begin());
+        if (slot == count || used[slot] || (tables >> 4) > 1 || (tables & 15) > 1) return Fail(msg::kBadScanHeader);
+        used[slot] = true;
+        frame_.ScanOrder[i] = slot;
+        frame_.DcTableSel[slot] = tables >> 4;
+        frame_.AcTableSel[slot] = tables & 15;
+    }
+    frame_.ScanComponentCount = count;
+    in_->SkipBytes(3);  // spectral selection and successive approximation: fixed in baseline
+    return true;
+}
+
+bool TJpegRotation::ProcessDRI() {
+    const uint16_t length = in_->ReadWord();
+    const uint16_t interval = in_->ReadWord();
+    if (length != 4) return Fail(msg::kBadRestartSegment);
+    frame_.RestartEnabled = true;
+    frame_.RestartInterval = interval;
+    return true;
+}
+
+void TJpegRotation::CheckMcuSize() {
+    const bool ragged =
+        frame_.ImageHeight % (8 * frame_.MaxV) != 0 || frame_.ImageWidth % (8 * frame_.MaxH) != 0;
+    if (ragged && OnMessage) OnMessage(AllowAdjustMCU ? msg::kMcuTrim : msg::kMcuRagged, 1);
+}
+
+void TJpegRotation::SettleOutputSize() {
+    const int mcuWidth = 8 * frame_.MaxH;
+    const int mcuHeight = 8 * frame_.MaxV;
+    int trimmedWidth = frame_.ImageWidth;
+    int trimmedHeight = frame_.ImageHeight;
+    // A picture smaller than one MCU keeps that dimension: trimming would leave nothing.
+    if (AllowAdjustMCU && frame_.ImageWidth >= mcuWidth) trimmedWidth = frame_.ImageWidth / mcuWidth * mcuWidth;
+    if (AllowAdjustMCU && frame_.ImageHeight >= mcuHeight) trimmedHeight = frame_.ImageHeight / mcuHeight * mcuHeight;
+    // Only the edge that the transform moves to the top or left is trimmed.
+    const bool trimWidth = kind_ == Kind::Rotate270 || kind_ == Kind::Rotate180 || kind_ == Kind::MirrorLR;
+    const bool trimHeight = kind_ == Kind::Rotate90 || kind_ == Kind::Rotate180 || kind_ == Kind::MirrorTB;
+    frame_.OutputWidth = trimWidth ? trimmedWidth : frame_.ImageWidth;
+    frame_.OutputHeight = trimHeight ? trimmedHeight : frame_.ImageHeight;
+}
+
+}  // namespace pivotta
