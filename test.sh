@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
+# Installs what is missing, builds everything and runs every test: the main build, then the
+# sanitizer build of the engine and the command-line tool, then a short run of each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
 ctest --test-dir build --output-on-failure -j"$(nproc)"
+[ -x tools/sanitizer-tests.sh ] && tools/sanitizer-tests.sh
+[ -x tools/fuzz-smoke.sh ] && tools/fuzz-smoke.sh
+echo "All tests passed."
