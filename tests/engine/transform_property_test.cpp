@@ -1,0 +1,359 @@
+// Property tests of the lossless transforms over pictures made with libjpeg: whatever the
+// sampling, size, restart interval and Huffman tables, the engine's output must carry
+// exactly the coefficients that the plain geometric model in tests/support predicts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <tuple>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include "CoefficientMatchers.h"
+#include "JpegFixtures.h"
+
+namespace pivotta::test {
+namespace {
+
+using pivotta::TransformKind;
+
+constexpr TransformKind kAllKinds[] = {TransformKind::NoRotation, TransformKind::Rotate90,
+                                       TransformKind::Rotate270,  TransformKind::Rotate180,
+                                       TransformKind::MirrorLR,   TransformKind::MirrorTB};
+
+const char* KindName(TransformKind kind) {
+    switch (kind) {
+    case TransformKind::NoRotation: return "None";
+    case TransformKind::Rotate90: return "Rot90";
+    case TransformKind::Rotate270: return "Rot270";
+    case TransformKind::Rotate180: return "Rot180";
+    case TransformKind::MirrorLR: return "MirrorLR";
+    case TransformKind::MirrorTB: return "MirrorTB";
+    }
+    return "?";
+}
+
+struct Sampling {
+    const char* name;
+    int components, h, v;
+    int McuWidth() const { return 8 * h; }
+    int McuHeight() const { return 8 * v; }
+};
+
+constexpr Sampling kSamplings[] = {
+    {"s11", 3, 1, 1}, {"s21", 3, 2, 1}, {"s12", 3, 1, 2}, {"s22", 3, 2, 2}, {"s41", 3, 4, 1}, {"gray", 1, 1, 1},
+};
+
+// Sizes relative to the MCU: whole MCUs, ragged in both directions, ragged across only, and
+// smaller than one MCU (which trimming must leave whole).
+enum class SizeClass { Whole, Ragged, RaggedWidth, Tiny };
+
+const char* SizeName(SizeClass size) {
+    switch (size) {
+    case SizeClass::Whole: return "Whole";
+    case SizeClass::Ragged: return "Ragged";
+    case SizeClass::RaggedWidth: return "RaggedWidth";
+    case SizeClass::Tiny: return "Tiny";
+    }
+    return "?";
+}
+
+FixtureSpec SpecFor(const Sampling& sampling, SizeClass size, uint32_t seed) {
+    FixtureSpec spec;
+    spec.components = sampling.components;
+    spec.hSamp = sampling.h;
+    spec.vSamp = sampling.v;
+    const int mw = sampling.McuWidth(), mh = sampling.McuHeight();
+    switch (size) {
+    case SizeClass::Whole: spec.width = 4 * mw, spec.height = 3 * mh; break;
+    case SizeClass::Ragged: spec.width = 3 * mw + 5, spec.height = 2 * mh + 3; break;
+    case SizeClass::RaggedWidth: spec.width = 3 * mw + 1, spec.height = 3 * mh; break;
+    case SizeClass::Tiny: spec.width = mw - 3, spec.height = mh - 2; break;
+    }
+    spec.seed = seed;
+    return spec;
+}
+
+// ---- The fixtures and the model themselves ----
+
+TEST(JpegFixtures, BlockGridsCoverWholeMcusOfAnInterleavedScan) {
+    FixtureSpec spec;  // 4:2:0
+    spec.width = 70;
+    spec.height = 45;
+    const JpegCoefs coefs = ReadCoefficients(MakeJpeg(spec));
+    ASSERT_EQ(coefs.comps.size(), 3u);
+    EXPECT_EQ(coefs.width, 70);
+    EXPECT_EQ(coefs.height, 45);
+    // 5 x 3 MCUs of 16 x 16: the luminance grid includes the padding blocks.
+    EXPECT_EQ(coefs.comps[0].widthInBlocks, 10);
+    EXPECT_EQ(coefs.comps[0].heightInBlocks, 6);
+    EXPECT_EQ(coefs.comps[0].h, 2);
+    EXPECT_EQ(coefs.comps[0].v, 2);
+    for (int c = 1; c < 3; ++c) {
+        EXPECT_EQ(coefs.comps[c].widthInBlocks, 5);
+        EXPECT_EQ(coefs.comps[c].heightInBlocks, 3);
+        EXPECT_EQ(coefs.comps[c].blocks.size(), 15u);
+    }
+    EXPECT_EQ(coefs.comps[0].id, 1);
+    EXPECT_EQ(coefs.comps[2].id, 3);
+}
+
+TEST(JpegFixtures, OneComponentPictureCarriesOnlyItsOwnBlocks) {
+    FixtureSpec spec;
+    spec.components = 1;
+    spec.width = 70;
+    spec.height = 45;
+    // Sampling factors of 2 do not make a one-component scan interleaved.
+    const JpegCoefs coefs = ReadCoefficients(MakeJpeg(spec));
+    ASSERT_EQ(coefs.comps.size(), 1u);
+    EXPECT_EQ(coefs.comps[0].widthInBlocks, 9);
+    EXPECT_EQ(coefs.comps[0].heightInBlocks, 6);
+    EXPECT_EQ(coefs.comps[0].h, 2);
+}
+
+TEST(JpegFixtures, OptionsReachTheFile) {
+    FixtureSpec spec;
+    spec.rgbIds = true;
+    spec.restartInterval = 1;
+    const std::vector<uint8_t> rgb = MakeJpeg(spec);
+    const JpegCoefs coefs = ReadCoefficients(rgb);
+    ASSERT_EQ(coefs.comps.size(), 3u);
+    EXPECT_EQ(coefs.comps[0].id, 82);
+    EXPECT_EQ(coefs.comps[1].id, 71);
+    EXPECT_EQ(coefs.comps[2].id, 66);
+    auto hasMarker = [](const std::vector<uint8_t>& jpeg, uint8_t second) {
+        for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+            if (jpeg[i] == 0xFF && jpeg[i + 1] == second) return true;
+        return false;
+    };
+    EXPECT_TRUE(hasMarker(rgb, 0xDD));  // DRI
+    EXPECT_TRUE(hasMarker(rgb, 0xD0));  // RST0
+    spec.progressive = true;
+    EXPECT_TRUE(hasMarker(MakeJpeg(spec), 0xC2));
+}
+
+TEST(JpegFixtures, TextureIsBusyAndDependsOnTheSeed) {
+    FixtureSpec spec;
+    const JpegCoefs a = ReadCoefficients(MakeJpeg(spec));
+    spec.seed = 2;
+    const JpegCoefs b = ReadCoefficients(MakeJpeg(spec));
+    ASSERT_EQ(a.comps.size(), 3u);
+    ASSERT_EQ(b.comps.size(), 3u);
+    EXPECT_NE(a.comps[0].blocks, b.comps[0].blocks);
+    int highFrequencies = 0;
+    for (const NaturalBlock& block : a.comps[0].blocks) highFrequencies += block[63] != 0 || block[62] != 0;
+    EXPECT_GT(highFrequencies, 0) << "noise should reach the last zig-zag positions somewhere";
+}
+
+TEST(JpegFixtures, BrokenDataIsReportedNotFatal) {
+    std::vector<uint8_t> jpeg = MakeJpeg(FixtureSpec{});
+    ASSERT_GT(jpeg.size(), 200u);
+    JpegCoefs coefs;
+    std::string error;
+    EXPECT_FALSE(TryReadCoefficients({0xFF, 0xD8, 0xFF}, coefs, &error, nullptr));
+    EXPECT_FALSE(error.empty());
+    // Cut inside the scan: libjpeg fills in and warns.
+    jpeg.resize(jpeg.size() - 100);
+    std::string warnings;
+    ReadCoefficients(jpeg, &warnings);
+    EXPECT_FALSE(warnings.empty());
+}
+
+// A hand-made coefficient set whose blocks say where they came from.
+JpegCoefs LabelledCoefs(int width, int height, std::vector<std::tuple<int, int, int>> idHV) {
+    JpegCoefs coefs;
+    coefs.width = width;
+    coefs.height = height;
+    int maxH = 1, maxV = 1;
+    for (auto [id, h, v] : idHV) maxH = std::max(maxH, h), maxV = std::max(maxV, v);
+    const bool blockMcu = idHV.size() == 1;
+    for (auto [id, h, v] : idHV) {
+        ComponentCoefs c;
+        c.id = id, c.h = h, c.v = v;
+        const int gh = blockMcu ? 1 : h, gv = blockMcu ? 1 : v;
+        const int mcuW = blockMcu ? 8 : 8 * maxH, mcuH = blockMcu ? 8 : 8 * maxV;
+        c.widthInBlocks = (width + mcuW - 1) / mcuW * gh;
+        c.heightInBlocks = (height + mcuH - 1) / mcuH * gv;
+        for (int y = 0; y < c.heightInBlocks; ++y)
+            for (int x = 0; x < c.widthInBlocks; ++x) {
+                NaturalBlock b;
+                for (int k = 0; k < 64; ++k) b[k] = static_cast<int16_t>(1000 * id + 100 * y + 10 * x + k % 7 + 1);
+                c.blocks.push_back(b);
+            }
+        for (int k = 0; k < 64; ++k) c.quant[k] = static_cast<uint16_t>(k + 1);
+        coefs.comps.push_back(c);
+    }
+    return coefs;
+}
+
+TEST(TransformModel, FollowsTheWorkedExamples) {
+    // MirrorLR of a one-component picture 3 x 2 blocks: the first block is input (2, 0)
+    // with its odd horizontal frequencies negated.
+    const JpegCoefs gray = LabelledCoefs(24, 16, {{1, 1, 1}});
+    const JpegCoefs mirrored = ExpectedTransform(gray, TransformKind::MirrorLR, false);
+    const NaturalBlock& source = gray.comps[0].At(2, 0);
+    for (int k = 0; k < 64; ++k)
+        EXPECT_EQ(mirrored.comps[0].At(0, 0)[k], (k % 8) % 2 ? -source[k] : source[k]) << k;
+
+    // Rotate90 of a 4:2:0 picture of 2 x 1 MCUs: 1 x 2 MCUs, the first luminance block is
+    // the input's bottom-left block (0, 1); the DC keeps its sign, quant tables transpose.
+    const JpegCoefs yuv = LabelledCoefs(32, 16, {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}});
+    const JpegCoefs turned = ExpectedTransform(yuv, TransformKind::Rotate90, false);
+    EXPECT_EQ(turned.width, 16);
+    EXPECT_EQ(turned.height, 32);
+    EXPECT_EQ(turned.comps[0].widthInBlocks, 2);
+    EXPECT_EQ(turned.comps[0].heightInBlocks, 4);
+    EXPECT_EQ(turned.comps[0].At(0, 0)[0], yuv.comps[0].At(0, 1)[0]);
+    EXPECT_EQ(turned.comps[0].At(0, 0)[1 * 8 + 0], yuv.comps[0].At(0, 1)[0 * 8 + 1]);   // (v1,u0) <- (v0,u1)
+    EXPECT_EQ(turned.comps[0].At(0, 0)[0 * 8 + 1], -yuv.comps[0].At(0, 1)[1 * 8 + 0]);  // odd u negated
+    EXPECT_EQ(turned.comps[1].At(0, 1)[0], yuv.comps[1].At(1, 0)[0]);
+    EXPECT_EQ(turned.comps[0].quant[1], 9);  // (v0,u1) <- (v1,u0)
+
+    // Rotate180 keeps the sign where u + v is even and negates it where it is odd.
+    const JpegCoefs half = ExpectedTransform(gray, TransformKind::Rotate180, false);
+    EXPECT_EQ(half.comps[0].At(0, 0)[9], gray.comps[0].At(2, 1)[9]);   // (v1,u1)
+    EXPECT_EQ(half.comps[0].At(0, 0)[2], gray.comps[0].At(2, 1)[2]);   // (v0,u2)
+    EXPECT_EQ(half.comps[0].At(0, 0)[1], -gray.comps[0].At(2, 1)[1]);  // (v0,u1)
+}
+
+TEST(TransformModel, TrimsOnlyTheEdgeThatMovesToTheTopOrLeft) {
+    // 4:2:0, 1000 x 750, MCU 16 x 16: trimmed size 992 x 736.
+    const JpegCoefs in = LabelledCoefs(1000, 750, {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}});
+    struct Case {
+        TransformKind kind;
+        int width, height;
+    };
+    const Case cases[] = {{TransformKind::NoRotation, 1000, 750}, {TransformKind::Rotate90, 736, 1000},
+                          {TransformKind::Rotate270, 750, 992},  {TransformKind::Rotate180, 992, 736},
+                          {TransformKind::MirrorLR, 992, 750},   {TransformKind::MirrorTB, 1000, 736}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(KindName(c.kind));
+        const JpegCoefs trimmed = ExpectedTransform(in, c.kind, true);
+        EXPECT_EQ(trimmed.width, c.width);
+        EXPECT_EQ(trimmed.height, c.height);
+        const JpegCoefs whole = ExpectedTransform(in, c.kind, false);
+        const bool quarter = IsQuarterTurn(c.kind);
+        EXPECT_EQ(whole.width, quarter ? 750 : 1000);
+        EXPECT_EQ(whole.height, quarter ? 1000 : 750);
+    }
+    // MirrorLR with trimming starts at the input's second-last MCU column, mirrored.
+    const JpegCoefs lr = ExpectedTransform(in, TransformKind::MirrorLR, true);
+    EXPECT_EQ(lr.comps[0].widthInBlocks, 124);
+    EXPECT_EQ(lr.comps[0].At(1, 0)[0], in.comps[0].At(122, 0)[0]);
+    EXPECT_EQ(lr.comps[2].At(0, 0)[0], in.comps[2].At(61, 0)[0]);
+
+    // Smaller than one MCU across: the width stays whole even with trimming.
+    const JpegCoefs narrow = LabelledCoefs(13, 40, {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}});
+    const JpegCoefs narrowLR = ExpectedTransform(narrow, TransformKind::MirrorLR, true);
+    EXPECT_EQ(narrowLR.width, 13);
+    EXPECT_EQ(narrowLR.height, 40);
+}
+
+TEST(TransformModel, QuarterTurnsAndMirrorsCompose) {
+    const JpegCoefs in = LabelledCoefs(40, 24, {{1, 2, 1}, {2, 1, 1}, {3, 1, 1}});
+    JpegCoefs four = in;
+    for (int i = 0; i < 4; ++i) four = ExpectedTransform(four, TransformKind::Rotate90, false);
+    EXPECT_TRUE(SameCoefficients(four, in));
+    const JpegCoefs back =
+        ExpectedTransform(ExpectedTransform(in, TransformKind::Rotate90, false), TransformKind::Rotate270, false);
+    EXPECT_TRUE(SameCoefficients(back, in));
+    const JpegCoefs lrtb =
+        ExpectedTransform(ExpectedTransform(in, TransformKind::MirrorLR, false), TransformKind::MirrorTB, false);
+    EXPECT_TRUE(SameCoefficients(lrtb, ExpectedTransform(in, TransformKind::Rotate180, false)));
+    EXPECT_FALSE(SameCoefficients(ExpectedTransform(in, TransformKind::MirrorLR, false), in));
+}
+
+// ---- The model against a second, independent oracle ----
+
+std::string FindProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        const size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
+        std::error_code ignored;
+        if (end > start && std::filesystem::is_regular_file(candidate, ignored)) return candidate.string();
+        start = end + 1;
+    }
+    return {};
+}
+
+const char* JpegtranTransform(TransformKind kind) {
+    switch (kind) {
+    case TransformKind::Rotate90: return "-rotate 90";
+    case TransformKind::Rotate270: return "-rotate 270";
+    case TransformKind::Rotate180: return "-rotate 180";
+    case TransformKind::MirrorLR: return "-flip horizontal";
+    case TransformKind::MirrorTB: return "-flip vertical";
+    case TransformKind::NoRotation: break;
+    }
+    return "";
+}
+
+std::vector<uint8_t> RunJpegtran(const std::string& jpegtran, const std::vector<uint8_t>& jpeg, TransformKind kind,
+                                 bool trim) {
+    static int counter = 0;
+    const std::filesystem::path dir = ::testing::TempDir();
+    const std::string stem = "pivotta_jpegtran_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    const std::filesystem::path in = dir / (stem + "_in.jpg"), out = dir / (stem + "_out.jpg");
+    std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()),
+                                                static_cast<std::streamsize>(jpeg.size()));
+    const std::string command = "\"" + jpegtran + "\" " + JpegtranTransform(kind) + (trim ? " -trim" : "") +
+                                " -outfile \"" + out.string() + "\" \"" + in.string() + "\"";
+    const int status = std::system(command.c_str());
+    std::vector<uint8_t> result;
+    if (status == 0) result = ReadFileBytes(out.string());
+    else ADD_FAILURE() << command << " failed with status " << status;
+    std::filesystem::remove(in);
+    std::filesystem::remove(out);
+    return result;
+}
+
+// Only the blocks that cover the picture: jpegtran makes up its own padding blocks, and
+// leaves a ragged edge untransformed unless it is trimmed.
+JpegCoefs CropToPicture(JpegCoefs coefs) {
+    int maxH = 1, maxV = 1;
+    for (const ComponentCoefs& c : coefs.comps) maxH = std::max(maxH, c.h), maxV = std::max(maxV, c.v);
+    for (ComponentCoefs& c : coefs.comps) {
+        const int cols = (coefs.width * c.h + 8 * maxH - 1) / (8 * maxH);
+        const int rows = (coefs.height * c.v + 8 * maxV - 1) / (8 * maxV);
+        std::vector<NaturalBlock> kept;
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < cols; ++x) kept.push_back(c.At(x, y));
+        c.blocks = std::move(kept);
+        c.widthInBlocks = cols;
+        c.heightInBlocks = rows;
+    }
+    return coefs;
+}
+
+class ModelAgainstJpegtran : public ::testing::TestWithParam<Sampling> {};
+
+TEST_P(ModelAgainstJpegtran, AgreesWhereverJpegtranTransformsEveryBlock) {
+    const std::string jpegtran = FindProgram("jpegtran");
+    if (jpegtran.empty()) GTEST_SKIP() << "jpegtran is not installed";
+    const std::pair<SizeClass, bool> cases[] = {
+        {SizeClass::Whole, false}, {SizeClass::Whole, true}, {SizeClass::Ragged, true}, {SizeClass::RaggedWidth, true}};
+    for (auto [size, trim] : cases) {
+        const std::vector<uint8_t> input = MakeJpeg(SpecFor(GetParam(), size, 11));
+        const JpegCoefs in = ReadCoefficients(input);
+        for (TransformKind kind : kAllKinds) {
+            if (kind == TransformKind::NoRotation) continue;
+            SCOPED_TRACE(std::string(SizeName(size)) + (trim ? " trimmed " : " ") + KindName(kind));
+            const JpegCoefs theirs = ReadCoefficients(RunJpegtran(jpegtran, input, kind, trim));
+            EXPECT_TRUE(SameCoefficients(CropToPicture(ExpectedTransform(in, kind, trim)), CropToPicture(theirs)));
+        }
+    }
+}
+
+std::string SamplingName(const ::testing::TestParamInfo<Sampling>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Samplings, ModelAgainstJpegtran, ::testing::ValuesIn(kSamplings), SamplingName);
+
+}  // namespace
+}  // namespace pivotta::test
