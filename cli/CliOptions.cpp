@@ -1,0 +1,243 @@
+#include "CliOptions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string_view>
+
+namespace pivotta::cli {
+namespace {
+
+enum class OptionId { Rotate, Mirror, NoTransform, Trim, TurnThumbnail, KeepTimes, Jobs, Quiet, Help, Version,
+                      OutputDir, InPlace, Check };
+
+struct OptionSpec {
+    char shortName;  // 0: long form only
+    std::string_view longName;
+    bool takesValue;
+    OptionId id;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {'r', "rotate", true, OptionId::Rotate},
+    {'m', "mirror", true, OptionId::Mirror},
+    {0, "none", false, OptionId::NoTransform},
+    {'t', "trim", false, OptionId::Trim},
+    {0, "turn-thumbnail", false, OptionId::TurnThumbnail},
+    {'p', "keep-times", false, OptionId::KeepTimes},
+    {'j', "jobs", true, OptionId::Jobs},
+    {'q', "quiet", false, OptionId::Quiet},
+    {'h', "help", false, OptionId::Help},
+    {'V', "version", false, OptionId::Version},
+    {'o', "output-dir", true, OptionId::OutputDir},
+    {0, "in-place", false, OptionId::InPlace},
+    {0, "check", false, OptionId::Check},
+};
+
+constexpr unsigned kMaxJobs = 1024;
+
+const OptionSpec* FindShort(char c) {
+    auto it = std::find_if(std::begin(kOptions), std::end(kOptions), [c](const OptionSpec& o) { return o.shortName == c; });
+    return it == std::end(kOptions) ? nullptr : &*it;
+}
+
+const OptionSpec* FindLong(std::string_view name) {
+    auto it = std::find_if(std::begin(kOptions), std::end(kOptions), [name](const OptionSpec& o) { return o.longName == name; });
+    return it == std::end(kOptions) ? nullptr : &*it;
+}
+
+std::optional<TransformKind> RotationFromText(std::string_view v) {
+    if (v == "90") return TransformKind::Rotate90;
+    if (v == "180") return TransformKind::Rotate180;
+    if (v == "270") return TransformKind::Rotate270;
+    return std::nullopt;
+}
+
+std::optional<TransformKind> MirrorFromText(std::string_view v) {
+    if (v == "lr" || v == "LR") return TransformKind::MirrorLR;
+    if (v == "tb" || v == "TB") return TransformKind::MirrorTB;
+    return std::nullopt;
+}
+
+std::optional<unsigned> JobsFromText(std::string_view v) {
+    unsigned n = 0;
+    auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+    if (ec != std::errc() || end != v.data() + v.size() || n < 1 || n > kMaxJobs) return std::nullopt;
+    return n;
+}
+
+class Parser {
+public:
+    ParsedCommandLine Run(const std::vector<std::string>& args);
+
+private:
+    void ParseLong(std::string_view arg, const std::vector<std::string>& args, size_t& i);
+    void ParseShortCluster(std::string_view arg, const std::vector<std::string>& args, size_t& i);
+    void Apply(const OptionSpec& spec, std::string_view spelling, std::string_view value);
+    void SetTransform(std::optional<TransformKind> kind, std::string_view spelling, std::string_view value,
+                      std::string_view allowed);
+    void SetMode(RunMode mode, std::string_view spelling);
+    void Validate();
+    void Fail(std::string message) {
+        if (error_.empty()) error_ = std::move(message);
+    }
+
+    CliOptions options_;
+    std::vector<std::string> positionals_;
+    bool help_ = false;
+    bool version_ = false;
+    int transformCount_ = 0;
+    std::string modeSpelling_;
+    std::string error_;
+};
+
+ParsedCommandLine Parser::Run(const std::vector<std::string>& args) {
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            positionals_.emplace_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg.starts_with("--")) {
+            ParseLong(arg.substr(2), args, i);
+        } else {
+            ParseShortCluster(arg.substr(1), args, i);
+        }
+    }
+
+    ParsedCommandLine result;
+    if (help_) {
+        result.outcome = ParseOutcome::ShowHelp;
+        return result;
+    }
+    if (version_) {
+        result.outcome = ParseOutcome::ShowVersion;
+        return result;
+    }
+    if (error_.empty()) Validate();
+    if (!error_.empty()) {
+        result.error = error_;
+        return result;
+    }
+    result.outcome = ParseOutcome::Run;
+    result.options = std::move(options_);
+    return result;
+}
+
+void Parser::ParseLong(std::string_view body, const std::vector<std::string>& args, size_t& i) {
+    size_t eq = body.find('=');
+    std::string_view name = body.substr(0, eq);
+    std::string spelling = "--" + std::string(name);
+    const OptionSpec* spec = FindLong(name);
+    if (!spec) return Fail("unknown option '" + spelling + "'");
+    if (!spec->takesValue) {
+        if (eq != std::string_view::npos) return Fail("option '" + spelling + "' takes no value");
+        return Apply(*spec, spelling, {});
+    }
+    if (eq != std::string_view::npos) return Apply(*spec, spelling, body.substr(eq + 1));
+    if (i + 1 >= args.size()) return Fail("option '" + spelling + "' needs a value");
+    Apply(*spec, spelling, args[++i]);
+}
+
+void Parser::ParseShortCluster(std::string_view cluster, const std::vector<std::string>& args, size_t& i) {
+    for (size_t k = 0; k < cluster.size(); ++k) {
+        std::string spelling = std::string("-") + cluster[k];
+        const OptionSpec* spec = FindShort(cluster[k]);
+        if (!spec) return Fail("unknown option '" + spelling + "'");
+        if (!spec->takesValue) {
+            Apply(*spec, spelling, {});
+            continue;
+        }
+        // The rest of the cluster is the value ("-r90"), or else the next argument ("-r 90").
+        if (k + 1 < cluster.size()) return Apply(*spec, spelling, cluster.substr(k + 1));
+        if (i + 1 >= args.size()) return Fail("option '" + spelling + "' needs a value");
+        return Apply(*spec, spelling, args[++i]);
+    }
+}
+
+void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::string_view value) {
+    switch (spec.id) {
+    case OptionId::Rotate: return SetTransform(RotationFromText(value), spelling, value, "90, 180 or 270");
+    case OptionId::Mirror: return SetTransform(MirrorFromText(value), spelling, value, "lr or tb");
+    case OptionId::NoTransform: return SetTransform(TransformKind::NoRotation, spelling, {}, {});
+    case OptionId::Trim: options_.trim = true; return;
+    case OptionId::TurnThumbnail: options_.turnThumbnail = true; return;
+    case OptionId::KeepTimes: options_.keepTimes = true; return;
+    case OptionId::Quiet: options_.quiet = true; return;
+    case OptionId::Help: help_ = true; return;
+    case OptionId::Version: version_ = true; return;
+    case OptionId::Jobs:
+        if (auto n = JobsFromText(value)) {
+            options_.jobs = *n;
+        } else {
+            Fail("invalid value '" + std::string(value) + "' for " + std::string(spelling) + ": a whole number from 1 to " +
+                 std::to_string(kMaxJobs));
+        }
+        return;
+    case OptionId::OutputDir:
+        if (value.empty() || value == kStandardStream) {
+            return Fail(std::string(spelling) + " needs a folder name");
+        }
+        options_.outputDir = value;
+        return SetMode(RunMode::OutputDir, spelling);
+    case OptionId::InPlace: return SetMode(RunMode::InPlace, spelling);
+    case OptionId::Check: return SetMode(RunMode::Check, spelling);
+    }
+}
+
+void Parser::SetTransform(std::optional<TransformKind> kind, std::string_view spelling, std::string_view value,
+                          std::string_view allowed) {
+    if (!kind) {
+        return Fail("invalid value '" + std::string(value) + "' for " + std::string(spelling) + ": " +
+                    std::string(allowed));
+    }
+    if (++transformCount_ > 1) return Fail("more than one transform given; choose exactly one");
+    options_.kind = kind;
+}
+
+void Parser::SetMode(RunMode mode, std::string_view spelling) {
+    if (!modeSpelling_.empty()) {
+        return Fail(modeSpelling_ == spelling ? "option '" + modeSpelling_ + "' given twice"
+                                              : "options '" + modeSpelling_ + "' and '" + std::string(spelling) +
+                                                    "' cannot be combined");
+    }
+    modeSpelling_ = spelling;
+    options_.mode = mode;
+}
+
+void Parser::Validate() {
+    const bool check = options_.mode == RunMode::Check;
+    if (check) {
+        if (options_.kind) return Fail("--check takes no transform");
+        if (options_.keepTimes) return Fail("--check writes nothing: -p/--keep-times does not apply");
+        if (options_.turnThumbnail) return Fail("--check writes nothing: --turn-thumbnail does not apply");
+    } else if (!options_.kind) {
+        return Fail("no transform given: choose one of -r 90|180|270, -m lr|tb, --none");
+    }
+
+    if (options_.mode == RunMode::SingleFile) {
+        if (positionals_.empty()) return Fail("missing INPUT and OUTPUT");
+        if (positionals_.size() == 1) return Fail("missing OUTPUT after '" + positionals_[0] + "'");
+        if (positionals_.size() > 2) return Fail("too many files: use -o DIR or --in-place for several inputs");
+        options_.inputs = {positionals_[0]};
+        options_.output = positionals_[1];
+        return;
+    }
+
+    if (positionals_.empty()) return Fail("no input file given");
+    const auto stdinCount = std::count(positionals_.begin(), positionals_.end(), kStandardStream);
+    if (stdinCount > 0 && !check) {
+        return Fail("standard input ('-') has no file name: it cannot be used with -o or --in-place");
+    }
+    if (stdinCount > 1) return Fail("standard input ('-') given more than once");
+    options_.inputs = std::move(positionals_);
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    if (args.empty()) return {ParseOutcome::UsageError, {}, "no arguments given"};
+    return Parser().Run(args);
+}
+
+}  // namespace pivotta::cli

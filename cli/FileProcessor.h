@@ -1,0 +1,18 @@
+// Processes one file from its bytes to its written result with an engine of its own, so
+// that files can run on several threads at once.
+#pragma once
+
+#include "CliOptions.h"
+#include "FileReport.h"
+#include "JobPlan.h"
+
+namespace pivotta::cli {
+
+// The text of the optimized-Huffman-table warning, which the engine signals without words.
+inline constexpr const char* kOptimizedTablesWarning =
+    "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
+
+// Never throws: every failure, the engine's and the file system's, becomes an error line.
+FileReport ProcessFile(const FileJob& job, const CliOptions& options) noexcept;
+
+}  // namespace pivotta::cli

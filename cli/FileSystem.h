@@ -1,0 +1,59 @@
+// The few file-system services pivotta-cli needs, behind small functions of their own so
+// that the rest of the tool knows nothing of the platform.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pivotta::cli {
+
+// Access and last-write times with the platform's full precision.
+struct FileTimes {
+    int64_t accessSeconds = 0;
+    int64_t accessNanoseconds = 0;
+    int64_t writeSeconds = 0;
+    int64_t writeNanoseconds = 0;
+};
+
+struct ReadResult {
+    bool ok = false;
+    std::vector<uint8_t> bytes;
+    std::optional<FileTimes> times;  // absent for pipes and terminals
+    std::string error;               // why it failed, for a message line
+};
+
+struct WriteResult {
+    bool ok = false;
+    std::string error;
+};
+
+// Reads a whole regular file. A missing or unreadable file, or a folder, is an error.
+[[nodiscard]] ReadResult ReadWholeFile(const std::string& path);
+// Reads standard input to its end, in binary mode.
+[[nodiscard]] ReadResult ReadStandardInput();
+
+// Writes bytes to a temporary file in the target's folder and renames it over the target,
+// so that the target is either untouched or complete. A replaced target keeps its
+// permissions; a symbolic link is followed so that the link stays. times, when given,
+// are set before the rename. On failure no temporary file is left.
+[[nodiscard]] WriteResult WriteFileAtomically(const std::string& target, std::span<const uint8_t> bytes,
+                                              const FileTimes* times);
+// Writes bytes to standard output in binary mode and flushes them.
+[[nodiscard]] WriteResult WriteStandardOutput(std::span<const uint8_t> bytes);
+
+bool IsDirectory(const std::string& path);
+// The last component of path ("a/b.jpg" -> "b.jpg"); empty when path ends in a separator.
+std::string FileNameOf(const std::string& path);
+// dir joined with name by the platform's separator.
+std::string JoinPath(const std::string& dir, const std::string& name);
+// A key under which two spellings of the same existing or future file compare equal.
+std::string IdentityKey(const std::string& path);
+
+// Binary standard streams; a closed pipe becomes a write error instead of ending the process.
+void PrepareStandardStreams();
+unsigned ProcessorCount();
+
+}  // namespace pivotta::cli

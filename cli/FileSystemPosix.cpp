@@ -1,0 +1,210 @@
+// POSIX side of the file-system layer: whole-file reads, atomic replacement, file times.
+#include "FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+namespace pivotta::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ErrorText(int error) {
+    return std::system_category().message(error);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+    // Closes now so that a late write error (full disk on a network file system) is seen.
+    int Close() {
+        int rc = ::close(fd_);
+        fd_ = -1;
+        return rc;
+    }
+
+private:
+    int fd_;
+};
+
+// Reads fd to its end. sizeHint is the size of a regular file, 0 when unknown.
+int ReadToEnd(int fd, size_t sizeHint, std::vector<uint8_t>& bytes) {
+    constexpr size_t kMinimumRoom = size_t{1} << 16;
+    // One byte beyond a known size, so that seeing the end costs no reallocation.
+    bytes.assign(std::max(sizeHint + 1, kMinimumRoom), 0);
+    size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(used + std::max(kMinimumRoom, used / 2));
+        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    bytes.resize(used);
+    return 0;
+}
+
+int WriteAll(int fd, std::span<const uint8_t> bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+FileTimes TimesOf(const struct stat& st) {
+    return {st.st_atim.tv_sec, st.st_atim.tv_nsec, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+int ApplyTimes(int fd, const FileTimes& t) {
+    const struct timespec times[2] = {
+        {static_cast<time_t>(t.accessSeconds), static_cast<long>(t.accessNanoseconds)},
+        {static_cast<time_t>(t.writeSeconds), static_cast<long>(t.writeNanoseconds)},
+    };
+    return ::futimens(fd, times) == 0 ? 0 : errno;
+}
+
+// Replacing a symbolic link would cut it off from the file it names; write that file instead.
+std::string FollowLink(const std::string& target) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::path(target), ec)) return target;
+    fs::path resolved = fs::canonical(fs::path(target), ec);
+    return ec ? target : resolved.string();
+}
+
+std::string TemporaryName(const fs::path& dir, const std::string& name) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::random_device entropy;
+    std::string suffix;
+    for (int i = 0; i < 3; ++i) {
+        for (uint32_t v = entropy(), k = 0; k < 4; ++k, v >>= 8) {
+            suffix += kHex[v >> 4 & 15];
+            suffix += kHex[v & 15];
+        }
+    }
+    // Keep the name within the usual 255-byte limit however long the target's name is.
+    std::string hidden(".");
+    hidden.append(name, 0, 200).append(".pivotta-").append(suffix).append(".tmp");
+    return (dir / hidden).string();
+}
+
+WriteResult Failed(int error) {
+    return {false, ErrorText(error)};
+}
+
+}  // namespace
+
+ReadResult ReadWholeFile(const std::string& path) {
+    ReadResult result;
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) {
+        result.error = ErrorText(errno);
+        return result;
+    }
+    struct stat st {};
+    if (::fstat(file.Get(), &st) != 0) {
+        result.error = ErrorText(errno);
+        return result;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        result.error = ErrorText(EISDIR);
+        return result;
+    }
+    const bool regular = S_ISREG(st.st_mode);
+    if (int error = ReadToEnd(file.Get(), regular ? static_cast<size_t>(st.st_size) : 0, result.bytes)) {
+        result.error = ErrorText(error);
+        return result;
+    }
+    if (regular) result.times = TimesOf(st);
+    result.ok = true;
+    return result;
+}
+
+ReadResult ReadStandardInput() {
+    ReadResult result;
+    struct stat st {};
+    const bool regular = ::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+    if (int error = ReadToEnd(STDIN_FILENO, regular ? static_cast<size_t>(st.st_size) : 0, result.bytes)) {
+        result.error = ErrorText(error);
+        return result;
+    }
+    if (regular) result.times = TimesOf(st);
+    result.ok = true;
+    return result;
+}
+
+WriteResult WriteFileAtomically(const std::string& target, std::span<const uint8_t> bytes, const FileTimes* times) {
+    const fs::path final = FollowLink(target);
+    const std::string name = final.filename().string();
+    if (name.empty()) return Failed(EISDIR);
+    const fs::path dir = final.has_parent_path() ? final.parent_path() : fs::path(".");
+
+    struct stat existing {};
+    const bool replacing = ::stat(final.c_str(), &existing) == 0;
+    if (replacing && S_ISDIR(existing.st_mode)) return Failed(EISDIR);
+
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporary = TemporaryName(dir, name);
+        // 0666 lets the umask decide, as for any new file the user creates.
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return Failed(errno);
+    }
+    if (fd < 0) return Failed(EEXIST);
+
+    FileDescriptor file(fd);
+    int error = WriteAll(fd, bytes);
+    if (!error && replacing) {
+        // Keep the replaced file's owner where we may (as root); otherwise it becomes ours,
+        // as with any editor that saves by renaming.
+        [[maybe_unused]] int ignored = ::fchown(fd, existing.st_uid, existing.st_gid);
+        if (::fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
+    }
+    if (!error && times) error = ApplyTimes(fd, *times);
+    // A replaced file's data must be on disk before the rename makes it the only copy; a new
+    // file still has its input beside it, so it spares the wait.
+    if (!error && replacing && ::fsync(fd) != 0) error = errno;
+    if (file.Close() != 0 && !error) error = errno;
+    if (!error && ::rename(temporary.c_str(), final.c_str()) != 0) error = errno;
+    if (error) {
+        ::unlink(temporary.c_str());
+        return Failed(error);
+    }
+    return {true, {}};
+}
+
+WriteResult WriteStandardOutput(std::span<const uint8_t> bytes) {
+    std::fflush(stdout);
+    if (int error = WriteAll(STDOUT_FILENO, bytes)) return Failed(error);
+    return {true, {}};
+}
+
+void PrepareStandardStreams() {
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace pivotta::cli

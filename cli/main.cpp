@@ -1,0 +1,56 @@
+// pivotta-cli: the command-line front end of the lossless JPEG transformer.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CliOptions.h"
+#include "FileProcessor.h"
+#include "FileSystem.h"
+#include "JobPlan.h"
+#include "JobRunner.h"
+#include "Usage.h"
+
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+void Print(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+int Run(const pivotta::cli::CliOptions& options) {
+    using namespace pivotta::cli;
+    const JobPlan plan = PlanJobs(options);
+    if (!plan.error.empty()) {
+        Print(stderr, std::string(kProgramName) + ": error: " + plan.error + "\n");
+        return kExitFailure;
+    }
+    bool allOk = true;
+    const unsigned workers = options.jobs != 0 ? options.jobs : ProcessorCount();
+    RunJobs(
+        plan.jobs.size(), workers, [&](size_t i) { return ProcessFile(plan.jobs[i], options); },
+        [&](size_t, FileReport& report) {
+            allOk = allOk && report.ok;
+            PrintReport(report);
+        });
+    return allOk ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace pivotta::cli;
+    PrepareStandardStreams();
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const ParsedCommandLine parsed = ParseCommandLine(args);
+    switch (parsed.outcome) {
+    case ParseOutcome::ShowHelp: Print(stdout, HelpText()); return kExitSuccess;
+    case ParseOutcome::ShowVersion: Print(stdout, VersionText()); return kExitSuccess;
+    case ParseOutcome::UsageError: Print(stderr, UsageErrorText(parsed.error)); return kExitUsage;
+    case ParseOutcome::Run: break;
+    }
+    return Run(parsed.options);
+}

@@ -1,0 +1,68 @@
+// Runs the built pivotta-cli as a child process and gives scratch folders to run it in.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TransformKind.h"
+
+namespace pivotta::test {
+
+struct CliRun {
+    std::vector<std::string> args = {};
+    std::string stdinFile = {};        // empty: /dev/null
+    std::string stdoutFile = {};       // empty: captured
+    bool asUnprivilegedUser = false;  // when the tests run as root, run the tool as nobody
+};
+
+struct CliResult {
+    int exitCode = -1;  // -1 when the tool did not exit normally (a crash)
+    std::string out;
+    std::string err;
+};
+
+CliResult RunCli(const CliRun& run);
+inline CliResult RunCli(std::vector<std::string> args) { return RunCli(CliRun{.args = std::move(args)}); }
+
+// A fresh folder that everyone may enter, removed with everything in it.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // Writes a file of that name and gives its path.
+    std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// The names in a folder, sorted: shows leftover temporary files.
+std::vector<std::string> ListFolder(const std::filesystem::path& dir);
+
+// What the engine itself makes of a file, run in this process: the oracle for the tool's
+// output bytes and messages.
+struct EngineOutcome {
+    bool ok = false;
+    std::vector<uint8_t> bytes;
+    std::vector<std::string> warnings;  // level-1 texts and the optimized-table warning, in order
+};
+EngineOutcome RunEngine(const std::vector<uint8_t>& jpeg, TransformKind kind, bool trim = false);
+
+}  // namespace pivotta::test
+
+namespace pivotta::test {
+
+// Test inputs the engine refuses: one at CheckJpeg, one only in RotateJpeg after part of the
+// result has been written (the case that must not leave a partial file).
+std::vector<uint8_t> NotAJpeg();
+std::vector<uint8_t> CutInsideScan(const std::vector<uint8_t>& jpeg);
+
+}  // namespace pivotta::test

@@ -1,0 +1,184 @@
+// The four modes of pivotta-cli end to end: what is written where, exit statuses, and that a
+// failed file never leaves a partial or temporary file behind.
+#include <gtest/gtest.h>
+
+#include "CliRunner.h"
+#include "JpegFixtures.h"
+
+namespace pivotta::test {
+namespace {
+
+using Args = std::vector<std::string>;
+using Bytes = std::vector<uint8_t>;
+
+class CliModesTest : public ::testing::Test {
+protected:
+    Bytes Read(const std::string& name) { return ReadFileBytes(dir_ / name); }
+    Bytes Expected(TransformKind kind, bool trim = false, const Bytes& in = {}) {
+        EngineOutcome outcome = RunEngine(in.empty() ? good_ : in, kind, trim);
+        EXPECT_TRUE(outcome.ok);
+        return outcome.bytes;
+    }
+
+    ScratchDir dir_;
+    const Bytes good_ = MakeJpeg(FixtureSpec{.width = 64, .height = 48});
+    const Bytes other_ = MakeJpeg(FixtureSpec{.width = 40, .height = 32, .hSamp = 1, .vSamp = 1, .seed = 7});
+    const Bytes large_ = MakeJpeg(FixtureSpec{.width = 256, .height = 192, .seed = 3});
+};
+
+TEST_F(CliModesTest, SingleFileWritesWhatTheEngineMakesForEachTransform) {
+    const std::pair<Args, TransformKind> transforms[] = {
+        {{"-r", "90"}, TransformKind::Rotate90},   {{"-r", "180"}, TransformKind::Rotate180},
+        {{"-r", "270"}, TransformKind::Rotate270}, {{"-m", "lr"}, TransformKind::MirrorLR},
+        {{"-m", "tb"}, TransformKind::MirrorTB},   {{"--none"}, TransformKind::NoRotation},
+    };
+    const std::string in = dir_.Put("in.jpg", good_);
+    for (const auto& [transform, kind] : transforms) {
+        Args args = transform;
+        args.insert(args.end(), {in, dir_ / "out.jpg"});
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 0) << transform[0] << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(Read("out.jpg"), Expected(kind)) << transform[0];
+    }
+    // The engine is the oracle above; libjpeg confirms the file really is turned clockwise.
+    ASSERT_EQ(RunCli({"-r", "90", in, dir_ / "out.jpg"}).exitCode, 0);
+    const JpegCoefs turned = ReadCoefficients(Read("out.jpg"));
+    const JpegCoefs expected = ExpectedTransform(ReadCoefficients(good_), TransformKind::Rotate90, false);
+    EXPECT_EQ(turned.width, 48);
+    ASSERT_EQ(turned.comps.size(), expected.comps.size());
+    for (size_t c = 0; c < turned.comps.size(); ++c) EXPECT_EQ(turned.comps[c].blocks, expected.comps[c].blocks);
+    EXPECT_EQ(Read("in.jpg"), good_);
+}
+
+TEST_F(CliModesTest, TrimReachesTheEngine) {
+    const Bytes ragged = MakeJpeg(FixtureSpec{.width = 70, .height = 52});
+    const std::string in = dir_.Put("ragged.jpg", ragged);
+    ASSERT_EQ(RunCli({"-t", "-r", "180", in, dir_ / "trimmed.jpg"}).exitCode, 0);
+    ASSERT_EQ(RunCli({"-r", "180", in, dir_ / "full.jpg"}).exitCode, 0);
+    EXPECT_EQ(Read("trimmed.jpg"), Expected(TransformKind::Rotate180, true, ragged));
+    EXPECT_EQ(Read("full.jpg"), Expected(TransformKind::Rotate180, false, ragged));
+    EXPECT_NE(Read("trimmed.jpg"), Read("full.jpg"));
+}
+
+TEST_F(CliModesTest, StandardInputToStandardOutput) {
+    const CliResult r = RunCli(CliRun{.args = {"-m", "tb", "-", "-"}, .stdinFile = dir_.Put("in.jpg", good_)});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Bytes(r.out.begin(), r.out.end()), Expected(TransformKind::MirrorTB));
+}
+
+TEST_F(CliModesTest, FailureOnStandardInputWritesNothingToStandardOutput) {
+    const CliResult r = RunCli(CliRun{.args = {"-r", "90", "-", "-"}, .stdinFile = dir_.Put("cut.jpg", CutInsideScan(large_))});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("pivotta-cli: <stdin>: error: "), std::string::npos) << r.err;
+}
+
+TEST_F(CliModesTest, OutputFolderTakesEachResultUnderItsInputsName) {
+    std::filesystem::create_directory(dir_ / "a");
+    std::filesystem::create_directory(dir_ / "out");
+    const std::string first = dir_.Put("a/first.jpg", good_);
+    const std::string second = dir_.Put("second.jpg", other_);
+    const CliResult r = RunCli({"-r", "270", "-o", dir_ / "out", first, second});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ListFolder(dir_ / "out"), (std::vector<std::string>{"first.jpg", "second.jpg"}));
+    EXPECT_EQ(Read("out/first.jpg"), Expected(TransformKind::Rotate270));
+    EXPECT_EQ(Read("out/second.jpg"), Expected(TransformKind::Rotate270, false, other_));
+    EXPECT_EQ(Read("a/first.jpg"), good_);
+}
+
+TEST_F(CliModesTest, OutputFolderRefusesAMissingFolderAndTwoInputsOfOneName) {
+    const std::string first = dir_.Put("x.jpg", good_);
+    CliResult r = RunCli({"-r", "90", "-o", dir_ / "missing", first});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("pivotta-cli: error: "), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
+
+    std::filesystem::create_directory(dir_ / "b");
+    std::filesystem::create_directory(dir_ / "out");
+    const std::string second = dir_.Put("b/x.jpg", other_);
+    r = RunCli({"-r", "90", "-j", "2", "-o", dir_ / "out", first, second});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.find("pivotta-cli: " + first + ":"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("pivotta-cli: " + second + ": error: "), std::string::npos) << r.err;
+    EXPECT_EQ(Read("out/x.jpg"), Expected(TransformKind::Rotate90));
+}
+
+TEST_F(CliModesTest, InPlaceReplacesGoodInputsAndKeepsRefusedOnesByteIdentical) {
+    const Bytes cut = CutInsideScan(large_);
+    const std::string good = dir_.Put("good.jpg", good_);
+    const std::string refused = dir_.Put("refused.jpg", cut);
+    const std::string notJpeg = dir_.Put("text.jpg", NotAJpeg());
+    const CliResult r = RunCli({"--in-place", "-m", "lr", refused, good, notJpeg});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(Read("good.jpg"), Expected(TransformKind::MirrorLR));
+    EXPECT_EQ(Read("refused.jpg"), cut);
+    EXPECT_EQ(Read("text.jpg"), NotAJpeg());
+    EXPECT_EQ(ListFolder(dir_.Path()), (std::vector<std::string>{"good.jpg", "refused.jpg", "text.jpg"}));
+}
+
+TEST_F(CliModesTest, FailedFileLeavesNoOutputNoTemporaryAndKeepsAnExistingTarget) {
+    const std::string cut = dir_.Put("cut.jpg", CutInsideScan(large_));
+    const Bytes previous = {'o', 'l', 'd'};
+    dir_.Put("kept.jpg", previous);
+    for (const char* target : {"new.jpg", "kept.jpg"}) {
+        const CliResult r = RunCli({"-r", "90", cut, dir_ / target});
+        EXPECT_EQ(r.exitCode, 1) << target;
+        EXPECT_NE(r.err.find("pivotta-cli: " + cut + ": error: "), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(Read("kept.jpg"), previous);
+    EXPECT_EQ(ListFolder(dir_.Path()), (std::vector<std::string>{"cut.jpg", "kept.jpg"}));
+}
+
+TEST_F(CliModesTest, ExitStatusIsOneWhenAnyFileFailsAndTheOthersStillGetDone) {
+    std::filesystem::create_directory(dir_ / "out");
+    const std::string good = dir_.Put("good.jpg", good_);
+    const CliResult r = RunCli({"-r", "180", "-o", dir_ / "out", dir_ / "missing.jpg", dir_.Path().string(), good});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(ListFolder(dir_ / "out"), std::vector<std::string>{"good.jpg"});
+    EXPECT_NE(r.err.find("pivotta-cli: " + (dir_ / "missing.jpg") + ": error: cannot read"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("pivotta-cli: " + dir_.Path().string() + ": error: cannot read"), std::string::npos) << r.err;
+}
+
+TEST_F(CliModesTest, CheckReportsOneLinePerFileAndWritesNothing) {
+    const std::string good = dir_.Put("good.jpg", good_);
+    const std::string bad = dir_.Put("bad.jpg", NotAJpeg());
+    CliResult r = RunCli({"--check", good, bad});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, good + ": ok 64x48\n" + bad + ": failed\n");
+    EXPECT_EQ(r.err, "pivotta-cli: " + bad + ": error: JPEGファイルの開始のヘッダ($FFD8)を認識できません\n");
+    EXPECT_EQ(ListFolder(dir_.Path()), (std::vector<std::string>{"bad.jpg", "good.jpg"}));
+
+    r = RunCli({"--check", "-q", good});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    // A file that passes the check can still fail the transform: the check reads headers only.
+    r = RunCli(CliRun{.args = {"--check", "-"}, .stdinFile = dir_.Put("cut.jpg", CutInsideScan(large_))});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "<stdin>: ok 256x192\n");
+}
+
+TEST(CliUsageTest, UsageErrorsExitTwoAndTouchNothing) {
+    ScratchDir dir;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-r", "45", "a", dir / "b"},
+                                                 {dir / "a", dir / "b"}, {"--frobnicate"}, {"-r90", "--check", "a"}}) {
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(r.err.rfind("pivotta-cli: error: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("--help"), std::string::npos);
+    }
+    EXPECT_TRUE(ListFolder(dir.Path()).empty());
+}
+
+TEST(CliUsageTest, HelpAndVersionExitZero) {
+    CliResult r = RunCli({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.rfind("Usage: pivotta-cli", 0), 0u);
+    EXPECT_NE(r.out.find("ok WIDTHxHEIGHT"), std::string::npos);
+    r = RunCli({"-V"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.rfind("pivotta-cli ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace pivotta::test

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include "CliOptions.h"
+
+namespace pivotta::cli {
+namespace {
+
+using Args = std::vector<std::string>;
+
+class UsageErrorTest : public ::testing::TestWithParam<Args> {};
+
+TEST_P(UsageErrorTest, IsRefusedWithAReason) {
+    const ParsedCommandLine parsed = ParseCommandLine(GetParam());
+    EXPECT_EQ(parsed.outcome, ParseOutcome::UsageError);
+    EXPECT_FALSE(parsed.error.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, UsageErrorTest,
+    ::testing::Values(Args{}, Args{"a.jpg", "b.jpg"}, Args{"-r", "45", "a", "b"}, Args{"-m", "xy", "a", "b"},
+                      Args{"-r", "90", "-m", "lr", "a", "b"}, Args{"-r", "90", "--none", "a", "b"},
+                      Args{"-r90", "-r90", "a", "b"}, Args{"-r", "90", "a"}, Args{"-r", "90", "a", "b", "c"},
+                      Args{"-r", "90"}, Args{"-r"}, Args{"-r", "90", "-o"}, Args{"-r", "90", "-o", "-", "a"},
+                      Args{"-r", "90", "-o", "d", "--in-place", "a"}, Args{"--in-place", "--in-place", "-r90", "a"},
+                      Args{"-r", "90", "--in-place"}, Args{"--check", "-r", "90", "a"}, Args{"--check", "-p", "a"},
+                      Args{"--check", "--turn-thumbnail", "a"}, Args{"--check", "--in-place", "a"},
+                      Args{"--check"}, Args{"-r", "90", "--in-place", "-"}, Args{"-r", "90", "-o", "d", "a", "-"},
+                      Args{"--check", "-", "-"}, Args{"-j", "0", "-r90", "a", "b"}, Args{"-j", "x", "-r90", "a", "b"},
+                      Args{"-j2x", "-r90", "a", "b"}, Args{"--jobs=-1", "-r90", "a", "b"}, Args{"--bogus"},
+                      Args{"-x", "-r90", "a", "b"}, Args{"--trim=yes", "-r90", "a", "b"}));
+
+TEST(CliOptionsTest, AcceptsEverySpellingOfEveryTransform) {
+    const std::pair<Args, TransformKind> cases[] = {
+        {{"-r", "90"}, TransformKind::Rotate90},       {{"-r180"}, TransformKind::Rotate180},
+        {{"--rotate=270"}, TransformKind::Rotate270},  {{"--rotate", "90"}, TransformKind::Rotate90},
+        {{"-m", "lr"}, TransformKind::MirrorLR},       {{"--mirror=tb"}, TransformKind::MirrorTB},
+        {{"--none"}, TransformKind::NoRotation},
+    };
+    for (const auto& [transform, kind] : cases) {
+        Args args = transform;
+        args.insert(args.end(), {"in.jpg", "out.jpg"});
+        const ParsedCommandLine parsed = ParseCommandLine(args);
+        ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << args[0] << ": " << parsed.error;
+        EXPECT_EQ(parsed.options.kind, kind) << args[0];
+        EXPECT_EQ(parsed.options.mode, RunMode::SingleFile);
+        EXPECT_EQ(parsed.options.inputs, Args{"in.jpg"});
+        EXPECT_EQ(parsed.options.output, "out.jpg");
+    }
+}
+
+TEST(CliOptionsTest, ClustersFlagsAndTakesValuesFromTheClusterOrTheNextArgument) {
+    ParsedCommandLine parsed = ParseCommandLine({"-tpqj3", "--turn-thumbnail", "-o", "out", "-r", "270", "x", "y"});
+    ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+    const CliOptions& o = parsed.options;
+    EXPECT_TRUE(o.trim && o.keepTimes && o.quiet && o.turnThumbnail);
+    EXPECT_EQ(o.jobs, 3u);
+    EXPECT_EQ(o.mode, RunMode::OutputDir);
+    EXPECT_EQ(o.outputDir, "out");
+    EXPECT_EQ(o.inputs, (Args{"x", "y"}));
+
+    parsed = ParseCommandLine({"--in-place", "-mlr", "--", "-odd.jpg", "--check"});
+    ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+    EXPECT_EQ(parsed.options.mode, RunMode::InPlace);
+    EXPECT_EQ(parsed.options.kind, TransformKind::MirrorLR);
+    EXPECT_EQ(parsed.options.inputs, (Args{"-odd.jpg", "--check"}));
+}
+
+TEST(CliOptionsTest, StandardStreamsWhereAFileNameIsNotNeeded) {
+    ParsedCommandLine parsed = ParseCommandLine({"-r90", "-", "-"});
+    ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+    EXPECT_EQ(parsed.options.inputs, Args{"-"});
+    EXPECT_EQ(parsed.options.output, "-");
+
+    parsed = ParseCommandLine({"--check", "-t", "a.jpg", "-"});
+    ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+    EXPECT_EQ(parsed.options.mode, RunMode::Check);
+    EXPECT_FALSE(parsed.options.kind.has_value());
+    EXPECT_EQ(parsed.options.inputs, (Args{"a.jpg", "-"}));
+}
+
+TEST(CliOptionsTest, HelpAndVersionWinOverMistakes) {
+    EXPECT_EQ(ParseCommandLine({"--bogus", "-r", "45", "-h"}).outcome, ParseOutcome::ShowHelp);
+    EXPECT_EQ(ParseCommandLine({"a.jpg", "--version"}).outcome, ParseOutcome::ShowVersion);
+    EXPECT_EQ(ParseCommandLine({"-qV"}).outcome, ParseOutcome::ShowVersion);
+}
+
+}  // namespace
+}  // namespace pivotta::cli
