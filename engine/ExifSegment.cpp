@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <optional>
 
 #include "Endian.h"
@@ -61,13 +60,8 @@ std::vector<uint8_t> TransformThumbnail(const uint8_t* bytes, size_t size, Trans
     nested.TransformExif = false;
     const TMemoryStream source(std::vector<uint8_t>(bytes, bytes + size));
     TMemoryStream result;
-    try {
-        if (!nested.CheckJpeg(source) || !nested.RotateJpeg(source, result, kind)) return {};
-    } catch (const EStreamError&) {  // a thumbnail cut short
-        return {};
-    } catch (const std::bad_alloc&) {  // a thumbnail header claiming an absurd frame
-        return {};
-    }
+    // The engine turns a thumbnail cut short, or one too large for memory, into a false result.
+    if (!nested.CheckJpeg(source) || !nested.RotateJpeg(source, result, kind)) return {};
     return result.Bytes();
 }
 
