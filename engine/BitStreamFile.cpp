@@ -1,5 +1,6 @@
 #include "BitStreamFile.h"
 
+#include <bit>
 #include <cstring>
 
 namespace pivotta {
@@ -30,6 +31,7 @@ bool TInBitStreamFile::FillPlain() {
     if (HasFFByte(word)) return false;
     const int count = (64 - bits_) / 8;  // 1..8 whole bytes fit
     acc_ = count == 8 ? word : (acc_ << (8 * count)) | (word >> (64 - 8 * count));
+    wideBytes_ <<= count;
     bits_ += 8 * count;
     pos_ += count;
     return true;
@@ -46,6 +48,7 @@ bool TInBitStreamFile::LoadOneByte() {
         pos_ += 1;
     }
     acc_ = (acc_ << 8) | b;
+    wideBytes_ = wideBytes_ << 1 | (b == 0xFF ? 1u : 0u);
     bits_ += 8;
     return true;
 }
@@ -59,6 +62,7 @@ void TInBitStreamFile::FetchLiteral() {
     // A marker inside entropy-coded data: reported, and its 0xFF delivered as data.
     if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
     acc_ = (acc_ << 8) | 0xFF;
+    wideBytes_ = wideBytes_ << 1 | 1u;
     bits_ += 8;
     pos_ += 2;
 }
@@ -90,12 +94,10 @@ uint32_t TInBitStreamFile::ReadBits(int n) {
 
 size_t TInBitStreamFile::BytePosition() const {
     // Whole bytes still in the window were loaded ahead of need; a byte-level reader
-    // would not have fetched them. Step back over them (a data 0xFF came as FF 00).
-    size_t pos = pos_;
-    for (int unread = bits_ / 8; unread > 0; --unread) {
-        pos -= (pos >= 2 && data_[pos - 1] == 0x00 && data_[pos - 2] == 0xFF) ? 2 : 1;
-    }
-    return pos;
+    // would not have fetched them. Step back over them, two stream bytes for a wide one.
+    const int unread = bits_ / 8;
+    const uint64_t wide = wideBytes_ & ((uint64_t{1} << unread) - 1);
+    return pos_ - static_cast<size_t>(unread) - static_cast<size_t>(std::popcount(wide));
 }
 
 void TInBitStreamFile::DropPendingBits() {

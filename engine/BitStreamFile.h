@@ -84,6 +84,9 @@ private:
     size_t pos_ = 0;       // next byte to load
     uint64_t acc_ = 0;     // the low bits_ bits are the unread window, oldest on top
     int bits_ = 0;
+    // One bit per byte of the window, in the same order: set when the byte took two bytes of
+    // the stream (a stuffed FF 00, or the 0xFF of a marker), so positions need no guessing.
+    uint64_t wideBytes_ = 0;
     int64_t markPos_ = 0;
     MessageHook onMessage_;
 };
