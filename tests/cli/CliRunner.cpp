@@ -23,10 +23,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kOptimizedTablesWarning = "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
 
-std::string CliPath() {
-    return std::string(PIVOTTA_BIN_DIR) + "/pivotta-cli";
-}
-
 std::string ReadText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -45,26 +41,30 @@ std::string TemporaryCapture() {
     const int in = ::open(run.stdinFile.empty() ? "/dev/null" : run.stdinFile.c_str(), O_RDONLY);
     const int out = ::open(outFile.c_str(), O_WRONLY | O_TRUNC);
     const int err = ::open(errFile.c_str(), O_WRONLY | O_TRUNC);
-    if (in < 0 || out < 0 || err < 0) ::_exit(127);
+    if (in < 0 || out < 0 || err < 0) ::_exit(kCannotExecute);
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
     if (run.asUnprivilegedUser && ::geteuid() == 0) {
         constexpr uid_t kNobody = 65534;
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(kCannotDropPrivileges);
     }
     ::execv(argv[0], argv.data());
-    ::_exit(127);
+    ::_exit(kCannotExecute);
 }
 
 }  // namespace
+
+std::string CliPath() {
+    return std::string(PIVOTTA_BIN_DIR) + "/pivotta-cli";
+}
 
 CliResult RunCli(const CliRun& run) {
     const std::string outCapture = TemporaryCapture();
     const std::string errCapture = TemporaryCapture();
     const std::string outFile = run.stdoutFile.empty() ? outCapture : run.stdoutFile;
 
-    std::string program = CliPath();
+    std::string program = run.program.empty() ? CliPath() : run.program;
     std::vector<std::string> args = run.args;
     std::vector<char*> argv{program.data()};
     for (std::string& a : args) argv.push_back(a.data());

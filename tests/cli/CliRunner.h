@@ -12,10 +12,17 @@ namespace pivotta::test {
 
 struct CliRun {
     std::vector<std::string> args = {};
+    std::string program = {};          // empty: the built pivotta-cli
     std::string stdinFile = {};        // empty: /dev/null
     std::string stdoutFile = {};       // empty: captured
     bool asUnprivilegedUser = false;  // when the tests run as root, run the tool as nobody
 };
+
+// Exit codes of a child that could not become nobody or could not start the program.
+inline constexpr int kCannotDropPrivileges = 126;
+inline constexpr int kCannotExecute = 127;
+
+std::string CliPath();
 
 struct CliResult {
     int exitCode = -1;  // -1 when the tool did not exit normally (a crash)
