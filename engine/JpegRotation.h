@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -62,6 +63,9 @@ public:
     bool AllowAdjustMCU = false;  // trim a ragged MCU edge that a transform would move inside
     // A thumbnail's own engine leaves APP1 alone, so thumbnails never nest deeper than one.
     bool TransformExif = true;
+    // Threads one operation may use; 0 means the machine's processors. The output is the same
+    // whatever the count: callers that run several engines at once set 1.
+    unsigned MaxThreads = 0;
 
     const FrameState& Frame() const { return frame_; }
     const HuffmanSlot& HuffSlot(int tableClass, int id) const { return huff_.Slot(tableClass, id); }
@@ -94,6 +98,15 @@ private:
     [[nodiscard]] bool AllocateCoefficients();
     [[nodiscard]] bool DecodeScan();
     [[nodiscard]] bool EncodeScan();
+    struct ScanLayout;
+    struct EncodeState;
+    // Below this many MCUs a second thread costs more than it saves.
+    static constexpr int64_t kParallelMinimumMcus = 2048;
+    const CoefBlock& SourceBlock(const ScanLayout& layout, int slot, int x, int y) const;
+    template <class Sink>
+    int EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd, EncodeState& state, Sink& out,
+                   const std::function<void(int)>& progress, const std::atomic<bool>* cancel) const;
+    EncodeState StateAtRow(const ScanLayout& layout, int row) const;
 
     void Progress(int position) {
         if (OnProgress) OnProgress(position);
@@ -107,6 +120,7 @@ private:
     std::array<std::vector<CoefBlock>, kMaxComponents> coefficients_;
     FrameState frame_;
     bool frameSeen_ = false;
+    size_t scanBytes_ = 0;  // entropy-coded bytes of the last scan decoded
 };
 
 }  // namespace pivotta

@@ -112,6 +112,7 @@ bool TJpegRotation::DecodeScan() {
         dcTables[i] = &huff_.Decoder(0, frame_.DcTableSel[i]);
         acTables[i] = &huff_.Decoder(1, frame_.AcTableSel[i]);
     }
+    const size_t scanStart = in.BytePosition();
     int dcPred[kMaxComponents] = {};
     int restartCounter = 0;
     int nextRestart = 0;
@@ -148,6 +149,7 @@ bool TJpegRotation::DecodeScan() {
             }
         }
     }
+    scanBytes_ = in.BytePosition() - scanStart;
     return true;
 }
 

@@ -1,124 +1,273 @@
-// Transforms every block on its way out and Huffman-encodes the output scan.
+// Transforms every block on its way out and Huffman-encodes the output scan. On large
+// pictures the second half of the output rows is encoded on a worker thread into a raw bit
+// buffer and appended afterwards, which gives exactly the bytes of a sequential run.
+#include <atomic>
 #include <bit>
 #include <cstdlib>
+#include <thread>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "BlockTransforms.h"
 #include "JpegRotation.h"
 #include "Messages.h"
+#include "RawBitBuffer.h"
 
 namespace pivotta {
 
 namespace {
+
+// Per-position sign masks (0 or -1) of a transform, for a branch-free (x ^ m) - m.
+struct SignedTransform {
+    std::array<uint8_t, 64> source;
+    alignas(16) std::array<int16_t, 64> mask;
+    bool identity;
+};
+
+SignedTransform MakeSignedTransform(TransformKind kind) {
+    const BlockTransform& t = kBlockTransforms[static_cast<int>(kind)];
+    SignedTransform s{};
+    s.identity = !IsQuarterTurn(kind);
+    for (int k = 0; k < 64; ++k) {
+        s.source[k] = t.source[k];
+        s.mask[k] = t.negate[k] ? int16_t{-1} : int16_t{0};
+    }
+    return s;
+}
+
+// The block as it lands in the output, and which of its 64 coefficients are non-zero.
+inline uint64_t TransformBlock(const SignedTransform& t, const CoefBlock& in, int16_t* out) {
+    if (t.identity) {
+        for (int k = 0; k < 64; ++k) out[k] = in[k];
+    } else {
+        for (int k = 0; k < 64; ++k) out[k] = in[t.source[k]];
+    }
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    uint64_t zeros = 0;
+    for (int i = 0; i < 8; i += 2) {
+        __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(out + 8 * i));
+        __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(out + 8 * i + 8));
+        const __m128i ma = _mm_load_si128(reinterpret_cast<const __m128i*>(t.mask.data() + 8 * i));
+        const __m128i mb = _mm_load_si128(reinterpret_cast<const __m128i*>(t.mask.data() + 8 * i + 8));
+        a = _mm_sub_epi16(_mm_xor_si128(a, ma), ma);
+        b = _mm_sub_epi16(_mm_xor_si128(b, mb), mb);
+        _mm_store_si128(reinterpret_cast<__m128i*>(out + 8 * i), a);
+        _mm_store_si128(reinterpret_cast<__m128i*>(out + 8 * i + 8), b);
+        const __m128i packed = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+        zeros |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(packed))} << (8 * i);
+    }
+    return ~zeros;
+#else
+    uint64_t nonZero = 0;
+    for (int k = 0; k < 64; ++k) {
+        out[k] = static_cast<int16_t>((out[k] ^ t.mask[k]) - t.mask[k]);
+        nonZero |= uint64_t{out[k] != 0} << k;
+    }
+    return nonZero;
+#endif
+}
 
 struct EncodeTables {
     const HuffmanEncoder* dc;
     const HuffmanEncoder* ac;
 };
 
-// Writes one symbol followed by the low t bits of the value (negative values as value - 1,
-// ITU T.81 F.1.2.1). False when the table lacks the symbol.
-inline bool PutSymbol(TOutBitStreamFile& out, const HuffmanEncoder& table, int symbol, int value, int t) {
+// One symbol and the low t bits of its value (negative values as value - 1, ITU T.81 F.1.2.1).
+template <class Sink>
+inline bool PutSymbol(Sink& out, const HuffmanEncoder& table, int symbol, int value, int t) {
     const int length = table.length[symbol];
-    if (length == 0) return false;
-    const uint32_t extra = static_cast<uint32_t>(value < 0 ? value - 1 : value) & ((1u << t) - 1);
+    if (length == 0) return false;  // the table lacks it: never write a scan it cannot decode
+    const uint32_t extra = static_cast<uint32_t>(value - (value < 0)) & ((1u << t) - 1);
     out.PutBits(table.code[symbol] << t | extra, length + t);
     return true;
 }
 
-// Encodes the block that lands at an output position: out[k] = ±in[source[k]].
-bool EncodeBlock(TOutBitStreamFile& out, const EncodeTables& tables, const BlockTransform& transform,
-                 const CoefBlock& in, int& dcPred) {
-    const int dc = in[0];  // the DC coefficient neither moves nor changes sign
-    const int diff = dc - dcPred;
-    dcPred = dc;
+template <class Sink>
+bool EncodeBlock(Sink& out, const EncodeTables& tables, const SignedTransform& transform, const CoefBlock& in,
+                 int& dcPred) {
+    alignas(16) int16_t coef[64];
+    uint64_t nonZero = TransformBlock(transform, in, coef) & ~uint64_t{1};
+    const int diff = coef[0] - dcPred;  // the DC coefficient neither moves nor changes sign
+    dcPred = coef[0];
     const int dcSize = std::bit_width(static_cast<unsigned>(std::abs(diff)));
     if (!PutSymbol(out, *tables.dc, dcSize, diff, dcSize)) return false;
 
-    int run = 0;
-    for (int k = 1; k < 64; ++k) {
-        const int raw = in[transform.source[k]];
-        if (raw == 0) {
-            ++run;
-            continue;
-        }
-        const int value = transform.negate[k] ? -raw : raw;
+    int last = 0;
+    while (nonZero != 0) {
+        const int k = std::countr_zero(nonZero);
+        nonZero &= nonZero - 1;
+        int run = k - last - 1;
         for (; run > 15; run -= 16) {
             if (!PutSymbol(out, *tables.ac, 0xF0, 0, 0)) return false;
         }
+        const int value = coef[k];
         const int size = std::bit_width(static_cast<unsigned>(std::abs(value)));
         if (size > 15 || !PutSymbol(out, *tables.ac, run << 4 | size, value, size)) return false;
-        run = 0;
+        last = k;
     }
-    return run == 0 || PutSymbol(out, *tables.ac, 0x00, 0, 0);  // end of block
+    return last == 63 || PutSymbol(out, *tables.ac, 0x00, 0, 0);  // end of block
 }
 
 }  // namespace
 
-bool TJpegRotation::EncodeScan() {
-    TOutBitStreamFile& out = *out_;
-    const bool quarter = IsQuarterTurn(kind_);
-    const BlockTransform& transform = kBlockTransforms[static_cast<int>(kind_)];
-    const int progressBase = frame_.McuRows;
-
-    // From here on, columns, rows and sampling factors describe the output picture.
-    int cols = frame_.McuCols, rows = frame_.McuRows;
-    int skipCol = frame_.OutputWidth != frame_.ImageWidth ? 1 : 0;
-    int skipRow = frame_.OutputHeight != frame_.ImageHeight ? 1 : 0;
-    std::array<int, kMaxComponents> compH = frame_.CompH, compV = frame_.CompV;
-    if (quarter) {
-        std::swap(cols, rows);
-        std::swap(skipCol, skipRow);
-        std::swap(compH, compV);
-    }
-
+// Everything the row loop needs, in output terms.
+struct TJpegRotation::ScanLayout {
+    TransformKind kind;
+    bool quarter;
+    int cols, rows, skipCol, skipRow;
+    std::array<int, kMaxComponents> compH, compV;
+    int interval;  // 0 when no restart markers are written
+    SignedTransform transform;
     EncodeTables tables[kMaxComponents];
-    for (int i = 0; i < frame_.ComponentCount; ++i) {
-        tables[i] = {&huff_.Encoder(0, frame_.DcTableSel[i]), &huff_.Encoder(1, frame_.AcTableSel[i])};
-    }
+};
+
+struct TJpegRotation::EncodeState {
     int dcPred[kMaxComponents] = {};
     int restartCounter = 0;
     int restartNumber = 0;
-    for (int r = skipRow; r < rows; ++r) {
-        Progress(progressBase + r);
-        for (int c = skipCol; c < cols; ++c) {
+};
+
+// The input block that lands at output block (x, y) of a slot.
+const CoefBlock& TJpegRotation::SourceBlock(const ScanLayout& layout, int slot, int x, int y) const {
+    const int width = layout.cols * layout.compH[slot], height = layout.rows * layout.compV[slot];
+    const int inWidth = layout.quarter ? height : width;
+    const int inHeight = layout.quarter ? width : height;
+    int sx = x, sy = y;
+    switch (layout.kind) {
+        case Kind::NoRotation: break;
+        case Kind::Rotate90: sx = y; sy = inHeight - 1 - x; break;
+        case Kind::Rotate270: sx = inWidth - 1 - y; sy = x; break;
+        case Kind::Rotate180: sx = inWidth - 1 - x; sy = inHeight - 1 - y; break;
+        case Kind::MirrorLR: sx = inWidth - 1 - x; break;
+        case Kind::MirrorTB: sy = inHeight - 1 - y; break;
+    }
+    return coefficients_[slot][static_cast<size_t>(sy) * inWidth + sx];
+}
+
+// Encodes output MCU rows [rowBegin, rowEnd). Returns the row it failed in, or rowEnd.
+template <class Sink>
+int TJpegRotation::EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd, EncodeState& state, Sink& out,
+                              const std::function<void(int)>& progress, const std::atomic<bool>* cancel) const {
+    for (int r = rowBegin; r < rowEnd; ++r) {
+        if (progress) progress(r);
+        if (cancel && cancel->load(std::memory_order_relaxed)) return r;
+        for (int c = layout.skipCol; c < layout.cols; ++c) {
             for (int i = 0; i < frame_.ScanComponentCount; ++i) {
                 const int slot = frame_.ScanOrder[i];
-                const int h = compH[slot], v = compV[slot];
-                const int width = cols * h, height = rows * v;              // output grid in blocks
-                const int inWidth = quarter ? height : width;               // input grid in blocks
-                const int inHeight = quarter ? width : height;
-                const CoefBlock* store = coefficients_[slot].data();
+                const int h = layout.compH[slot], v = layout.compV[slot];
                 for (int by = 0; by < v; ++by) {
                     for (int bx = 0; bx < h; ++bx) {
-                        const int x = c * h + bx, y = r * v + by;
-                        int sx = x, sy = y;
-                        switch (kind_) {
-                            case Kind::NoRotation: break;
-                            case Kind::Rotate90: sx = y; sy = inHeight - 1 - x; break;
-                            case Kind::Rotate270: sx = inWidth - 1 - y; sy = x; break;
-                            case Kind::Rotate180: sx = inWidth - 1 - x; sy = inHeight - 1 - y; break;
-                            case Kind::MirrorLR: sx = inWidth - 1 - x; break;
-                            case Kind::MirrorTB: sy = inHeight - 1 - y; break;
-                        }
-                        const CoefBlock& block = store[static_cast<size_t>(sy) * inWidth + sx];
-                        if (!EncodeBlock(out, tables[slot], transform, block, dcPred[slot])) {
-                            return Fail(msg::kMissingCode);
+                        const CoefBlock& block = SourceBlock(layout, slot, c * h + bx, r * v + by);
+                        if (!EncodeBlock(out, layout.tables[slot], layout.transform, block, state.dcPred[slot])) {
+                            return r;
                         }
                     }
                 }
             }
-            if (!frame_.RestartEnabled) continue;
-            ++restartCounter;
-            const bool last = r == rows - 1 && c == cols - 1;
-            if (!last && restartCounter == frame_.RestartInterval) {
-                restartCounter = 0;
-                for (int& pred : dcPred) pred = 0;
-                out.WriteWord(static_cast<uint16_t>(0xFFD0 + restartNumber));
-                restartNumber = (restartNumber + 1) & 7;
+            if (layout.interval == 0) continue;
+            const bool last = r == layout.rows - 1 && c == layout.cols - 1;
+            if (++state.restartCounter == layout.interval && !last) {
+                state.restartCounter = 0;
+                for (int& pred : state.dcPred) pred = 0;
+                out.WriteWord(static_cast<uint16_t>(0xFFD0 + state.restartNumber));
+                state.restartNumber = (state.restartNumber + 1) & 7;
             }
         }
     }
+    return rowEnd;
+}
+
+// The state a sequential run would have at the start of output row `row`.
+TJpegRotation::EncodeState TJpegRotation::StateAtRow(const ScanLayout& layout, int row) const {
+    EncodeState state;
+    const int64_t mcusBefore = int64_t{row - layout.skipRow} * (layout.cols - layout.skipCol);
+    if (layout.interval > 0) {
+        state.restartCounter = static_cast<int>(mcusBefore % layout.interval);
+        state.restartNumber = static_cast<int>(mcusBefore / layout.interval % 8);
+        if (state.restartCounter == 0) return state;  // a restart came just before: predictors are 0
+    }
+    for (int i = 0; i < frame_.ScanComponentCount; ++i) {
+        const int slot = frame_.ScanOrder[i];
+        const int h = layout.compH[slot], v = layout.compV[slot];
+        state.dcPred[slot] = SourceBlock(layout, slot, (layout.cols - 1) * h + h - 1, (row - 1) * v + v - 1)[0];
+    }
+    return state;
+}
+
+bool TJpegRotation::EncodeScan() {
+    ScanLayout layout{};
+    layout.kind = kind_;
+    layout.quarter = IsQuarterTurn(kind_);
+    layout.cols = frame_.McuCols;
+    layout.rows = frame_.McuRows;
+    layout.skipCol = frame_.OutputWidth != frame_.ImageWidth ? 1 : 0;
+    layout.skipRow = frame_.OutputHeight != frame_.ImageHeight ? 1 : 0;
+    layout.compH = frame_.CompH;
+    layout.compV = frame_.CompV;
+    if (layout.quarter) {  // from here on, everything describes the output picture
+        std::swap(layout.cols, layout.rows);
+        std::swap(layout.skipCol, layout.skipRow);
+        std::swap(layout.compH, layout.compV);
+    }
+    layout.interval = frame_.RestartEnabled ? frame_.RestartInterval : 0;
+    layout.transform = MakeSignedTransform(kind_);
+    for (int i = 0; i < frame_.ComponentCount; ++i) {
+        layout.tables[i] = {&huff_.Encoder(0, frame_.DcTableSel[i]), &huff_.Encoder(1, frame_.AcTableSel[i])};
+    }
+    const int progressBase = frame_.McuRows;
+    const std::function<void(int)> progress = [&](int r) { Progress(progressBase + r); };
+
+    // Small pictures, or one processor: a plain sequential run.
+    const int64_t mcus = int64_t{frame_.McuRows} * frame_.McuCols;
+    const int rowCount = layout.rows - layout.skipRow;
+    const unsigned threads = MaxThreads != 0 ? MaxThreads : std::thread::hardware_concurrency();
+    if (mcus < kParallelMinimumMcus || rowCount < 2 || threads < 2) {
+        EncodeState state;
+        if (EncodeRows(layout, layout.skipRow, layout.rows, state, *out_, progress, nullptr) != layout.rows) {
+            return Fail(msg::kMissingCode);
+        }
+        return true;
+    }
+
+    // The first half goes straight to the output on this thread (hooks included); the second
+    // half is encoded meanwhile into a raw buffer, then appended with its progress calls.
+    const int split = layout.skipRow + rowCount / 2;
+    RawBitBuffer tail;
+    std::atomic<bool> cancel{false};
+    int tailEnd = layout.rows;
+    bool tailOutOfMemory = false;
+    int headEnd = split;
+    {
+        std::jthread worker([&] {
+            try {
+                tail.Reserve(scanBytes_ / 2 + 1024);
+                EncodeState state = StateAtRow(layout, split);
+                tailEnd = EncodeRows(layout, split, layout.rows, state, tail, nullptr, &cancel);
+            } catch (const std::exception&) {
+                tailOutOfMemory = true;
+            }
+        });
+        // Stops the worker early when this thread fails or throws; the jthread then joins.
+        struct StopUnlessDone {
+            std::atomic<bool>& flag;
+            bool done = false;
+            ~StopUnlessDone() {
+                if (!done) flag = true;
+            }
+        } guard{cancel};
+        EncodeState state;
+        headEnd = EncodeRows(layout, layout.skipRow, split, state, *out_, progress, nullptr);
+        guard.done = headEnd == split;
+    }
+    if (headEnd != split) return Fail(msg::kMissingCode);
+    if (tailOutOfMemory) return Fail(msg::kOutOfMemory);
+    for (int r = split; r <= std::min(tailEnd, layout.rows - 1); ++r) progress(r);
+    tail.AppendTo(*out_);
+    if (tailEnd != layout.rows) return Fail(msg::kMissingCode);
     return true;
 }
 

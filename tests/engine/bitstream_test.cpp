@@ -187,7 +187,7 @@ TEST(OutBitStream, LongRunsMatchBitByBitWriting) {
     for (int i = 0; i < 5000; ++i) {
         seed = seed * 1103515245 + 12345;
         const int n = 1 + static_cast<int>(seed >> 27);  // 1..32
-        const uint32_t value = seed ^ (seed << 7) | (i % 7 == 0 ? 0xFFFFFFFFu : 0);
+        const uint32_t value = (seed ^ (seed << 7)) | (i % 7 == 0 ? 0xFFFFFFFFu : 0);
         fast.out.WriteBits(value, n);
         for (int b = n - 1; b >= 0; --b) slow.out.WriteBit(static_cast<int>((value >> b) & 1));
     }
