@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "ExifSegment.h"
 #include "Messages.h"
 
 namespace pivotta {
@@ -199,11 +200,31 @@ bool TJpegRotation::CopyTail() {
 }
 
 bool TJpegRotation::ProcessApp1() {
-    // The Exif step is not wired in yet: APP1 passes like any other APPn segment.
     const int64_t start = in_->MarkPosition();
+    const uint16_t length = in_->ReadWord();
+    if (!TransformExif || length < 2) {
+        // A thumbnail's own engine, or a length that holds nothing: the segment passes as read.
+        out_->WriteWord(0xFFE1);
+        if (length > 2) in_->SkipBytes(length - 2u);
+        out_->WriteBytes(in_->Data() + start, static_cast<size_t>(in_->BytesSinceMark()));
+        return true;
+    }
+    const size_t payloadSize = length - 2u;
+    if (payloadSize > in_->Remaining()) throw EStreamError(kStreamReadError);
+    const uint8_t* payload = in_->Data() + in_->BytePosition();
+    in_->SkipBytes(payloadSize);
+    ExifTransform transform;
+    transform.Kind = kind_;
+    transform.AllowBreakDCF = AllowBreakDCF;
+    transform.AllowAdjustMCU = AllowAdjustMCU;
+    transform.ImageWidth = frame_.ImageWidth;
+    transform.ImageHeight = frame_.ImageHeight;
+    transform.OutputWidth = frame_.OutputWidth;
+    transform.OutputHeight = frame_.OutputHeight;
+    const std::vector<uint8_t> rewritten = RewriteExifSegment(payload, payloadSize, transform);
     out_->WriteWord(0xFFE1);
-    SkipSegment();
-    out_->WriteBytes(in_->Data() + start, static_cast<size_t>(in_->BytesSinceMark()));
+    out_->WriteWord(static_cast<uint16_t>(rewritten.size() + 2));
+    out_->WriteBytes(rewritten.data(), rewritten.size());
     return true;
 }
 
