@@ -1,0 +1,18 @@
+// How the engine's messages are shown: level 0 a plain box, 1 a warning, 2 an error that
+// says the work cannot be done.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "Platform.h"
+
+struct MessageBoxSpec {
+    QString caption;
+    QString text;
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
+// The box for an engine message, or nothing for a level without one.
+std::optional<MessageBoxSpec> EngineMessageBox(const QString& text, int level);

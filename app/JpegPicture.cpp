@@ -1,0 +1,89 @@
+#include "JpegPicture.h"
+
+#include "AppTexts.h"
+#include "LibjpegDecode.h"
+
+namespace {
+
+constexpr int kFullScale = 8;
+
+int ScaledExtent(int extent, int eighths) { return (extent * eighths + 7) / 8; }
+
+bool AllocateImageRows(void* context, int width, int height, libjpeg_decode::RgbxTarget* target) noexcept
+{
+    auto* image = static_cast<QImage*>(context);
+    // QImage reports a failed allocation as a null image rather than by throwing.
+    *image = QImage(width, height, QImage::Format_RGBX8888);
+    if (image->isNull()) return false;
+    target->pixels = image->bits();
+    target->stride = image->bytesPerLine();
+    return true;
+}
+
+}  // namespace
+
+int ChooseDecodeScale(int width, int height, QSize drawn)
+{
+    if (drawn.width() * 2 > width || drawn.height() * 2 > height) return kFullScale;
+    for (int eighths = 1; eighths < kFullScale; ++eighths) {
+        if (ScaledExtent(width, eighths) >= drawn.width() && ScaledExtent(height, eighths) >= drawn.height()) {
+            return eighths;
+        }
+    }
+    return kFullScale;
+}
+
+QString JpegErrorText(int messageNumber)
+{
+    return texts::kJpegError.arg(messageNumber);
+}
+
+bool JpegPicture::Load(const uint8_t* data, size_t size, QString* error)
+{
+    Clear();
+    if (size == 0) return true;
+    libjpeg_decode::HeaderInfo header;
+    const int code = libjpeg_decode::ReadHeader(data, size, &header);
+    if (code != libjpeg_decode::kOk) {
+        if (error) *error = JpegErrorText(code);
+        return false;
+    }
+    bytes_.assign(data, data + size);
+    width_ = header.width;
+    height_ = header.height;
+    return true;
+}
+
+void JpegPicture::Clear()
+{
+    bytes_.clear();
+    bytes_.shrink_to_fit();
+    width_ = height_ = 0;
+    decoded_ = QImage();
+    decodedScale_ = 0;
+    decodeFailed_ = false;
+    decodeError_.clear();
+    decodeCount_ = 0;
+}
+
+const QImage& JpegPicture::Decoded(QSize drawnSize)
+{
+    // Empty and failed pictures hold a null image already.
+    if (IsEmpty() || decodeFailed_ || drawnSize.isEmpty()) return decoded_;
+    const int scale = ChooseDecodeScale(width_, height_, drawnSize);
+    if (decodedScale_ >= scale) return decoded_;
+
+    QImage image;
+    ++decodeCount_;
+    const int code = libjpeg_decode::DecodeRgbx(bytes_.data(), bytes_.size(), scale, AllocateImageRows, &image);
+    if (code != libjpeg_decode::kOk) {
+        decodeFailed_ = true;
+        decodeError_ = JpegErrorText(code);
+        decoded_ = QImage();
+        decodedScale_ = 0;
+        return decoded_;
+    }
+    decoded_ = std::move(image);
+    decodedScale_ = scale;
+    return decoded_;
+}

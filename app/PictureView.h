@@ -1,0 +1,37 @@
+// The picture control: draws the picture on show stretched to its own size, or fitted into
+// it from the top-left. Decoding happens here, on the first paint that needs it.
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+class JpegPicture;
+
+class PictureView : public QWidget {
+    Q_OBJECT
+public:
+    PictureView(JpegPicture& picture, QWidget* parent = nullptr);
+
+    void SetFitted(bool fitted);
+    bool Fitted() const { return fitted_; }
+    // Call after the picture's bytes changed.
+    void PictureChanged();
+
+    // Where the picture is drawn inside the control; empty when there is nothing to draw.
+    QRect DrawnRect() const;
+
+signals:
+    // Once per bytes that the display decoder refuses while drawing.
+    void DecodeFailed(const QString& error);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const QPixmap& ScaledPixmap(QSize drawnSize);
+
+    JpegPicture& picture_;
+    bool fitted_ = false;
+    bool failureReported_ = false;
+    QPixmap scaled_;  // the decoded picture at the drawn size, kept while that size stands
+};

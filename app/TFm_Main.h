@@ -1,0 +1,189 @@
+// The program's main window: owns the file on show (its bytes, the result a save would
+// write, the picture), the engine and the file list; its slots are the user's commands.
+#pragma once
+
+#include <QDateTime>
+#include <QIcon>
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "AppSettings.h"
+#include "JpegPicture.h"
+#include "JpegRotation.h"
+#include "MainCommands.h"
+#include "MemoryStream.h"
+#include "SettingsStore.h"
+
+class Platform;
+class PictureView;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QToolBar;
+class StatusPanels;
+class ViewArea;
+
+class TFm_Main : public QMainWindow {
+    Q_OBJECT
+public:
+    // arguments: the command line without the program's own path.
+    TFm_Main(Platform& platform, SettingsKey& settingsKey, QStringList arguments, QWidget* parent = nullptr);
+    ~TFm_Main() override;
+
+    // Opens and shows one file; false when it could not be read or shown (the window is then
+    // as after closing).
+    bool Uty_OpenJpegFile(const QString& path);
+    void Uty_CloseJpegFile();
+    // Writes all of stream to path atomically and gives it the kept file times as the
+    // options say; false (after an error box) when the file could not be written.
+    bool Uty_SaveOutputJpegFile(const pivotta::TMemoryStream& stream, const QString& path);
+    void UpdateTitleAndLayout();
+    // Opens the first entry of FileList. Multi-file runs replace this.
+    void StartFileList();
+
+    // ResultStream holds a whole picture that a save may write (not a failed run's part).
+    bool ResultIsSavable() const { return document_.resultSavable; }
+    // tbn_0 is down: ResultStream holds the file's own bytes.
+    bool UnturnedIsDown() const { return document_.selection == pivotta::TransformKind::NoRotation; }
+    bool FileAccepted() const { return document_.fileAccepted; }
+    int ViewChoice() const { return document_.view; }
+    Platform& PlatformServices() { return platform_; }
+
+    // The options, edited in place by the options dialog.
+    AppSettings Settings;
+
+    QString CurrentFileName;
+    bool MultiFileMode = false;
+    QStringList FileList;
+    int FileIndex = 0;
+    pivotta::TMemoryStream SourceStream;
+    pivotta::TMemoryStream ResultStream;
+    JpegPicture PreviewImage;
+    int32_t ZoomNumerator = 1;
+    int32_t ZoomDenominator = 1;
+    pivotta::TJpegRotation Rotator;
+    bool FirstShowPending = true;
+    QDateTime SourceCreationTime;
+    QDateTime SourceLastWriteTime;
+
+    // Windows of their own that the program wires in at start. Until then: a plain warning
+    // box, a plain About box, and no options dialog.
+    std::function<bool(bool showNextTime)> DHTWarningDialog;
+    std::function<void()> OptionsDialog;
+    std::function<void()> AboutBox;
+
+    // Window elements, named as the user's commands and tests know them.
+    QMenuBar* MainMenu = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    ViewArea* ScrollBox = nullptr;
+    PictureView* Image = nullptr;
+    QLabel* lbl_StartInfo = nullptr;
+    QWidget* Panel_Under = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    StatusPanels* StatusBar = nullptr;
+    QMenu* PopupMenu = nullptr;
+    QMenu* mnu_File = nullptr;
+    QMenu* mnu_View = nullptr;
+    QMenu* mnu_Operation = nullptr;
+    QMenu* mnu_Help = nullptr;
+    QAction* mnu_FileOpen = nullptr;
+    QAction* mnu_FolderOpen = nullptr;
+    QAction* mnu_FileSaveAs = nullptr;
+    QAction* mnu_FileSave = nullptr;
+    QAction* mnu_FileClose = nullptr;
+    QAction* mnu_FileOption = nullptr;
+    QAction* mnu_FileExit = nullptr;
+    QAction* mnu_HelpView = nullptr;
+    QAction* mnu_HelpAbout = nullptr;
+    QAction* tbn_FileOpen = nullptr;
+    QAction* tbn_FileSave = nullptr;
+    QAction* tbn_previous = nullptr;
+    QAction* tbn_Next = nullptr;
+    std::vector<QIcon> ImageList;
+
+    // The action of a named command (menu item, popup item or toolbar button).
+    QAction* Command(const char* name) const;
+
+public slots:
+    void mnu_FileOpenClick();
+    void mnu_FolderOpenClick();
+    void mnu_FileSaveAsClick();
+    void mnu_FileSaveClick();
+    void mnu_FileCloseClick();
+    void mnu_FileOptionClick();
+    void mnu_FileExitClick();
+    void tbn_FileSaveClick();
+
+    void mnu_View20Click();
+    void mnu_View25Click();
+    void mnu_View33Click();
+    void mnu_View50Click();
+    void mnu_View75Click();
+    void mnu_View100Click();
+    void mnu_View150Click();
+    void mnu_View200Click();
+    void mnu_ViewProportionalClick();
+
+    void tbn_0Click();
+    void tbn_90Click();
+    void tbn_180Click();
+    void tbn_270Click();
+    void tbn_mirror_lrClick();
+    void tbn_mirror_tbClick();
+
+    void mnu_HelpViewClick();
+    void mnu_HelpAboutClick();
+
+    void StatusBarResize();
+    void ScrollBoxMouseWheelDown();
+    void ScrollBoxMouseWheelUp();
+    void WMDropFiles(const QStringList& names);
+
+    // The engine's hooks.
+    void ShowEngineMessage(const QString& text, int level);
+    void ShowDHTWarning();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+
+    // Building the window (TFm_Main_Layout.cpp).
+    void LoadImageList();
+    void BuildMenus();
+    void BuildViewCommands();
+    void BuildToolBar();
+    void BuildCentralArea();
+    QAction* AddCommand(QMenu* menu, const char* name, const QString& caption);
+    void Register(QAction* action, const char* name);
+
+    void ApplyPlacement(const WindowPlacement& placement);
+    WindowPlacement CurrentPlacement() const;
+    void InstallEngineHooks();
+
+    void ApplyCommandState();
+    void SetView(int view);
+    void LayoutPicture();
+    void ShowPicture(const uint8_t* data, size_t size);
+    void RecoverFromFailedOpen(const QString& error);
+    void RunTransform(pivotta::TransformKind kind);
+    [[nodiscard]] bool RunEngine(pivotta::TransformKind kind, QString& error);
+    void SetUnturnedState();
+    void ReportError(const QString& text);
+
+    Platform& platform_;
+    SettingsKey& settingsKey_;
+    QStringList arguments_;
+    DocumentState document_;
+    std::map<QString, QAction*> commands_;
+};

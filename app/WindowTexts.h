@@ -1,0 +1,17 @@
+// The texts the main window builds from its state: title and status panels.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// The part of a path after its last separator (and, on Windows, after a drive's colon).
+QString FileNamePart(const QString& path);
+
+// "JPEGファイル回転プログラム - Pivotta - a.jpg", with " (3/12)" in multi-file mode.
+QString MainWindowTitle(const QString& currentFileName, bool multiFileMode, int fileIndex, int fileCount);
+
+// "D:\photo\a.jpg (1600*1200)".
+QString OpenedFileStatus(const QString& path, int width, int height);
+
+// "処理時間  125ミリ秒" for the time between two readings of a 32-bit millisecond clock.
+QString ProcessingTimeText(uint32_t startTick, uint32_t endTick);
