@@ -105,23 +105,11 @@ ParsedCommandLine Parser::Run(const std::vector<std::string>& args) {
         }
     }
 
-    ParsedCommandLine result;
-    if (help_) {
-        result.outcome = ParseOutcome::ShowHelp;
-        return result;
-    }
-    if (version_) {
-        result.outcome = ParseOutcome::ShowVersion;
-        return result;
-    }
+    if (help_) return {ParseOutcome::ShowHelp, {}, {}};
+    if (version_) return {ParseOutcome::ShowVersion, {}, {}};
     if (error_.empty()) Validate();
-    if (!error_.empty()) {
-        result.error = error_;
-        return result;
-    }
-    result.outcome = ParseOutcome::Run;
-    result.options = std::move(options_);
-    return result;
+    if (!error_.empty()) return {ParseOutcome::UsageError, {}, error_};
+    return {ParseOutcome::Run, std::move(options_), {}};
 }
 
 void Parser::ParseLong(std::string_view body, const std::vector<std::string>& args, size_t& i) {

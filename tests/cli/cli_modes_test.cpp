@@ -109,8 +109,11 @@ TEST_F(CliModesTest, InPlaceReplacesGoodInputsAndKeepsRefusedOnesByteIdentical) 
     const std::string good = dir_.Put("good.jpg", good_);
     const std::string refused = dir_.Put("refused.jpg", cut);
     const std::string notJpeg = dir_.Put("text.jpg", NotAJpeg());
-    const CliResult r = RunCli({"--in-place", "-m", "lr", refused, good, notJpeg});
+    // The same file twice would be mirrored twice, or raced by two workers: once only.
+    const std::string goodAgain = dir_ / "./good.jpg";
+    const CliResult r = RunCli({"--in-place", "-m", "lr", "-j", "2", refused, good, notJpeg, goodAgain});
     EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("pivotta-cli: " + goodAgain + ": error: "), std::string::npos) << r.err;
     EXPECT_EQ(Read("good.jpg"), Expected(TransformKind::MirrorLR));
     EXPECT_EQ(Read("refused.jpg"), cut);
     EXPECT_EQ(Read("text.jpg"), NotAJpeg());
