@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "CoefficientMatchers.h"
+#include "EngineHarness.h"
 #include "JpegFixtures.h"
+#include "JpegLayout.h"
 
 namespace pivotta::test {
 namespace {
@@ -44,6 +46,8 @@ struct Sampling {
     int McuHeight() const { return 8 * v; }
 };
 
+void PrintTo(const Sampling& sampling, std::ostream* os) { *os << sampling.name; }
+
 constexpr Sampling kSamplings[] = {
     {"s11", 3, 1, 1}, {"s21", 3, 2, 1}, {"s12", 3, 1, 2}, {"s22", 3, 2, 2}, {"s41", 3, 4, 1}, {"gray", 1, 1, 1},
 };
@@ -61,6 +65,8 @@ const char* SizeName(SizeClass size) {
     }
     return "?";
 }
+
+void PrintTo(SizeClass size, std::ostream* os) { *os << SizeName(size); }
 
 FixtureSpec SpecFor(const Sampling& sampling, SizeClass size, uint32_t seed) {
     FixtureSpec spec;
@@ -354,6 +360,192 @@ TEST_P(ModelAgainstJpegtran, AgreesWhereverJpegtranTransformsEveryBlock) {
 std::string SamplingName(const ::testing::TestParamInfo<Sampling>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(Samplings, ModelAgainstJpegtran, ::testing::ValuesIn(kSamplings), SamplingName);
+
+// ---- The engine against the model ----
+
+bool IsRagged(const FixtureSpec& spec) {
+    const int mw = spec.components == 1 ? 8 : 8 * spec.hSamp, mh = spec.components == 1 ? 8 : 8 * spec.vSamp;
+    return spec.width % mw != 0 || spec.height % mh != 0;
+}
+
+int McuCount(const JpegCoefs& coefs) {
+    const ComponentCoefs& first = coefs.comps.front();
+    if (coefs.comps.size() == 1) return first.widthInBlocks * first.heightInBlocks;
+    return first.widthInBlocks / first.h * (first.heightInBlocks / first.v);
+}
+
+// Restart markers follow every `interval` MCUs but the last, numbered 0..7 over and over;
+// libjpeg cannot see one written after the last MCU, so count them in the bytes.
+void ExpectRestartMarkers(const std::vector<uint8_t>& jpeg, const JpegCoefs& coefs, int interval) {
+    JpegLayout layout;
+    std::string why;
+    ASSERT_TRUE(ParseJpegLayout(jpeg, layout, &why)) << why;
+    const int expected = interval > 0 ? (McuCount(coefs) - 1) / interval : 0;
+    ASSERT_EQ(static_cast<int>(layout.scanMarkers.size()), expected + 1) << "RST markers and EOI";
+    for (int i = 0; i < expected; ++i) EXPECT_EQ(layout.scanMarkers[i], 0xFFD0 + i % 8) << "restart " << i;
+}
+
+// Transforms one fixture with a fresh engine, as the application does after opening a file,
+// and checks the decoded output against the model.
+void ExpectExactTransform(const std::vector<uint8_t>& input, TransformKind kind, bool trim, int restartInterval) {
+    const JpegCoefs in = ReadCoefficients(input);
+    ASSERT_FALSE(in.comps.empty());
+    EngineHarness engine(trim);
+    ASSERT_TRUE(engine.Check(input)) << engine.Transcript();
+    ASSERT_TRUE(engine.Rotate(input, kind)) << engine.Transcript();
+    EXPECT_TRUE(engine.Messages(2).empty()) << engine.Transcript();
+    EXPECT_EQ(engine.OutputPosition(), 0u);
+    const JpegCoefs out = ReadCoefficients(engine.Output());  // no libjpeg warning allowed
+    EXPECT_TRUE(SameCoefficients(out, ExpectedTransform(in, kind, trim)));
+    if (!out.comps.empty()) ExpectRestartMarkers(engine.Output(), out, restartInterval);
+}
+
+// Every kind, trimmed and not, runs inside one test per fixture: thousands of separate
+// test processes would cost more than the transforms themselves.
+using PropertyParams = std::tuple<Sampling, SizeClass, bool /*restart*/, bool /*optimized*/>;
+
+class TransformProperty : public ::testing::TestWithParam<PropertyParams> {};
+
+TEST_P(TransformProperty, OutputCoefficientsEqualTheModelForEveryKind) {
+    const auto [sampling, size, restart, optimized] = GetParam();
+    // Texture and quality vary between fixtures so that their symbol sets differ.
+    FixtureSpec spec = SpecFor(sampling, size, 1 + static_cast<uint32_t>(size) * 4 + restart * 2 + optimized);
+    spec.restartInterval = restart ? 2 : 0;
+    spec.optimizeHuffman = optimized;
+    spec.quality = restart ? 95 : 80;
+    const std::vector<uint8_t> input = MakeJpeg(spec);
+    ASSERT_FALSE(input.empty());
+    for (TransformKind kind : kAllKinds) {
+        for (bool trim : {false, true}) {
+            SCOPED_TRACE(std::string(KindName(kind)) + (trim ? " trimmed" : ""));
+            ExpectExactTransform(input, kind, trim, spec.restartInterval);
+        }
+    }
+
+    // What the check tells the user depends on the picture alone.
+    for (bool trim : {false, true}) {
+        EngineHarness checker(trim);
+        ASSERT_TRUE(checker.Check(input));
+        EXPECT_EQ(checker.DHTWarnings(), optimized ? 1 : 0) << checker.Transcript();
+        EXPECT_EQ(checker.Messages(1).size(), IsRagged(spec) ? 1u : 0u) << checker.Transcript();
+    }
+}
+
+std::string PropertyName(const ::testing::TestParamInfo<PropertyParams>& info) {
+    const auto [sampling, size, restart, optimized] = info.param;
+    return std::string(sampling.name) + "_" + SizeName(size) + (restart ? "_Rst" : "") + (optimized ? "_Opt" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(All, TransformProperty,
+                         ::testing::Combine(::testing::ValuesIn(kSamplings),
+                                            ::testing::Values(SizeClass::Whole, SizeClass::Ragged,
+                                                              SizeClass::RaggedWidth, SizeClass::Tiny),
+                                            ::testing::Bool(), ::testing::Bool()),
+                         PropertyName);
+
+// ---- Chains that must give the input back ----
+
+struct Chain {
+    const char* name;
+    std::vector<TransformKind> kinds;
+};
+
+const Chain kIdentityChains[] = {
+    {"FourQuarterTurns", {TransformKind::Rotate90, TransformKind::Rotate90, TransformKind::Rotate90, TransformKind::Rotate90}},
+    {"FourCounterTurns", {TransformKind::Rotate270, TransformKind::Rotate270, TransformKind::Rotate270, TransformKind::Rotate270}},
+    {"TurnAndBack", {TransformKind::Rotate90, TransformKind::Rotate270}},
+    {"TwoHalfTurns", {TransformKind::Rotate180, TransformKind::Rotate180}},
+    {"TwoMirrorsLR", {TransformKind::MirrorLR, TransformKind::MirrorLR}},
+    {"TwoMirrorsTB", {TransformKind::MirrorTB, TransformKind::MirrorTB}},
+    // A quarter turn and a mirror make a transposition, which undoes itself.
+    {"TwoTranspositions", {TransformKind::Rotate90, TransformKind::MirrorLR, TransformKind::Rotate90, TransformKind::MirrorLR}},
+    {"HalfTurnAndBothMirrors", {TransformKind::Rotate180, TransformKind::MirrorLR, TransformKind::MirrorTB}},
+};
+
+using ChainParams = std::tuple<Sampling, SizeClass>;
+
+class IdentityChain : public ::testing::TestWithParam<ChainParams> {};
+
+// Without trimming nothing is lost, padding blocks included, so each chain is exact even
+// where the ragged edge passes through the inside of the picture on the way.
+TEST_P(IdentityChain, GivesTheInputCoefficientsBack) {
+    const auto [sampling, size] = GetParam();
+    FixtureSpec spec = SpecFor(sampling, size, 5);
+    spec.restartInterval = 3;
+    const std::vector<uint8_t> input = MakeJpeg(spec);
+    const JpegCoefs original = ReadCoefficients(input);
+    for (const Chain& chain : kIdentityChains) {
+        SCOPED_TRACE(chain.name);
+        std::vector<uint8_t> jpeg = input;
+        for (TransformKind kind : chain.kinds) {
+            EngineHarness engine(false);
+            ASSERT_TRUE(engine.Check(jpeg)) << KindName(kind) << "\n" << engine.Transcript();
+            ASSERT_TRUE(engine.Rotate(jpeg, kind)) << KindName(kind) << "\n" << engine.Transcript();
+            jpeg = engine.Output();
+        }
+        EXPECT_TRUE(SameCoefficients(ReadCoefficients(jpeg), original));
+    }
+}
+
+std::string ChainName(const ::testing::TestParamInfo<ChainParams>& info) {
+    const auto [sampling, size] = info.param;
+    return std::string(sampling.name) + "_" + SizeName(size);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, IdentityChain,
+                         ::testing::Combine(::testing::ValuesIn(kSamplings),
+                                            ::testing::Values(SizeClass::Whole, SizeClass::Ragged, SizeClass::Tiny)),
+                         ChainName);
+
+// ---- Pictures outside the common case ----
+
+// Identifiers that are not 1..3 ('R', 'G', 'B', and in descending order) must neither
+// confuse the components nor reorder them.
+TEST(TransformSpecialFrames, RgbIdentifiersTransformExactly) {
+    FixtureSpec spec = SpecFor(kSamplings[1], SizeClass::Ragged, 21);
+    spec.rgbIds = true;
+    spec.restartInterval = 1;
+    const std::vector<uint8_t> input = MakeJpeg(spec);
+    for (TransformKind kind : kAllKinds) {
+        for (bool trim : {false, true}) {
+            SCOPED_TRACE(std::string(KindName(kind)) + (trim ? " trimmed" : ""));
+            ExpectExactTransform(input, kind, trim, spec.restartInterval);
+        }
+    }
+}
+
+// A one-component scan has one block per MCU even when the frame says 2x2: the engine must
+// transform it correctly or refuse it, never write wrong blocks.
+TEST(TransformSpecialFrames, GrayscaleWithSamplingFactorsIsExactOrRefused) {
+    FixtureSpec spec;
+    spec.components = 1;
+    spec.width = 37;
+    spec.height = 21;
+    const std::vector<uint8_t> input = MakeJpeg(spec);
+    const JpegCoefs in = ReadCoefficients(input);
+    for (TransformKind kind : kAllKinds) {
+        SCOPED_TRACE(KindName(kind));
+        EngineHarness engine(false);
+        if (!engine.Check(input) || !engine.Rotate(input, kind)) {
+            EXPECT_FALSE(engine.Messages(2).empty()) << engine.Transcript();
+            continue;
+        }
+        EXPECT_TRUE(SameCoefficients(ReadCoefficients(engine.Output()), ExpectedTransform(in, kind, false)));
+    }
+}
+
+TEST(TransformSpecialFrames, ProgressiveIsRefusedAtItsFrameMarker) {
+    FixtureSpec spec;
+    spec.progressive = true;
+    const std::vector<uint8_t> input = MakeJpeg(spec);
+    EngineHarness engine(true);
+    EXPECT_FALSE(engine.Check(input));
+    EXPECT_EQ(engine.Messages(2), std::vector<std::string>{"ヘッダ($FFC2)を認識できませんでした。"}) << engine.Transcript();
+    engine.ClearCalls();
+    EXPECT_FALSE(engine.Rotate(input, TransformKind::Rotate90));
+    EXPECT_EQ(engine.Messages(2), std::vector<std::string>{"致命的エラー : ヘッダ($FFC2)を認識できません"})
+        << engine.Transcript();
+}
 
 }  // namespace
 }  // namespace pivotta::test
