@@ -538,13 +538,7 @@ TEST(TransformSpecialFrames, ProgressiveIsRefusedAtItsFrameMarker) {
     FixtureSpec spec;
     spec.progressive = true;
     const std::vector<uint8_t> input = MakeJpeg(spec);
-    EngineHarness engine(true);
-    EXPECT_FALSE(engine.Check(input));
-    EXPECT_EQ(engine.Messages(2), std::vector<std::string>{"ヘッダ($FFC2)を認識できませんでした。"}) << engine.Transcript();
-    engine.ClearCalls();
-    EXPECT_FALSE(engine.Rotate(input, TransformKind::Rotate90));
-    EXPECT_EQ(engine.Messages(2), std::vector<std::string>{"致命的エラー : ヘッダ($FFC2)を認識できません"})
-        << engine.Transcript();
+    ExpectRefusedAtMarker(input, "FFC2");
 }
 
 }  // namespace

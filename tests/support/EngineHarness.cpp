@@ -81,4 +81,16 @@ std::string EngineHarness::Transcript() const {
     return text.str();
 }
 
+void ExpectRefusedAtMarker(const std::vector<uint8_t>& jpeg, const std::string& hexMarker) {
+    EngineHarness engine(true);
+    EXPECT_FALSE(engine.Check(jpeg));
+    EXPECT_EQ(engine.Messages(2), std::vector<std::string>{"ヘッダ($" + hexMarker + ")を認識できませんでした。"})
+        << engine.Transcript();
+    engine.ClearCalls();
+    EXPECT_FALSE(engine.Rotate(jpeg, pivotta::TransformKind::Rotate90));
+    EXPECT_EQ(engine.Messages(2), std::vector<std::string>{"致命的エラー : ヘッダ($" + hexMarker + ")を認識できません"})
+        << engine.Transcript();
+    EXPECT_TRUE(engine.Messages(1).empty()) << engine.Transcript();
+}
+
 }  // namespace pivotta::test

@@ -43,4 +43,8 @@ private:
     std::vector<HookCall> calls_;
 };
 
+// Both operations stop at an unsupported marker (four upper-case hex digits, e.g. "FFC2")
+// with their own level-2 texts and nothing else to say.
+void ExpectRefusedAtMarker(const std::vector<uint8_t>& jpeg, const std::string& hexMarker);
+
 }  // namespace pivotta::test
