@@ -111,6 +111,13 @@ void ExpectSameAsReference(const std::vector<uint8_t>& jpeg, TransformKind kind,
     EXPECT_TRUE(SameSequence(engine.calls, reference.calls, CallText)) << "hook calls";
 }
 
+void ExpectEveryKindSameAsReference(const std::vector<uint8_t>& jpeg) {
+    ASSERT_FALSE(jpeg.empty());
+    for (const TransformKind kind : kAllKinds) {
+        for (const bool trim : {false, true}) ExpectSameAsReference(jpeg, kind, trim);
+    }
+}
+
 // ---------------------------------------------------------------- Generated pictures
 
 struct Sampling {
@@ -145,11 +152,7 @@ TEST_P(DifferentialPicture, EveryKindMatchesTheReference) {
     spec.restartInterval = restart;
     spec.optimizeHuffman = optimized;
     spec.seed = static_cast<uint32_t>(sampling.h * 7 + sampling.v * 3 + restart + (ragged ? 11 : 0));
-    const std::vector<uint8_t> jpeg = MakeJpeg(spec);
-    ASSERT_FALSE(jpeg.empty());
-    for (const TransformKind kind : kAllKinds) {
-        for (const bool trim : {false, true}) ExpectSameAsReference(jpeg, kind, trim);
-    }
+    ExpectEveryKindSameAsReference(MakeJpeg(spec));
 }
 
 std::string PictureName(const testing::TestParamInfo<PictureParam>& info) {
@@ -183,31 +186,13 @@ std::vector<uint8_t> Decorate(const std::vector<uint8_t>& jpeg) {
 }
 
 TEST(Differential, FillBytesSegmentsAndTrailingBytes) {
-    FixtureSpec spec;
-    spec.width = 75;
-    spec.height = 50;
-    spec.hSamp = 2;
-    spec.vSamp = 1;
-    spec.restartInterval = 2;
-    const std::vector<uint8_t> jpeg = Decorate(MakeJpeg(spec));
-    ASSERT_FALSE(jpeg.empty());
-    for (const TransformKind kind : kAllKinds) {
-        for (const bool trim : {false, true}) ExpectSameAsReference(jpeg, kind, trim);
-    }
+    ExpectEveryKindSameAsReference(
+        Decorate(MakeJpeg({.width = 75, .height = 50, .hSamp = 2, .vSamp = 1, .restartInterval = 2})));
 }
 
 // A picture smaller than one MCU in both directions, where trimming has nothing to keep.
 TEST(Differential, PictureSmallerThanOneMcu) {
-    FixtureSpec spec;
-    spec.width = 13;
-    spec.height = 9;
-    spec.hSamp = 2;
-    spec.vSamp = 2;
-    const std::vector<uint8_t> jpeg = MakeJpeg(spec);
-    ASSERT_FALSE(jpeg.empty());
-    for (const TransformKind kind : kAllKinds) {
-        for (const bool trim : {false, true}) ExpectSameAsReference(jpeg, kind, trim);
-    }
+    ExpectEveryKindSameAsReference(MakeJpeg({.width = 13, .height = 9, .hSamp = 2, .vSamp = 2}));
 }
 
 // The reference's standard tables were typed independently of the engine's; libjpeg writes

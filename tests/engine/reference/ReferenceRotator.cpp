@@ -32,23 +32,29 @@ bool RefRotator::Fail(const std::string& text) {
 
 // ---------------------------------------------------------------- CheckJpeg
 
-bool RefRotator::CheckJpeg(const std::vector<uint8_t>& input) {
-    MaxH = 1;
-    MaxV = 1;
-    std::vector<uint8_t> scratch;
+// Runs a walk with streams over input and output; a read past the end fails the walk.
+bool RefRotator::RunWalk(const std::vector<uint8_t>& input, std::vector<uint8_t>& output,
+                         bool (RefRotator::*walk)()) {
     RefInBitStream in(input);
-    RefOutBitStream out(scratch);
+    RefOutBitStream out(output);
     in_ = &in;
     out_ = &out;
     bool ok;
     try {
-        ok = CheckWalk();
+        ok = (this->*walk)();
     } catch (const ReadPastEnd& error) {
         ok = Fail(error.what());
     }
     in_ = nullptr;
     out_ = nullptr;
     return ok;
+}
+
+bool RefRotator::CheckJpeg(const std::vector<uint8_t>& input) {
+    MaxH = 1;
+    MaxV = 1;
+    std::vector<uint8_t> scratch;  // what the segment handlers write is not wanted here
+    return RunWalk(input, scratch, &RefRotator::CheckWalk);
 }
 
 bool RefRotator::CheckWalk() {
@@ -91,19 +97,7 @@ bool RefRotator::RotateJpeg(const std::vector<uint8_t>& input, std::vector<uint8
     RestartEnabled = false;
     CompH.fill(0);
     CompV.fill(0);
-    RefInBitStream in(input);
-    RefOutBitStream out(output);
-    in_ = &in;
-    out_ = &out;
-    bool ok;
-    try {
-        ok = RotateWalk();
-    } catch (const ReadPastEnd& error) {
-        ok = Fail(error.what());
-    }
-    in_ = nullptr;
-    out_ = nullptr;
-    return ok;
+    return RunWalk(input, output, &RefRotator::RotateWalk);
 }
 
 bool RefRotator::RotateWalk() {

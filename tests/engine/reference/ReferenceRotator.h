@@ -46,6 +46,7 @@ private:
     }
 
     // Marker walk and segments (ReferenceRotator.cpp).
+    bool RunWalk(const std::vector<uint8_t>& input, std::vector<uint8_t>& output, bool (RefRotator::*walk)());
     bool CheckWalk();
     bool RotateWalk();
     bool CopyVerbatim(uint16_t marker);
@@ -59,6 +60,7 @@ private:
     void SettleOutputSize();
 
     // Scan (ReferenceScan.cpp).
+    bool RestartDue(int r, int c);
     bool DecodeScan();
     bool DecodeBlock(int slot, RefBlock& block);
     bool EncodeScan();

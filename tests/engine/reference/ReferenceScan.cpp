@@ -9,6 +9,18 @@
 
 namespace pivotta::reference {
 
+// Counts MCU (r, c) of the grid; true when a restart interval ends after it, never after the
+// grid's last MCU. The DC predictors then start again from 0.
+bool RefRotator::RestartDue(int r, int c) {
+    if (!RestartEnabled) return false;
+    ++RestartCounter;
+    const bool last = r == McuRows - 1 && c == McuCols - 1;
+    if (last || RestartCounter != RestartInterval) return false;
+    DCPred.fill(0);
+    RestartCounter = 0;
+    return true;
+}
+
 // ---------------------------------------------------------------- Decoding
 
 // EXTEND of ITU T.81 F.2.2.1 on t extra bits.
@@ -65,15 +77,9 @@ bool RefRotator::DecodeScan() {
                     }
                 }
             }
-            if (RestartEnabled) {
-                ++RestartCounter;
-                const bool last = r == McuRows - 1 && c == McuCols - 1;
-                if (!last && RestartCounter == RestartInterval) {
-                    DCPred.fill(0);
-                    RestartCounter = 0;
-                    if (in_->ReadMarker() != 0xFFD0 + expectedRestart) return Fail(msg::kBadBlock);
-                    expectedRestart = (expectedRestart + 1) % 8;
-                }
+            if (RestartDue(r, c)) {
+                if (in_->ReadMarker() != 0xFFD0 + expectedRestart) return Fail(msg::kBadBlock);
+                expectedRestart = (expectedRestart + 1) % 8;
             }
         }
     }
@@ -161,15 +167,9 @@ bool RefRotator::EncodeScan() {
                     }
                 }
             }
-            if (RestartEnabled) {
-                ++RestartCounter;
-                const bool last = r == McuRows - 1 && c == McuCols - 1;
-                if (!last && RestartCounter == RestartInterval) {
-                    DCPred.fill(0);
-                    RestartCounter = 0;
-                    out_->WriteWord(static_cast<uint16_t>(0xFFD0 + n));
-                    n = (n + 1) % 8;
-                }
+            if (RestartDue(r, c)) {
+                out_->WriteWord(static_cast<uint16_t>(0xFFD0 + n));
+                n = (n + 1) % 8;
             }
         }
     }
