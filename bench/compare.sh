@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Times pivotta-cli against jpegtran -copy all on generated camera-like photographs and
+# prints, per input and transform, the median wall time and peak memory of both and their
+# ratios (ours / jpegtran). Runs alternate between the two tools and between inputs, so
+# that a busy moment of the machine hits both alike.
+#
+#   bench/compare.sh                 RUNS timed runs per cell (default 11)
+#   RUNS=5 bench/compare.sh          a quicker, noisier look
+#   OURS=driver bench/compare.sh     time bench/engine_driver (the engine alone) instead
+#   KEEP=1 bench/compare.sh          keep the scratch folder with the inputs
+#
+# Needs cmake and g++, and cjpeg/djpeg/jpegtran, exiftool and GNU time (Debian packages
+# libjpeg-turbo-progs, libimage-exiftool-perl, time).
+set -euo pipefail
+export LC_ALL=C  # a decimal point in EPOCHREALTIME, whatever the user's locale
+cd "$(dirname "$0")/.."
+
+RUNS=${RUNS:-11}
+OURS=${OURS:-cli}
+build=build-bench
+
+for tool in cmake cjpeg djpeg jpegtran exiftool /usr/bin/time; do
+    command -v "$tool" > /dev/null || {
+        echo "compare.sh: $tool is missing (apt-get install libjpeg-turbo-progs libimage-exiftool-perl time)" >&2
+        exit 1
+    }
+done
+
+echo "Building Release in $build/ ..."
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPIVOTTA_BUILD_APP=OFF -DPIVOTTA_BUILD_TESTS=OFF \
+    -DPIVOTTA_BUILD_BENCH=ON > /dev/null
+targets=(make_photo engine_driver)
+[ "$OURS" = cli ] && targets+=(pivotta-cli)
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" > /dev/null
+case "$OURS" in
+    cli) ours=("$build/bin/pivotta-cli") ;;
+    driver) ours=("$build/bin/engine_driver") ;;
+    *) echo "compare.sh: OURS must be cli or driver" >&2; exit 2 ;;
+esac
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/pivotta-bench.XXXXXX")
+if [ "${KEEP:-0}" = 1 ]; then echo "Scratch folder: $scratch"; else trap 'rm -rf "$scratch"' EXIT; fi
+
+# ---------------------------------------------------------------- Inputs
+
+# make_input NAME WIDTH HEIGHT SAMPLING SEED THUMB_HEIGHT: NAME.jpg and NAME-rst.jpg, the
+# second with a restart marker after every MCU row; both with an Exif block and thumbnail.
+make_input() {
+    local name=$1 width=$2 height=$3 sampling=$4 seed=$5 thumbHeight=$6
+    "$build/bin/make_photo" "$width" "$height" "$seed" "$scratch/$name.ppm" "$scratch/$name-thumb.ppm" 160 "$thumbHeight"
+    cjpeg -quality 85 -outfile "$scratch/$name-thumb.jpg" "$scratch/$name-thumb.ppm"
+    cjpeg -quality 94 -sample "$sampling" -outfile "$scratch/$name.jpg" "$scratch/$name.ppm"
+    cjpeg -quality 94 -sample "$sampling" -restart 1 -outfile "$scratch/$name-rst.jpg" "$scratch/$name.ppm"
+    for file in "$scratch/$name.jpg" "$scratch/$name-rst.jpg"; do
+        exiftool -q -overwrite_original -Make=Pivotta -Model="Bench generator" -Orientation=1 \
+            -XResolution=300 -YResolution=300 -ResolutionUnit=inches -DateTimeOriginal="2024:05:01 12:00:00" \
+            -ExifImageWidth="$width" -ExifImageHeight="$height" "-ThumbnailImage<=$scratch/$name-thumb.jpg" "$file"
+        [ "$(exiftool -b -ThumbnailImage "$file" | wc -c)" -gt 0 ] || { echo "no thumbnail in $file" >&2; exit 1; }
+    done
+    rm -f "$scratch/$name.ppm" "$scratch/$name-thumb.ppm"
+}
+
+echo "Making inputs in $scratch ..."
+make_input 12mp-422 4000 3000 2x1 1 120
+make_input 24mp-420 6000 4000 2x2 2 107
+inputs=(12mp-422 12mp-422-rst 24mp-420 24mp-420-rst)
+
+# name|our flags|jpegtran flags
+transforms=("rotate-90|-r 90|-rotate 90" "rotate-180|-r 180|-rotate 180" "rotate-270|-r 270|-rotate 270"
+            "mirror-lr|-m lr|-flip horizontal" "mirror-tb|-m tb|-flip vertical")
+
+# ---------------------------------------------------------------- Timing
+
+# measure RESULT_FILE COMMAND...: runs the command once and appends its wall time in
+# microseconds, its peak memory in KiB and its processor time (user + system) in ms.
+measure() {
+    local result=$1
+    shift
+    local start end
+    start=$EPOCHREALTIME
+    if ! /usr/bin/time -f '%M %U %S' -o "$scratch/usage" "$@" > /dev/null 2> "$scratch/stderr"; then
+        echo "compare.sh: failed: $*" >&2
+        cat "$scratch/stderr" >&2
+        exit 1
+    fi
+    end=$EPOCHREALTIME
+    tail -n 1 "$scratch/usage" | awk -v wall="$((${end/./} - ${start/./}))" \
+        '{ printf "%d %d %d\n", wall, $1, ($2 + $3) * 1000 + 0.5 }' >> "$result"
+}
+
+run_ours() { rm -f "$2"; measure "$3" "${ours[@]}" $ourFlags "$1" "$2"; }
+run_jpegtran() { rm -f "$2"; measure "$3" jpegtran -copy all $theirFlags -outfile "$2" "$1"; }
+
+mkdir -p "$scratch/results"
+echo "Checking outputs: both tools' results must decode to the same pixels ..."
+for input in "${inputs[@]}"; do
+    for transform in "${transforms[@]}"; do
+        IFS='|' read -r name ourFlags theirFlags <<< "$transform"
+        run_ours "$scratch/$input.jpg" "$scratch/ours.jpg" /dev/null
+        run_jpegtran "$scratch/$input.jpg" "$scratch/theirs.jpg" /dev/null
+        if ! cmp -s <(djpeg -ppm "$scratch/ours.jpg") <(djpeg -ppm "$scratch/theirs.jpg"); then
+            echo "compare.sh: $input $name: the pictures differ from jpegtran's" >&2
+            exit 1
+        fi
+    done
+done
+
+echo "Timing $RUNS runs of each, interleaved ..."
+for ((run = 1; run <= RUNS; run++)); do
+    for input in "${inputs[@]}"; do
+        for transform in "${transforms[@]}"; do
+            IFS='|' read -r name ourFlags theirFlags <<< "$transform"
+            cell="$scratch/results/$input.$name"
+            if ((run % 2)); then
+                run_ours "$scratch/$input.jpg" "$scratch/ours.jpg" "$cell.ours"
+                run_jpegtran "$scratch/$input.jpg" "$scratch/theirs.jpg" "$cell.jpegtran"
+            else
+                run_jpegtran "$scratch/$input.jpg" "$scratch/theirs.jpg" "$cell.jpegtran"
+                run_ours "$scratch/$input.jpg" "$scratch/ours.jpg" "$cell.ours"
+            fi
+        done
+    done
+    printf '  run %d of %d done\n' "$run" "$RUNS"
+done
+
+# median FILE COLUMN
+median() { cut -d' ' -f"$2" "$1" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# ---------------------------------------------------------------- Table
+
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')
+echo
+echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores; $(jpegtran -version 2>&1 | head -n 1)"
+echo "Ours: ${ours[*]}; medians of $RUNS runs. Ratios are ours / jpegtran: wall time from launch"
+echo "to exit, processor time (user + system, 10 ms steps; steadier on a busy machine), peak RSS."
+echo
+printf '%-13s %-11s %8s %12s %6s %6s %9s %12s %6s\n' input transform "ours ms" "jpegtran ms" wall cpu \
+    "ours MiB" "jpegtran MiB" memory
+for input in "${inputs[@]}"; do
+    for transform in "${transforms[@]}"; do
+        IFS='|' read -r name ourFlags theirFlags <<< "$transform"
+        cell="$scratch/results/$input.$name"
+        awk -v input="$input" -v name="$name" -v ot="$(median "$cell.ours" 1)" -v tt="$(median "$cell.jpegtran" 1)" \
+            -v om="$(median "$cell.ours" 2)" -v tm="$(median "$cell.jpegtran" 2)" \
+            -v oc="$(median "$cell.ours" 3)" -v tc="$(median "$cell.jpegtran" 3)" 'BEGIN {
+                printf "%-13s %-11s %8.1f %12.1f %6.2f %6s %9.1f %12.1f %6.2f\n", input, name, ot / 1000, tt / 1000,
+                       ot / tt, tc > 0 ? sprintf("%.2f", oc / tc) : "-", om / 1024, tm / 1024, om / tm }'
+    done
+done
+for input in "${inputs[@]}"; do
+    printf '%s.jpg: %s bytes\n' "$input" "$(stat -c %s "$scratch/$input.jpg")"
+done

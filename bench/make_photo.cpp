@@ -1,0 +1,223 @@
+// Writes a photo-like picture as binary PPM, for benchmark inputs that compress like a
+// camera's: a sky gradient with soft clouds, fractal ground texture whose strength varies
+// across the frame, hard-edged buildings with window grids, and per-pixel sensor noise.
+// Optionally also writes a box-filtered thumbnail of it.
+//
+//   make_photo WIDTH HEIGHT SEED OUT.ppm [THUMB.ppm THUMB_WIDTH THUMB_HEIGHT]
+//
+// Rows are generated and written one at a time, so memory stays small for any size.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+uint64_t Mix(uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+class Random {
+public:
+    explicit Random(uint64_t seed) : state_(seed) {}
+    uint64_t Next() { return Mix(state_ += 0x9E3779B97F4A7C15ull); }
+    double Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
+    double Range(double lo, double hi) { return lo + (hi - lo) * Unit(); }
+
+private:
+    uint64_t state_;
+};
+
+// Smooth value noise in [0, 1) over an integer lattice, hashed so that it needs no tables.
+class ValueNoise {
+public:
+    explicit ValueNoise(uint64_t seed) : seed_(seed) {}
+
+    double At(double x, double y) const {
+        const double fx = std::floor(x), fy = std::floor(y);
+        const auto ix = static_cast<int64_t>(fx), iy = static_cast<int64_t>(fy);
+        const double tx = Smooth(x - fx), ty = Smooth(y - fy);
+        const double top = Lerp(Lattice(ix, iy), Lattice(ix + 1, iy), tx);
+        const double bottom = Lerp(Lattice(ix, iy + 1), Lattice(ix + 1, iy + 1), tx);
+        return Lerp(top, bottom, ty);
+    }
+
+    // Octaves of halving amplitude; the result stays in [0, 1).
+    double Fractal(double x, double y, int octaves) const {
+        double sum = 0, amplitude = 0.5, norm = 0;
+        for (int o = 0; o < octaves; ++o) {
+            sum += amplitude * At(x, y);
+            norm += amplitude;
+            x = x * 2.03 + 17.1;
+            y = y * 2.03 + 5.3;
+            amplitude *= 0.5;
+        }
+        return sum / norm;
+    }
+
+private:
+    static double Smooth(double t) { return t * t * (3 - 2 * t); }
+    static double Lerp(double a, double b, double t) { return a + (b - a) * t; }
+    double Lattice(int64_t x, int64_t y) const {
+        const uint64_t h = Mix(seed_ ^ Mix(static_cast<uint64_t>(x) * 0x9E3779B1u + static_cast<uint64_t>(y)));
+        return static_cast<double>(h >> 11) * 0x1.0p-53;
+    }
+    uint64_t seed_;
+};
+
+struct Building {
+    int x0, x1, top;         // columns [x0, x1), rows from top to the bottom of the frame
+    double rgb[3];
+    int windowW, windowH, gap;
+};
+
+class PhotoScene {
+public:
+    PhotoScene(int width, int height, uint64_t seed)
+        : width_(width), height_(height), clouds_(seed * 3 + 1), ground_(seed * 3 + 2), mask_(seed * 3 + 3),
+          random_(seed) {
+        const int count = 3 + static_cast<int>(random_.Next() % 5);
+        for (int i = 0; i < count; ++i) {
+            Building b;
+            const int w = static_cast<int>(random_.Range(0.05, 0.15) * width);
+            b.x0 = static_cast<int>(random_.Range(0, 0.95) * width);
+            b.x1 = std::min(width, b.x0 + w);
+            b.top = static_cast<int>(random_.Range(0.2, 0.5) * height);
+            for (double& c : b.rgb) c = random_.Range(60, 200);
+            b.windowW = 4 + static_cast<int>(random_.Next() % 12);
+            b.windowH = 6 + static_cast<int>(random_.Next() % 14);
+            b.gap = 3 + static_cast<int>(random_.Next() % 8);
+            buildings_.push_back(b);
+        }
+    }
+
+    void Row(int y, std::vector<uint8_t>& rgb) {
+        const double scale = 1.0 / std::max(width_, height_);
+        for (int x = 0; x < width_; ++x) {
+            double c[3];
+            Background(x, y, scale, c);
+            for (const Building& b : buildings_) Paint(b, x, y, c);
+            for (int i = 0; i < 3; ++i) {
+                // Sensor noise: about +-3 levels, independent per channel.
+                const double noise = static_cast<double>(random_.Next() % 7) - 3.0;
+                rgb[static_cast<size_t>(x) * 3 + i] = static_cast<uint8_t>(std::clamp(c[i] + noise, 0.0, 255.0));
+            }
+        }
+    }
+
+private:
+    void Background(int x, int y, double scale, double c[3]) const {
+        const double u = x * scale, v = y * scale;
+        const double horizon = height_ * (0.45 + 0.1 * (ground_.At(u * 3, 0.5) - 0.5));
+        if (y < horizon) {
+            const double t = y / horizon;
+            const double cloud = std::max(0.0, clouds_.Fractal(u * 6, v * 12, 4) - 0.45) * 2.2;
+            const double sky[3] = {90 + 80 * t, 140 + 60 * t, 220 + 20 * t};
+            for (int i = 0; i < 3; ++i) c[i] = sky[i] + (245 - sky[i]) * std::min(1.0, cloud);
+            return;
+        }
+        // Ground: detail varies across the frame, as focus and subject matter do.
+        const double detail = 0.3 + 1.4 * mask_.At(u * 4, v * 4);
+        const double t = ground_.Fractal(u * 40, v * 40, 5);
+        const double fine = ground_.At(u * 700, v * 700) - 0.5;
+        const double shade = (t - 0.5) * 160 * detail + fine * 50 * detail;
+        const double grass[3] = {70, 110, 40}, soil[3] = {120, 90, 60};
+        const double mixAmount = std::clamp(mask_.At(u * 9 + 3, v * 9), 0.0, 1.0);
+        for (int i = 0; i < 3; ++i) c[i] = grass[i] + (soil[i] - grass[i]) * mixAmount + shade;
+    }
+
+    static void Paint(const Building& b, int x, int y, double c[3]) {
+        if (x < b.x0 || x >= b.x1 || y < b.top) return;
+        const int px = (x - b.x0) % (b.windowW + b.gap), py = (y - b.top) % (b.windowH + b.gap);
+        const bool window = px >= b.gap && py >= b.gap;
+        for (int i = 0; i < 3; ++i) c[i] = window ? 30 + 0.3 * b.rgb[i] : b.rgb[i];
+    }
+
+    int width_, height_;
+    ValueNoise clouds_, ground_, mask_;
+    Random random_;
+    std::vector<Building> buildings_;
+};
+
+// Sums pixels into thumbnail cells row by row; each cell is the mean of its source box.
+class Thumbnail {
+public:
+    Thumbnail(int width, int height, int thumbWidth, int thumbHeight)
+        : width_(width), height_(height), tw_(thumbWidth), th_(thumbHeight),
+          sums_(static_cast<size_t>(thumbWidth) * thumbHeight * 3), counts_(sums_.size() / 3) {}
+
+    void Add(int y, const std::vector<uint8_t>& rgb) {
+        const int ty = static_cast<int>(static_cast<int64_t>(y) * th_ / height_);
+        for (int x = 0; x < width_; ++x) {
+            const int tx = static_cast<int>(static_cast<int64_t>(x) * tw_ / width_);
+            const size_t cell = static_cast<size_t>(ty) * tw_ + tx;
+            for (int i = 0; i < 3; ++i) sums_[cell * 3 + i] += rgb[static_cast<size_t>(x) * 3 + i];
+            ++counts_[cell];
+        }
+    }
+
+    std::vector<uint8_t> Pixels() const {
+        std::vector<uint8_t> pixels(sums_.size());
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<uint8_t>(sums_[i] / std::max<uint64_t>(1, counts_[i / 3]));
+        return pixels;
+    }
+
+private:
+    int width_, height_, tw_, th_;
+    std::vector<uint64_t> sums_;
+    std::vector<uint64_t> counts_;
+};
+
+bool WritePpmHeader(std::FILE* file, int width, int height) {
+    return std::fprintf(file, "P6\n%d %d\n255\n", width, height) > 0;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: make_photo WIDTH HEIGHT SEED OUT.ppm [THUMB.ppm THUMB_WIDTH THUMB_HEIGHT]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5 && argc != 8) return Usage();
+    const int width = std::atoi(argv[1]), height = std::atoi(argv[2]);
+    const uint64_t seed = std::strtoull(argv[3], nullptr, 10);
+    const int thumbWidth = argc == 8 ? std::atoi(argv[6]) : 0, thumbHeight = argc == 8 ? std::atoi(argv[7]) : 0;
+    if (width <= 0 || height <= 0 || (argc == 8 && (thumbWidth <= 0 || thumbHeight <= 0))) return Usage();
+
+    std::FILE* out = std::fopen(argv[4], "wb");
+    if (!out || !WritePpmHeader(out, width, height)) {
+        std::fprintf(stderr, "make_photo: cannot write %s\n", argv[4]);
+        return 1;
+    }
+    PhotoScene scene(width, height, seed);
+    Thumbnail thumbnail(width, height, std::max(1, thumbWidth), std::max(1, thumbHeight));
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        scene.Row(y, row);
+        if (argc == 8) thumbnail.Add(y, row);
+        if (std::fwrite(row.data(), 1, row.size(), out) != row.size()) {
+            std::fprintf(stderr, "make_photo: cannot write %s\n", argv[4]);
+            return 1;
+        }
+    }
+    if (std::fclose(out) != 0) return 1;
+
+    if (argc == 8) {
+        std::FILE* thumb = std::fopen(argv[5], "wb");
+        const std::vector<uint8_t> pixels = thumbnail.Pixels();
+        if (!thumb || !WritePpmHeader(thumb, thumbWidth, thumbHeight) ||
+            std::fwrite(pixels.data(), 1, pixels.size(), thumb) != pixels.size() || std::fclose(thumb) != 0) {
+            std::fprintf(stderr, "make_photo: cannot write %s\n", argv[5]);
+            return 1;
+        }
+    }
+    return 0;
+}
