@@ -168,34 +168,48 @@ TOutBitStreamFile::TOutBitStreamFile(TMemoryStream& stream, MessageHook onMessag
 TOutBitStreamFile::~TOutBitStreamFile() {
     try {
         EmitWholeBytes();
+        DrainStaging();
     } catch (const EStreamError&) {
         // The run that owned this writer has already failed; nothing more to report.
     }
 }
 
-void TOutBitStreamFile::EmitWholeBytes() {
-    int whole = bits_ / 8;
-    if (whole == 0) return;
-    uint8_t bytes[16];
-    int n = 0;
-    const uint64_t pending = acc_ >> (bits_ - 8 * whole);
-    // Common case: no 0xFF among the bytes, so they go out as they are.
-    for (int i = whole - 1; i >= 0; --i) {
-        const uint8_t b = static_cast<uint8_t>(pending >> (8 * i));
-        bytes[n++] = b;
-        if (b == 0xFF) bytes[n++] = 0x00;
+void TOutBitStreamFile::DrainStaging() {
+    if (stagingUsed_ == 0) return;
+    const size_t used = stagingUsed_;
+    stagingUsed_ = 0;
+    stream_.Write(staging_, used);
+}
+
+void TOutBitStreamFile::EmitStuffed(uint32_t word) {
+    uint8_t* p = staging_ + stagingUsed_;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const uint8_t b = static_cast<uint8_t>(word >> shift);
+        *p++ = b;
+        if (b == 0xFF) *p++ = 0x00;
     }
-    stream_.Write(bytes, static_cast<size_t>(n));
-    bits_ -= 8 * whole;
+    stagingUsed_ = static_cast<size_t>(p - staging_);
+}
+
+void TOutBitStreamFile::EmitWholeBytes() {
+    while (bits_ >= 8) {
+        bits_ -= 8;
+        if (stagingUsed_ > kStagingSize - 8) DrainStaging();
+        const uint8_t b = static_cast<uint8_t>(acc_ >> bits_);
+        staging_[stagingUsed_++] = b;
+        if (b == 0xFF) staging_[stagingUsed_++] = 0x00;
+    }
 }
 
 void TOutBitStreamFile::FlushBits() {
     EmitWholeBytes();
-    if (bits_ == 0) return;
-    // The partial byte is padded with 0-bits, so it never needs stuffing.
-    const uint8_t b = static_cast<uint8_t>(acc_ << (8 - bits_));
-    bits_ = 0;
-    stream_.WriteByte(b);
+    if (bits_ > 0) {
+        // The partial byte is padded with 0-bits, so it never needs stuffing.
+        if (stagingUsed_ > kStagingSize - 8) DrainStaging();
+        staging_[stagingUsed_++] = static_cast<uint8_t>(acc_ << (8 - bits_));
+        bits_ = 0;
+    }
+    DrainStaging();
 }
 
 void TOutBitStreamFile::WriteBytes(const void* buffer, size_t count) {
@@ -223,6 +237,7 @@ void TOutBitStreamFile::WriteDWord(uint32_t d) {
 
 int64_t TOutBitStreamFile::Position() {
     EmitWholeBytes();
+    DrainStaging();
     return static_cast<int64_t>(stream_.Position());
 }
 

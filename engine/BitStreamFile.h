@@ -117,24 +117,55 @@ public:
 
     // Position after every complete byte written so far.
     int64_t Position();
-    uint8_t* Memory() { return stream_.Memory(); }
-    TMemoryStream& Stream() { return stream_; }
+    uint8_t* Memory() {
+        DrainStaging();
+        return stream_.Memory();
+    }
+    TMemoryStream& Stream() {
+        DrainStaging();
+        return stream_;
+    }
 
-    // Hot path: n is 1..32 and value holds no bits above n (fewer than 32 bits are ever
-    // pending between calls, so the 64-bit accumulator cannot overflow).
+    // Hot path: n is 1..32 and value holds no bits above n. Fewer than 32 bits are pending
+    // between calls, so the 64-bit accumulator cannot overflow.
     void PutBits(uint32_t value, int n) {
         acc_ = (acc_ << n) | value;
         bits_ += n;
-        if (bits_ >= 32) EmitWholeBytes();
+        if (bits_ >= 32) EmitWord();
     }
 
 private:
-    void EmitWholeBytes();  // writes every complete byte of the accumulator, stuffing FF
+    // The top 32 pending bits as four bytes; stuffing is looked for once per word.
+    void EmitWord() {
+        bits_ -= 32;
+        const uint32_t word = static_cast<uint32_t>(acc_ >> bits_);
+        if (stagingUsed_ > kStagingSize - 8) DrainStaging();
+        uint8_t* p = staging_ + stagingUsed_;
+        if (!HasFFByte(word)) {
+            p[0] = static_cast<uint8_t>(word >> 24);
+            p[1] = static_cast<uint8_t>(word >> 16);
+            p[2] = static_cast<uint8_t>(word >> 8);
+            p[3] = static_cast<uint8_t>(word);
+            stagingUsed_ += 4;
+        } else {
+            EmitStuffed(word);
+        }
+    }
+    static bool HasFFByte(uint32_t word) {
+        const uint32_t inverted = ~word;  // an FF byte becomes a zero byte
+        return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
+    }
+    void EmitStuffed(uint32_t word);
+    void EmitWholeBytes();  // every complete byte of the accumulator, stuffing FF
+    void DrainStaging();    // staged bytes into the stream
 
+    static constexpr size_t kStagingSize = 4096;
     TMemoryStream& stream_;
     MessageHook onMessage_;
     uint64_t acc_ = 0;  // the low bits_ bits are pending, oldest on top
     int bits_ = 0;
+    size_t stagingUsed_ = 0;
+    uint8_t staging_[kStagingSize];
 };
 
 }  // namespace pivotta

@@ -1,6 +1,7 @@
 // Huffman decoding of the one baseline scan into the coefficient store (ITU T.81 F.2.2).
 #include <cstring>
 
+#include "BlockTransforms.h"
 #include "JpegRotation.h"
 #include "Messages.h"
 
@@ -57,8 +58,26 @@ inline bool ReadExtended(TInBitStreamFile& in, int t, int& value, BlockStatus& s
     return true;
 }
 
+// Where a coefficient read at zig-zag position k is stored, and whether it changes sign: the
+// store receives every block already transformed, which costs nothing extra here because
+// only the non-zero coefficients are written.
+struct StoreOrder {
+    std::array<uint8_t, 64> position;
+    std::array<int16_t, 64> signMask;  // 0 or -1
+};
+
+StoreOrder MakeStoreOrder(TransformKind kind) {
+    const BlockTransform& t = kBlockTransforms[static_cast<int>(kind)];
+    StoreOrder order{};
+    for (int k = 0; k < 64; ++k) {
+        order.position[t.source[k]] = static_cast<uint8_t>(k);
+        order.signMask[t.source[k]] = t.negate[k] ? int16_t{-1} : int16_t{0};
+    }
+    return order;
+}
+
 BlockStatus DecodeBlock(TInBitStreamFile& in, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
-                        int& dcPred, CoefBlock& block) {
+                        const StoreOrder& order, int& dcPred, CoefBlock& block) {
     BlockStatus status = BlockStatus::Ok;
     std::memset(block.data(), 0, sizeof block);
 
@@ -82,7 +101,9 @@ BlockStatus DecodeBlock(TInBitStreamFile& in, const HuffmanDecoder& dcTable, con
         int value = 0;
         if (size > 0 && !ReadExtended(in, size, value, status)) return status;
         if (k > 63) return BlockStatus::Bad;
-        block[k++] = static_cast<int16_t>(value);
+        const int16_t mask = order.signMask[k];
+        block[order.position[k]] = static_cast<int16_t>((value ^ mask) - mask);
+        ++k;
     }
     return BlockStatus::Ok;  // coefficient 63 was coded: no end-of-block code follows
 }
@@ -113,6 +134,7 @@ bool TJpegRotation::DecodeScan() {
         acTables[i] = &huff_.Decoder(1, frame_.AcTableSel[i]);
     }
     const size_t scanStart = in.BytePosition();
+    const StoreOrder order = MakeStoreOrder(kind_);
     int dcPred[kMaxComponents] = {};
     int restartCounter = 0;
     int nextRestart = 0;
@@ -128,7 +150,7 @@ bool TJpegRotation::DecodeScan() {
                     CoefBlock* row = coefficients_[slot].data() + (static_cast<size_t>(r) * v + y) * rowWidth;
                     for (int x = 0; x < h; ++x) {
                         const BlockStatus status =
-                            DecodeBlock(in, *dcTables[slot], *acTables[slot], dcPred[slot], row[c * h + x]);
+                            DecodeBlock(in, *dcTables[slot], *acTables[slot], order, dcPred[slot], row[c * h + x]);
                         if (status == BlockStatus::Ok) continue;
                         if (status == BlockStatus::Bad) return Fail(msg::kBadBlock);
                         in.ReportShortage();  // the marker message, or the read error

@@ -20,53 +20,21 @@ namespace pivotta {
 
 namespace {
 
-// Per-position sign masks (0 or -1) of a transform, for a branch-free (x ^ m) - m.
-struct SignedTransform {
-    std::array<uint8_t, 64> source;
-    alignas(16) std::array<int16_t, 64> mask;
-    bool identity;
-};
-
-SignedTransform MakeSignedTransform(TransformKind kind) {
-    const BlockTransform& t = kBlockTransforms[static_cast<int>(kind)];
-    SignedTransform s{};
-    s.identity = !IsQuarterTurn(kind);
-    for (int k = 0; k < 64; ++k) {
-        s.source[k] = t.source[k];
-        s.mask[k] = t.negate[k] ? int16_t{-1} : int16_t{0};
-    }
-    return s;
-}
-
-// The block as it lands in the output, and which of its 64 coefficients are non-zero.
-inline uint64_t TransformBlock(const SignedTransform& t, const CoefBlock& in, int16_t* out) {
-    if (t.identity) {
-        for (int k = 0; k < 64; ++k) out[k] = in[k];
-    } else {
-        for (int k = 0; k < 64; ++k) out[k] = in[t.source[k]];
-    }
+// Which of a block's 64 coefficients are non-zero, bit k for zig-zag position k.
+inline uint64_t NonZeroMask(const CoefBlock& block) {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
+    const auto* lanes = reinterpret_cast<const __m128i*>(block.data());
     uint64_t zeros = 0;
-    for (int i = 0; i < 8; i += 2) {
-        __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(out + 8 * i));
-        __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(out + 8 * i + 8));
-        const __m128i ma = _mm_load_si128(reinterpret_cast<const __m128i*>(t.mask.data() + 8 * i));
-        const __m128i mb = _mm_load_si128(reinterpret_cast<const __m128i*>(t.mask.data() + 8 * i + 8));
-        a = _mm_sub_epi16(_mm_xor_si128(a, ma), ma);
-        b = _mm_sub_epi16(_mm_xor_si128(b, mb), mb);
-        _mm_store_si128(reinterpret_cast<__m128i*>(out + 8 * i), a);
-        _mm_store_si128(reinterpret_cast<__m128i*>(out + 8 * i + 8), b);
-        const __m128i packed = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
-        zeros |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(packed))} << (8 * i);
+    for (int i = 0; i < 4; ++i) {
+        const __m128i a = _mm_cmpeq_epi16(_mm_loadu_si128(lanes + 2 * i), zero);
+        const __m128i b = _mm_cmpeq_epi16(_mm_loadu_si128(lanes + 2 * i + 1), zero);
+        zeros |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_packs_epi16(a, b)))} << (16 * i);
     }
     return ~zeros;
 #else
     uint64_t nonZero = 0;
-    for (int k = 0; k < 64; ++k) {
-        out[k] = static_cast<int16_t>((out[k] ^ t.mask[k]) - t.mask[k]);
-        nonZero |= uint64_t{out[k] != 0} << k;
-    }
+    for (int k = 0; k < 64; ++k) nonZero |= uint64_t{block[k] != 0} << k;
     return nonZero;
 #endif
 }
@@ -86,12 +54,11 @@ inline bool PutSymbol(Sink& out, const HuffmanEncoder& table, int symbol, int va
     return true;
 }
 
+// Codes one block of the store, which holds it already transformed (see the decoder).
 template <class Sink>
-bool EncodeBlock(Sink& out, const EncodeTables& tables, const SignedTransform& transform, const CoefBlock& in,
-                 int& dcPred) {
-    alignas(16) int16_t coef[64];
-    uint64_t nonZero = TransformBlock(transform, in, coef) & ~uint64_t{1};
-    const int diff = coef[0] - dcPred;  // the DC coefficient neither moves nor changes sign
+bool EncodeBlock(Sink& out, const EncodeTables& tables, const CoefBlock& coef, int& dcPred) {
+    uint64_t nonZero = NonZeroMask(coef) & ~uint64_t{1};
+    const int diff = coef[0] - dcPred;
     dcPred = coef[0];
     const int dcSize = std::bit_width(static_cast<unsigned>(std::abs(diff)));
     if (!PutSymbol(out, *tables.dc, dcSize, diff, dcSize)) return false;
@@ -121,7 +88,6 @@ struct TJpegRotation::ScanLayout {
     int cols, rows, skipCol, skipRow;
     std::array<int, kMaxComponents> compH, compV;
     int interval;  // 0 when no restart markers are written
-    SignedTransform transform;
     EncodeTables tables[kMaxComponents];
 };
 
@@ -162,7 +128,7 @@ int TJpegRotation::EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd
                 for (int by = 0; by < v; ++by) {
                     for (int bx = 0; bx < h; ++bx) {
                         const CoefBlock& block = SourceBlock(layout, slot, c * h + bx, r * v + by);
-                        if (!EncodeBlock(out, layout.tables[slot], layout.transform, block, state.dcPred[slot])) {
+                        if (!EncodeBlock(out, layout.tables[slot], block, state.dcPred[slot])) {
                             return r;
                         }
                     }
@@ -214,7 +180,6 @@ bool TJpegRotation::EncodeScan() {
         std::swap(layout.compH, layout.compV);
     }
     layout.interval = frame_.RestartEnabled ? frame_.RestartInterval : 0;
-    layout.transform = MakeSignedTransform(kind_);
     for (int i = 0; i < frame_.ComponentCount; ++i) {
         layout.tables[i] = {&huff_.Encoder(0, frame_.DcTableSel[i]), &huff_.Encoder(1, frame_.AcTableSel[i])};
     }
