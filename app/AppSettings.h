@@ -16,4 +16,6 @@ struct AppSettings {
     bool gViewProportional = false;
     bool gAllowBreakDCF = false;
     bool gAllowAdjustMCU = false;
+
+    friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };

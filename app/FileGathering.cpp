@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "AppTexts.h"
 #include "Platform.h"
 
 namespace {
@@ -71,7 +72,7 @@ QString ResultFolderFor(const QString& firstEntry, bool saveSameFolder, const QS
 
 QStringList GatherFromOpenDialog(Platform& platform, QWidget* parent)
 {
-    return platform.GetOpenFileNames(parent, kJpegFileFilter);
+    return platform.GetOpenFileNames(parent, texts::kJpegFilter);
 }
 
 QStringList GatherFromFolderChooser(Platform& platform, QWidget* parent)

@@ -9,8 +9,6 @@
 class Platform;
 class QWidget;
 
-inline const QString kJpegFileFilter = QStringLiteral("JPEGファイル|*.JPG;*.JPEG");
-
 // folder + separator + name, with the separator the folder already uses ("/" when it has
 // none) and none added after one that ends it.
 QString JoinPath(const QString& folder, const QString& name);

@@ -1,0 +1,112 @@
+#include "MultiFileRun.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "AppTexts.h"
+#include "FileGathering.h"
+#include "Platform.h"
+
+namespace {
+
+QString ForDisplay(const QString& path) { return QDir::toNativeSeparators(path); }
+
+}  // namespace
+
+MultiFileRun::MultiFileRun(MultiFileHost& host, Platform& platform, AppSettings& settings, QWidget* parent)
+    : host_(host), platform_(platform), settings_(settings), parent_(parent)
+{
+}
+
+void MultiFileRun::StartFileList(const QStringList& files)
+{
+    fileList_ = files;
+    fileIndex_ = 0;
+    if (fileList_.size() >= 2) {
+        EnterMultiFileMode();
+    } else {
+        multiFileMode_ = false;
+        host_.SetRunButtonsVisible(false);
+    }
+    if (!fileList_.isEmpty()) host_.OpenFile(fileList_.front());
+}
+
+void MultiFileRun::EnterMultiFileMode()
+{
+    // First, so that options changed through the dialog's link apply to this run.
+    if (settings_.gFolderProcessInfo) settings_.gFolderProcessInfo = host_.ShowFolderProcessInfo(true);
+
+    runSaveResult_ = settings_.gSaveResult;
+    runForceSave_ = settings_.gForceSave;
+    resultFolder_ = settings_.gSaveFolder;
+    fileIndex_ = 0;
+
+    if (settings_.gSaveResult) {
+        resultFolder_ = ResultFolderFor(fileList_.front(), settings_.gSaveSameFolder, settings_.gSaveFolder,
+                                        platform_.DesktopFolder());
+        if (QFileInfo(resultFolder_).isDir()) {
+            platform_.ShowMessage(parent_, texts::kInformationCaption,
+                                  QStringLiteral("フォルダ \"") + ForDisplay(resultFolder_) +
+                                      QStringLiteral("\"はすでに存在します。\r自動保存を行うと同名のファイルは上書きされます"),
+                                  MessageIcon::Information, MessageButtons::Ok);
+        }
+    }
+
+    multiFileMode_ = true;
+    host_.SetRunButtonsVisible(true);
+}
+
+void MultiFileRun::Next()
+{
+    if (!multiFileMode_) return;
+    if (!SaveShownFile()) return;
+
+    ++fileIndex_;
+    if (fileIndex_ < fileList_.size()) {
+        host_.OpenFile(fileList_[fileIndex_]);
+        return;
+    }
+    platform_.ShowMessage(parent_, texts::kAppTitle, QStringLiteral("すべてのファイルの処理を終了しました"),
+                          MessageIcon::None, MessageButtons::Ok);
+    EndRun();
+}
+
+bool MultiFileRun::SaveShownFile()
+{
+    const QString shown = host_.CurrentFileName();
+    // With the shown file closed there is nothing to save; the run simply steps on.
+    if (shown.isEmpty()) return true;
+    if (!runSaveResult_ || !(runForceSave_ || host_.TransformApplied())) return true;
+
+    if (host_.TransformFailed()) {
+        // A partial picture must not replace an earlier good result of the same name.
+        platform_.ShowMessage(parent_, texts::kWarningCaption,
+                              QStringLiteral("ファイル ") + ForDisplay(shown) +
+                                  QStringLiteral(" は処理に失敗したため保存しませんでした。"),
+                              MessageIcon::Warning, MessageButtons::Yes);
+        return true;
+    }
+
+    if (!QFileInfo(resultFolder_).isDir()) QDir().mkdir(resultFolder_);
+    const QString target = JoinPath(resultFolder_, FileNameOf(shown));
+    return host_.SaveResult(target);
+}
+
+void MultiFileRun::Previous()
+{
+    if (!multiFileMode_ || fileIndex_ <= 0) return;
+    --fileIndex_;
+    host_.OpenFile(fileList_[fileIndex_]);
+}
+
+void MultiFileRun::EndRun()
+{
+    multiFileMode_ = false;
+    host_.SetRunButtonsVisible(false);
+}
+
+QString MultiFileRun::TitleCounter() const
+{
+    if (!multiFileMode_) return QString();
+    return QStringLiteral(" (%1/%2)").arg(fileIndex_ + 1).arg(fileList_.size());
+}
