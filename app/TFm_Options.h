@@ -1,0 +1,74 @@
+// "オプションの設定": the modal dialog that edits the options the main window holds.
+// Every showing reloads the controls from the settings; only OK writes them back.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include "AppSettings.h"
+
+class Platform;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+class TFm_Options : public QDialog {
+    Q_OBJECT
+public:
+    TFm_Options(AppSettings& settings, Platform& platform, QWidget* parent = nullptr);
+
+    // The base folder as edited since the dialog was shown.
+    const QString& EditedSaveFolder() const { return editedSaveFolder_; }
+
+    static constexpr int kFolderLabelWidth = 375;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    void chk_SaveResultClick();
+    void rdo_SameFolderEnter();
+    void rdo_OtherFolderEnter();
+    void Btn_FolderClick();
+    void sbn_gToolBarSaveButtonIsSaveAsClick();
+    void sbn_NextOpenClick();
+    void Btn_OKClick();
+
+    void ShowEditedFolder(const QString& shownWhenEmpty);
+    void ShowPlainMessage(const QString& text);
+
+    AppSettings& settings_;
+    Platform& platform_;
+    QString editedSaveFolder_;
+
+    QCheckBox* chk_WaringDHT;
+    QCheckBox* chk_AllowAdjustMCU;
+    QCheckBox* chk_AllowBreakDCF;
+    QLabel* Lbl_AllowBreakDCF;
+    QCheckBox* chk_KeepTimeStamp_Create;
+    QCheckBox* chk_KeepTimeStamp_Write;
+    QLabel* Lbl_gToolBarSaveButtonIsSaveAs1;
+    QToolButton* sbn_gToolBarSaveButtonIsSaveAs;
+    QLabel* Lbl_gToolBarSaveButtonIsSaveAs2;
+    QComboBox* cbo_gToolBarSaveButtonIsSaveAs;
+    QFrame* Pnl_FolderProcessMode;
+    QLabel* lbl_01;
+    QToolButton* sbn_NextOpen;
+    QCheckBox* chk_SaveResult;
+    QCheckBox* chk_ForceSave;
+    QGroupBox* GB_Folder;
+    QRadioButton* rdo_SameFolder;
+    QRadioButton* rdo_OtherFolder;
+    QFrame* pnl_FolderName;
+    QLabel* lbl_FolderName;
+    QPushButton* Btn_Folder;
+    QLabel* lbl_Forder;
+    QPushButton* Btn_OK;
+    QPushButton* Btn_Cancel;
+};
