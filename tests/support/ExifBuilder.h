@@ -145,6 +145,8 @@ public:
     uint16_t U16(size_t offset) const;
     uint32_t U32(size_t offset) const;
     std::optional<ExifEntry> Find(uint32_t ifdOffset, uint16_t tag) const;
+    uint32_t Ifd0() const { return U32(4); }
+    uint32_t NextIfd(uint32_t ifdOffset) const { return U32(ifdOffset + 2 + 12 * size_t{U16(ifdOffset)}); }
     // The value of a SHORT or LONG entry (a SHORT's first unit).
     std::optional<uint32_t> Number(uint32_t ifdOffset, uint16_t tag) const;
     // The fraction of a RATIONAL entry, as numerator / denominator.
