@@ -541,5 +541,39 @@ TEST(TransformSpecialFrames, ProgressiveIsRefusedAtItsFrameMarker) {
     ExpectRefusedAtMarker(input, "FFC2");
 }
 
+// Pictures of thousands of MCUs may be encoded in parts; restart intervals that do not
+// divide the MCU rows make the parts meet inside an interval. The bytes must not depend on
+// how many threads did the work.
+TEST(TransformLargePictures, ExactAndIndependentOfThreads) {
+    struct Case {
+        Sampling sampling;
+        int width, height, restartInterval;
+    };
+    const Case cases[] = {{kSamplings[3], 1021, 643, 7}, {kSamplings[4], 1280, 520, 0}, {kSamplings[5], 517, 389, 5}};
+    for (const Case& c : cases) {
+        FixtureSpec spec = SpecFor(c.sampling, SizeClass::Whole, 31);
+        spec.width = c.width;
+        spec.height = c.height;
+        spec.restartInterval = c.restartInterval;
+        const std::vector<uint8_t> input = MakeJpeg(spec);
+        const JpegCoefs in = ReadCoefficients(input);
+        for (TransformKind kind : {TransformKind::Rotate90, TransformKind::Rotate180, TransformKind::MirrorTB}) {
+            SCOPED_TRACE(std::string(c.sampling.name) + " " + KindName(kind));
+            std::vector<uint8_t> outputs[2];
+            for (unsigned threads : {1u, 2u}) {
+                EngineHarness engine(true);
+                engine.Engine().MaxThreads = threads;
+                ASSERT_TRUE(engine.Check(input)) << engine.Transcript();
+                ASSERT_TRUE(engine.Rotate(input, kind)) << engine.Transcript();
+                outputs[threads - 1] = engine.Output();
+            }
+            EXPECT_TRUE(outputs[0] == outputs[1]) << "one thread and two give different bytes";
+            const JpegCoefs out = ReadCoefficients(outputs[1]);
+            EXPECT_TRUE(SameCoefficients(out, ExpectedTransform(in, kind, true)));
+            if (!out.comps.empty()) ExpectRestartMarkers(outputs[1], out, c.restartInterval);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace pivotta::test
