@@ -170,7 +170,8 @@ struct CameraRun {
     std::string output;  // path of the transformed file
     K kind;
     bool trim, turnThumbnail;
-    int trimmedWidth, trimmedHeight;  // the main picture before any exchange
+    int width, height;                // the main picture as read
+    int trimmedWidth, trimmedHeight;  // and after trimming, before any exchange
     bool thumbnailReplaced;
     size_t thumbnailLength;
 };
@@ -189,10 +190,9 @@ void SetFirstNumber(Tags& tags, const std::string& key, int value) {
 // What exiftool must read after the step, derived from what it read before.
 Tags ExpectedTags(Tags tags, const CameraRun& run) {
     const Tags before = tags;
-    if (run.trim) {
-        SetFirstNumber(tags, "ExifIFD:ExifImageWidth", run.trimmedWidth);
-        SetFirstNumber(tags, "ExifIFD:ExifImageHeight", run.trimmedHeight);
-    }
+    // Only a dimension that trimming changed is written; others keep whatever the camera said.
+    if (run.trimmedWidth != run.width) SetFirstNumber(tags, "ExifIFD:ExifImageWidth", run.trimmedWidth);
+    if (run.trimmedHeight != run.height) SetFirstNumber(tags, "ExifIFD:ExifImageHeight", run.trimmedHeight);
     if (IsQuarterTurn(run.kind)) {
         Swap(tags, "ExifIFD:ExifImageWidth", "ExifIFD:ExifImageHeight");
         Swap(tags, "IFD0:XResolution", "IFD0:YResolution");
@@ -229,9 +229,11 @@ std::set<std::string> Warnings(const Tags& all) {
 
 int Trimmed(int size, int mcu, bool trims) { return trims && size >= mcu ? size / mcu * mcu : size; }
 
-// Both byte orders; 4:4:4, 4:2:2 and 4:2:0; whole and ragged MCUs; a SHORT pair for a dimension.
+// Both byte orders; 4:4:4, 4:2:2 and 4:2:0; whole and ragged MCUs; a SHORT pair for a dimension;
+// pixel dimensions that are not the picture's (a scaled-down file).
 const char* const kCameraFiles[] = {"Canon_40D.jpg", "Canon_40D_photoshop_import.jpg", "Fujifilm_FinePix6900ZOOM.jpg",
-                                    "Kodak_CX7530.jpg", "Sony_HDR-HC3.jpg", "Konica_Minolta_DiMAGE_Z3.jpg"};
+                                    "Kodak_CX7530.jpg", "Sony_HDR-HC3.jpg", "Konica_Minolta_DiMAGE_Z3.jpg",
+                                    "Canon_PowerShot_S40.jpg"};
 
 class TempDir {
 public:
@@ -279,7 +281,7 @@ TEST(ExifCameraFiles, EveryOtherTagReadsTheSameAfterEveryTransform) {
                 ASSERT_TRUE(harness.Check(input)) << harness.Transcript();
                 ASSERT_TRUE(harness.Rotate(input, kind)) << harness.Transcript();
 
-                CameraRun run{name, "", kind, trim, turnThumbnail, 0, 0, false, 0};
+                CameraRun run{name, "", kind, trim, turnThumbnail, frame.width, frame.height, 0, 0, false, 0};
                 const bool trimsWidth = kind == K::Rotate270 || kind == K::Rotate180 || kind == K::MirrorLR;
                 const bool trimsHeight = kind == K::Rotate90 || kind == K::Rotate180 || kind == K::MirrorTB;
                 run.trimmedWidth = Trimmed(frame.width, 8 * maxH, trim && trimsWidth);
