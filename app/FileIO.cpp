@@ -34,9 +34,17 @@ bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, QString* er
 bool WriteFileAtomically(const QString& path, const uint8_t* data, size_t size, QString* error)
 {
     QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly);
-    if (written) written = file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) ==
-                           static_cast<qint64>(size);
+    // Unbuffered, so that a short write (a full disk, a size limit) is seen here: a buffered
+    // QSaveFile loses that error when it flushes and commits the truncated file.
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const auto total = static_cast<qint64>(size);
+    qint64 done = 0;
+    while (written && done < total) {
+        const qint64 chunk = file.write(reinterpret_cast<const char*>(data) + done, total - done);
+        written = chunk > 0;
+        if (written) done += chunk;
+    }
+    written = written && file.size() == total;
     // commit() renames the finished file over the old one; cancelled, it removes the temporary.
     if (written) {
         written = file.commit();

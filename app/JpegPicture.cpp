@@ -6,8 +6,11 @@
 namespace {
 
 constexpr int kFullScale = 8;
+// A header may claim up to 65535 x 65535 pixels; beyond this the picture is shown from a
+// reduced decode rather than from gigabytes of memory.
+constexpr int64_t kMaxDecodedPixels = int64_t{1} << 27;
 
-int ScaledExtent(int extent, int eighths) { return (extent * eighths + 7) / 8; }
+int64_t ScaledExtent(int extent, int eighths) { return (int64_t{extent} * eighths + 7) / 8; }
 
 bool AllocateImageRows(void* context, int width, int height, libjpeg_decode::RgbxTarget* target) noexcept
 {
@@ -24,13 +27,13 @@ bool AllocateImageRows(void* context, int width, int height, libjpeg_decode::Rgb
 
 int ChooseDecodeScale(int width, int height, QSize drawn)
 {
-    if (drawn.width() * 2 > width || drawn.height() * 2 > height) return kFullScale;
-    for (int eighths = 1; eighths < kFullScale; ++eighths) {
-        if (ScaledExtent(width, eighths) >= drawn.width() && ScaledExtent(height, eighths) >= drawn.height()) {
-            return eighths;
-        }
+    int scale = kFullScale;
+    if (drawn.width() * 2 <= width && drawn.height() * 2 <= height) {
+        scale = 1;
+        while (ScaledExtent(width, scale) < drawn.width() || ScaledExtent(height, scale) < drawn.height()) ++scale;
     }
-    return kFullScale;
+    while (scale > 1 && ScaledExtent(width, scale) * ScaledExtent(height, scale) > kMaxDecodedPixels) --scale;
+    return scale;
 }
 
 QString JpegErrorText(int messageNumber)

@@ -41,7 +41,8 @@ private:
 };
 
 // The libjpeg scale numerator (in eighths) that decodes a width x height picture at the
-// least cost for drawing it at drawn: full size unless drawn is at most half the picture.
+// least cost for drawing it at drawn: full size unless drawn is at most half the picture,
+// and never more pixels than a display needs to hold.
 int ChooseDecodeScale(int width, int height, QSize drawn);
 
 // "JPEG エラー #n".

@@ -9,6 +9,8 @@
 namespace libjpeg_decode {
 namespace {
 
+constexpr long kMaxLibjpegMemory = 512L * 1024 * 1024;
+
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
@@ -92,6 +94,9 @@ int DecodeRgbx(const uint8_t* data, size_t size, int scaleNumerator, AllocateRow
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
+    // A progressive picture keeps all its coefficients; a header that claims an enormous one
+    // must fail here rather than exhaust the machine.
+    cinfo.mem->max_memory_to_use = kMaxLibjpegMemory;
     const bool ink = IsInkColour(cinfo.jpeg_color_space);
     cinfo.out_color_space = ink ? JCS_CMYK : JCS_EXT_RGBX;
     cinfo.scale_num = static_cast<unsigned int>(scaleNumerator);

@@ -1,0 +1,529 @@
+// The main window: its elements and captions at start, opening and closing files, the title,
+// the view scales and the fitted view, the status bar, the wheel, the command line, and
+// the display of the engine's messages.
+#include <QDir>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <QtTest>
+
+#include "AppTexts.h"
+#include "LongPath.h"
+#include "MainWindowHarness.h"
+#include "PictureView.h"
+#include "StatusPanels.h"
+#include "ViewArea.h"
+#include "ViewGeometry.h"
+#include "WindowTexts.h"
+
+namespace {
+
+const QStringList kDocumentCommands{"tbn_FileSave", "mnu_FileSaveAs", "mnu_FileSave", "mnu_FileClose",
+                                    "tbn_0",        "tbn_90",         "tbn_180",      "tbn_270",
+                                    "tbn_mirror_lr", "tbn_mirror_tb", "mnu_Operation"};
+
+// Captions of a menu's items, "-" for a separator.
+QStringList Captions(const QMenu* menu)
+{
+    QStringList captions;
+    for (const QAction* action : menu->actions()) captions << (action->isSeparator() ? "-" : action->text());
+    return captions;
+}
+
+QStringList Names(const QList<QAction*>& actions)
+{
+    QStringList names;
+    for (const QAction* action : actions) names << (action->isSeparator() ? "-" : action->objectName());
+    return names;
+}
+
+QStringList EnabledDocumentCommands(TFm_Main& window)
+{
+    QStringList enabled;
+    for (const QString& name : kDocumentCommands) {
+        if (window.Command(name.toLatin1().constData())->isEnabled()) enabled << name;
+    }
+    return enabled;
+}
+
+bool UnturnedState(TFm_Main& window)
+{
+    for (const TransformCommand& command : kTransformCommands) {
+        const bool down = command.kind == pivotta::TransformKind::NoRotation;
+        if (window.Command(command.buttonName)->isChecked() != down) return false;
+        if (window.Command(command.menuName)->isChecked() != down) return false;
+    }
+    return true;
+}
+
+void SendWheel(QWidget* target, int delta)
+{
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void StartsEmptyWithEveryElementNamedAndCaptioned()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta -"));
+        QCOMPARE(window.width(), 692);
+        QCOMPARE(window.height(), 483);
+
+        QStringList menus;
+        for (const QAction* action : window.MainMenu->actions()) menus << action->text();
+        QCOMPARE(menus, QStringList({"ﾌｧｲﾙ (&F)", "表示 (&V)", "回転 (&O)", "ヘルプ (&H)"}));
+        QCOMPARE(Captions(window.mnu_File),
+                 QStringList({"ファイルを開く (&O)", "フォルダを開く", "名前を付けて保存 (&A)...", "上書き保存 (&S)",
+                              "閉じる(&C)", "-", "オプション ", "-", "終了 (&X)"}));
+        QCOMPARE(Captions(window.mnu_View),
+                 QStringList({"20%", "25%", "33%", "50%", "75%", "100%", "150%", "200%", "ウインドウサイズにあわせる"}));
+        QCOMPARE(Captions(window.PopupMenu), Captions(window.mnu_View));
+        QCOMPARE(Names(window.PopupMenu->actions()),
+                 QStringList({"smu_20", "smu_25", "smu_33", "smu_50", "smu_75", "smu_100", "smu_150", "smu_200",
+                              "smu_Proportional"}));
+        QCOMPARE(Captions(window.mnu_Operation),
+                 QStringList({"元に戻す (&1)", "90度回転 (&2)", "180度回転 (&3)", "270度回転 (&4)", "-", "鏡面 (左右)",
+                              "鏡面 (上下)"}));
+        QCOMPARE(Names(window.mnu_Operation->actions()),
+                 QStringList({"mnu_0", "mnu_90", "mnu_180", "mnu_270", "-", "mnu_Mirror_LR", "mnu_Mirror_TB"}));
+        QCOMPARE(Captions(window.mnu_Help), QStringList({"トピックの検索", "-", "バージョン情報 (&A)"}));
+        QCOMPARE(window.mnu_FileOpen->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(window.mnu_FileSave->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        QVERIFY(!window.mnu_FileOpen->icon().isNull());
+        QVERIFY(!window.mnu_FileSaveAs->icon().isNull());
+
+        QCOMPARE(Names(window.ToolBar1->actions()),
+                 QStringList({"-", "tbn_FileOpen", "tbn_FileSave", "-", "tbn_0", "tbn_90", "tbn_180", "tbn_270", "-",
+                              "tbn_mirror_lr", "tbn_mirror_tb", "-", "tbn_previous", "tbn_Next"}));
+        QCOMPARE(window.ImageList.size(), size_t{10});
+        for (const QIcon& icon : window.ImageList) QVERIFY(!icon.pixmap(20, 20).isNull());
+        QVERIFY(!window.tbn_previous->isVisible());
+        QVERIFY(!window.tbn_Next->isVisible());
+        QVERIFY(window.findChild<QToolButton*>("tbn_90"));
+
+        for (const char* name : {"MainMenu", "ToolBar1", "ScrollBox", "Image", "lbl_StartInfo", "Panel_Under",
+                                 "ProgressBar", "StatusBar", "PopupMenu", "mnu_File", "mnu_View", "mnu_Operation",
+                                 "mnu_Help"}) {
+            QVERIFY2(window.findChild<QObject*>(name), name);
+        }
+
+        QVERIFY(EnabledDocumentCommands(window).isEmpty());
+        QVERIFY(window.mnu_FileOpen->isEnabled() && window.mnu_FolderOpen->isEnabled());
+        QVERIFY(window.mnu_FileOption->isEnabled() && window.mnu_FileExit->isEnabled());
+        QVERIFY(UnturnedState(window));
+        QVERIFY(window.Command("mnu_View100")->isChecked());
+        QVERIFY(window.Command("smu_100")->isChecked());
+        QCOMPARE(window.StatusBar->PanelText(0), QString());
+        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(100%)"));
+        QCOMPARE(window.lbl_StartInfo->text(), QStringLiteral("ファイルやフォルダをドロップすると処理をはじめます。"));
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.lbl_StartInfo->isVisible());
+        QVERIFY(!window.Image->isVisible());
+        QVERIFY(!window.ProgressBar->isVisible());
+        QVERIFY(window.StatusBar->isVisible());
+        QCOMPARE(window.Panel_Under->height(), 20);
+        QCOMPARE(window.StatusBar->width(), window.Panel_Under->width());
+        QVERIFY(window.acceptDrops());
+    }
+
+    void OpeningAnAcceptedFileShowsItAndEnablesItsCommands()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        const std::vector<uint8_t> jpeg = TestJpeg(160, 128);
+        const QString path = harness.WriteFile("photo.jpg", jpeg);
+        window.show();
+        QVERIFY(window.Uty_OpenJpegFile(path));
+
+        QCOMPARE(window.CurrentFileName, path);
+        QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - photo.jpg"));
+        QCOMPARE(window.StatusBar->PanelText(0), QDir::toNativeSeparators(path) + QStringLiteral(" (160*128)"));
+        QCOMPARE(EnabledDocumentCommands(window), kDocumentCommands);
+        QVERIFY(UnturnedState(window));
+        QCOMPARE(StreamBytes(window.SourceStream), jpeg);
+        QCOMPARE(StreamBytes(window.ResultStream), jpeg);
+        QVERIFY(window.Image->isVisible());
+        QVERIFY(!window.lbl_StartInfo->isVisible());
+        QCOMPARE(window.Image->size(), QSize(160, 128));
+        QCOMPARE(window.SourceLastWriteTime, QFileInfo(path).lastModified());
+        QCOMPARE(harness.platform.messages.size(), size_t{0});
+    }
+
+    void RefusedFileIsShownWithItsCommandsDisabled()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        // An accepted file first: nothing of it may stay enabled.
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("good.jpg", TestJpeg(64, 48))));
+        const QString path = harness.WriteFile("progressive.jpg", ProgressiveJpeg(96, 64));
+        QVERIFY(window.Uty_OpenJpegFile(path));
+
+        QCOMPARE(harness.platform.messages.size(), size_t{1});
+        const ShownMessage& shown = harness.platform.messages[0];
+        QCOMPARE(shown.caption, QStringLiteral("エラー"));
+        QCOMPARE(shown.icon, MessageIcon::Error);
+        QCOMPARE(shown.buttons, MessageButtons::Yes);
+        QVERIFY(shown.text.endsWith(QStringLiteral("\r処理を行うことが出来ません。")));
+
+        QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - progressive.jpg"));
+        QCOMPARE(window.StatusBar->PanelText(0), QDir::toNativeSeparators(path) + QStringLiteral(" (96*64)"));
+        QVERIFY(EnabledDocumentCommands(window).isEmpty());
+        QVERIFY(window.Image->isVisible());
+        QCOMPARE(window.Image->size(), QSize(96, 64));
+        QVERIFY(window.mnu_FileOpen->isEnabled());
+    }
+
+    void FailedOpenLeavesTheWindowAsAfterClosing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QString>("expectedStart");
+        QTest::newRow("not a JPEG") << "notes.jpg" << true << "JPEG エラー #";
+        QTest::newRow("missing") << "gone.jpg" << false << "ファイル ";
+    }
+
+    void FailedOpenLeavesTheWindowAsAfterClosing()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, exists);
+        QFETCH(QString, expectedStart);
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("good.jpg", TestJpeg(64, 48))));
+        window.tbn_90Click();
+        harness.platform.messages.clear();
+
+        const QString path = exists ? harness.WriteFile(name, {'h', 'e', 'l', 'l', 'o'}) : harness.Path(name);
+        QVERIFY(!window.Uty_OpenJpegFile(path));
+        QCOMPARE(harness.platform.messages.size(), size_t{1});
+        QVERIFY2(harness.platform.messages[0].text.startsWith(expectedStart),
+                 qPrintable(harness.platform.messages[0].text));
+        QCOMPARE(harness.platform.messages[0].icon, MessageIcon::Error);
+        QCOMPARE(window.windowTitle(), texts::kAppTitle);
+        QVERIFY(window.CurrentFileName.isEmpty());
+        QVERIFY(EnabledDocumentCommands(window).isEmpty());
+        QVERIFY(window.lbl_StartInfo->isVisible());
+        QVERIFY(!window.Image->isVisible());
+        QCOMPARE(window.StatusBar->PanelText(0), QString());
+        // The previous file's result is gone: nothing can write it under the new name.
+        QVERIFY(!window.ResultIsSavable());
+        QCOMPARE(window.ResultStream.Size(), size_t{0});
+        window.mnu_FileSaveClick();
+        QVERIFY(!QFileInfo::exists(harness.Path("gone.jpg")));
+        if (exists) QCOMPARE(ReadBytes(path).size(), size_t{5});
+    }
+
+    void ClosingKeepsTheScaleAndEmptiesTheWindow()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(64, 48))));
+        window.mnu_View50Click();
+        window.mnu_FileCloseClick();
+        QCOMPARE(window.windowTitle(), texts::kAppTitle);
+        QCOMPARE(window.StatusBar->PanelText(0), QString());
+        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(50%)"));
+        QVERIFY(window.CurrentFileName.isEmpty());
+        QVERIFY(EnabledDocumentCommands(window).isEmpty());
+        QVERIFY(UnturnedState(window));
+        QVERIFY(window.lbl_StartInfo->isVisible());
+        QVERIFY(!window.Image->isVisible());
+        QVERIFY(!window.ScrollBox->horizontalScrollBar()->isVisible());
+        // A view command still works, and rebuilds the title with the prefix's blank.
+        window.mnu_View200Click();
+        QCOMPARE(window.windowTitle(), texts::kTitlePrefix);
+        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(200%)"));
+    }
+
+    void ViewCommandsSetTheirExactRatios()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("odd.jpg", TestJpeg(1001, 999))));
+
+        using Handler = void (TFm_Main::*)();
+        const std::vector<std::tuple<Handler, const char*, QSize>> cases{
+            {&TFm_Main::mnu_View20Click, "20%", {200, 199}},   {&TFm_Main::mnu_View25Click, "25%", {250, 249}},
+            {&TFm_Main::mnu_View33Click, "33%", {333, 333}},   {&TFm_Main::mnu_View50Click, "50%", {500, 499}},
+            {&TFm_Main::mnu_View75Click, "75%", {750, 749}},   {&TFm_Main::mnu_View100Click, "100%", {1001, 999}},
+            {&TFm_Main::mnu_View150Click, "150%", {1501, 1498}}, {&TFm_Main::mnu_View200Click, "200%", {2002, 1998}},
+        };
+        for (const auto& [handler, caption, size] : cases) {
+            (window.*handler)();
+            QCOMPARE(window.Image->size(), size);
+            QCOMPARE(window.StatusBar->PanelText(1), u'(' + QString::fromUtf8(caption) + u')');
+            QVERIFY(!window.Settings.gViewProportional);
+            int checked = 0;
+            for (const ViewCommand& view : kViewCommands) {
+                const bool isThis = QString::fromUtf8(view.caption) == QString::fromUtf8(caption);
+                QCOMPARE(window.Command(view.menuName)->isChecked(), isThis);
+                QCOMPARE(window.Command(view.popupName)->isChecked(), isThis);
+                checked += isThis;
+            }
+            QCOMPARE(checked, 1);
+        }
+        QCOMPARE(ScaledPictureSize({1600, 1200}, 1, 3).width(), 533);
+    }
+
+    void ScaleCarriesOverToTheNextFile()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        window.mnu_View50Click();
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("first.jpg", TestJpeg(200, 100))));
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("second.jpg", TestJpeg(320, 240))));
+        QCOMPARE(window.Image->size(), QSize(160, 120));
+        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(50%)"));
+    }
+
+    void FittedViewShrinksButNeverEnlarges()
+    {
+        QCOMPARE(FittedPictureSize({4000, 3000}, {800, 500}), QSize(666, 500));
+        QCOMPARE(FittedPictureSize({300, 200}, {800, 500}), QSize(300, 200));
+        QCOMPARE(FittedPictureSize({3000, 4000}, {800, 500}), QSize(375, 500));
+        QCOMPARE(FittedPictureSize({2000, 1000}, {500, 800}), QSize(500, 250));
+        QCOMPARE(FittedPictureSize({1000, 3000}, {800, 300}), QSize(100, 300));
+        QCOMPARE(FittedPictureSize({0, 0}, {800, 500}), QSize(0, 0));
+
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.resize(900, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.mnu_ViewProportionalClick();
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("big.jpg", TestJpeg(4000, 3000))));
+        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(AutoSize)"));
+        QVERIFY(window.Settings.gViewProportional);
+        QVERIFY(window.Command("mnu_ViewProportional")->isChecked());
+        QVERIFY(window.Command("smu_Proportional")->isChecked());
+        QVERIFY(!window.Command("mnu_View100")->isChecked());
+        const QSize area = window.ScrollBox->viewport()->size();
+        QCOMPARE(window.Image->size(), area);
+        QCOMPARE(window.Image->DrawnRect(), QRect(QPoint(0, 0), FittedPictureSize({4000, 3000}, area)));
+        QVERIFY(!window.ScrollBox->verticalScrollBar()->isVisible());
+
+        // A drawing at a quarter of the size or less decodes at a reduced scale, once.
+        window.Image->grab();
+        window.Image->grab();
+        QCOMPARE(window.PreviewImage.DecodeCount(), 1);
+        QVERIFY(window.PreviewImage.Decoded(window.Image->DrawnRect().size()).width() < 4000);
+
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("small.jpg", TestJpeg(300, 200))));
+        QCOMPARE(window.Image->DrawnRect(), QRect(0, 0, 300, 200));
+        // The fit command keeps the fixed ratio for later.
+        window.mnu_View50Click();
+        window.mnu_ViewProportionalClick();
+        QCOMPARE(window.ZoomNumerator, 1);
+        QCOMPARE(window.ZoomDenominator, 2);
+    }
+
+    void TitleCountsTheFilesOfAMultiFileRun()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.MultiFileMode = true;
+        for (int i = 0; i < 12; ++i) window.FileList << QStringLiteral("/photos/%1.jpg").arg(i);
+        window.FileIndex = 2;
+        window.CurrentFileName = QStringLiteral("/photos/a.jpg");
+        window.UpdateTitleAndLayout();
+        QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - a.jpg (3/12)"));
+        QCOMPARE(FileNamePart(QStringLiteral("/a/b/c.JPG")), QStringLiteral("c.JPG"));
+    }
+
+    void StatusBarKeepsRoomForTheScale()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.resize(800, 500);
+        QCoreApplication::processEvents();
+        const int room = QFontMetrics(window.StatusBar->font()).horizontalAdvance(QStringLiteral("  (AutoSize)  "));
+        QCOMPARE(window.StatusBar->PanelWidth(0), window.StatusBar->width() - room);
+        QCOMPARE(window.StatusBar->PanelWidth(1), room);
+    }
+
+    void WheelMovesTheViewByATenthOfAPage()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.resize(600, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("tall.jpg", TestJpeg(400, 1600))));
+        QCoreApplication::processEvents();
+        QScrollBar* bar = window.ScrollBox->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        const int step = WheelIncrement(window.ScrollBox->viewport()->height());
+        QCOMPARE(step, window.ScrollBox->viewport()->height() * 9 / 10 / 10);
+        bar->setValue(500);
+        const int horizontal = window.ScrollBox->horizontalScrollBar()->value();
+
+        SendWheel(window.ScrollBox->viewport(), -120);  // toward the user
+        QCOMPARE(bar->value(), 500 - step);
+        SendWheel(window.ScrollBox->viewport(), 120);  // away from the user
+        QCOMPARE(bar->value(), 500);
+        SendWheel(window.ScrollBox->viewport(), 60);  // half a notch does nothing yet
+        QCOMPARE(bar->value(), 500);
+        SendWheel(window.ScrollBox->viewport(), 60);
+        QCOMPARE(bar->value(), 500 + step);
+        QCOMPARE(window.ScrollBox->horizontalScrollBar()->value(), horizontal);
+
+        bar->setValue(1);
+        window.ScrollBoxMouseWheelDown();
+        QCOMPARE(bar->value(), 0);
+        bar->setValue(bar->maximum());
+        window.ScrollBoxMouseWheelUp();
+        QCOMPARE(bar->value(), bar->maximum());
+    }
+
+    void CommandLineIsLookedAtOnceAtTheFirstShowing()
+    {
+        MainWindowHarness harness;
+        const QString path = harness.WriteFile("arg.jpg", TestJpeg(64, 48));
+        harness.Recreate({path});
+        TFm_Main& window = harness.Window();
+        QVERIFY(window.FirstShowPending);
+        window.show();
+        QTRY_COMPARE(window.CurrentFileName, ExpandLongPath(path));
+        QVERIFY(!window.FirstShowPending);
+        QVERIFY(window.FileAccepted());
+
+        window.Uty_CloseJpegFile();
+        window.hide();
+        window.show();
+        QCoreApplication::processEvents();
+        QVERIFY(window.CurrentFileName.isEmpty());
+
+        harness.Recreate({path, path});
+        harness.Window().show();
+        QCoreApplication::processEvents();
+        QVERIFY(!harness.Window().FirstShowPending);
+        QVERIFY(harness.Window().CurrentFileName.isEmpty());
+    }
+
+    void DroppedFileIsOpened()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        const QString path = harness.WriteFile("dropped.jpg", TestJpeg(64, 48));
+        window.WMDropFiles({path});
+        QCOMPARE(window.CurrentFileName, path);
+        QVERIFY(!window.MultiFileMode);
+        QVERIFY(!window.tbn_Next->isVisible());
+    }
+
+    void ExpandLongPathGivesTheAbsoluteFormAndKeepsUnknownParts()
+    {
+        const QString current = QDir::currentPath();
+        QCOMPARE(ExpandLongPath(QStringLiteral("no_such_dir/x.jpg")),
+                 QDir::toNativeSeparators(current + QStringLiteral("/no_such_dir/x.jpg")));
+        QCOMPARE(ExpandLongPath(QDir::rootPath()), QDir::toNativeSeparators(QDir::rootPath()));
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("写真.jpg"));
+        QFile(file).open(QIODevice::WriteOnly);
+        QCOMPARE(ExpandLongPath(file), QDir::toNativeSeparators(file));
+    }
+
+    void EngineMessagesAreShownByLevel()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.ShowEngineMessage(QStringLiteral("zero"), 0);
+        window.ShowEngineMessage(QStringLiteral("one"), 1);
+        window.ShowEngineMessage(QStringLiteral("two"), 2);
+        window.ShowEngineMessage(QStringLiteral("three"), 3);
+        const auto& shown = harness.platform.messages;
+        QCOMPARE(shown.size(), size_t{3});
+        QCOMPARE(shown[0].caption, texts::kAppTitle);
+        QCOMPARE(shown[0].text, QStringLiteral("zero"));
+        QCOMPARE(shown[0].buttons, MessageButtons::Ok);
+        QCOMPARE(shown[1].caption, QStringLiteral("警告"));
+        QCOMPARE(shown[1].icon, MessageIcon::Warning);
+        QCOMPARE(shown[1].buttons, MessageButtons::Yes);
+        QCOMPARE(shown[1].text, QStringLiteral("one"));
+        QCOMPARE(shown[2].caption, QStringLiteral("エラー"));
+        QCOMPARE(shown[2].icon, MessageIcon::Error);
+        QCOMPARE(shown[2].text, QStringLiteral("two\r処理を行うことが出来ません。"));
+    }
+
+    void OptimizedTablesWarnOncePerOpenUntilUnticked()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        int shown = 0;
+        bool answer = true;
+        window.DHTWarningDialog = [&](bool showNextTime) {
+            ++shown;
+            [&] { QVERIFY(showNextTime); }();
+            return answer;
+        };
+        const QString optimized = harness.WriteFile("optimized.jpg", OptimizedJpeg(64, 48));
+        const QString plain = harness.WriteFile("plain.jpg", TestJpeg(64, 48));
+        QVERIFY(window.Uty_OpenJpegFile(plain));
+        QCOMPARE(shown, 0);
+        QVERIFY(window.Uty_OpenJpegFile(optimized));
+        QCOMPARE(shown, 1);
+        window.tbn_90Click();
+        QCOMPARE(shown, 1);
+        answer = false;
+        QVERIFY(window.Uty_OpenJpegFile(optimized));
+        QCOMPARE(shown, 2);
+        QVERIFY(!window.Settings.gDHTWarning);
+        QVERIFY(window.Uty_OpenJpegFile(optimized));
+        QCOMPARE(shown, 2);
+    }
+
+    void PictureTheDecoderRefusesWhileDrawingIsReportedOnce()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString path = harness.WriteFile("broken.jpg", UndefinedQuantTable(TestJpeg(64, 48)));
+        window.Uty_OpenJpegFile(path);
+        harness.platform.messages.clear();
+        window.Image->repaint();
+        QCoreApplication::processEvents();
+        window.Image->repaint();
+        window.mnu_View200Click();
+        window.Image->repaint();
+        QCoreApplication::processEvents();
+        QCOMPARE(harness.platform.messages.size(), size_t{1});
+        QVERIFY(harness.platform.messages[0].text.startsWith(QStringLiteral("JPEG エラー #")));
+    }
+
+    void HelpOpensTheReadmeBesideTheProgram()
+    {
+        MainWindowHarness harness;
+        harness.Window().mnu_HelpViewClick();
+        QCOMPARE(harness.platform.shellOpened.size(), size_t{1});
+        QCOMPARE(harness.platform.shellOpened[0], QCoreApplication::applicationDirPath() + "/readme.txt");
+        QVERIFY(harness.platform.messages.empty());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
