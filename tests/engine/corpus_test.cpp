@@ -78,15 +78,10 @@ TEST_P(Corpus, EveryBaselineFileTransformsExactly) {
     }
 }
 
-std::string KindName(const ::testing::TestParamInfo<TransformKind>& info) {
-    static const char* const names[] = {"None", "Rotate90", "Rotate270", "Rotate180", "MirrorLR", "MirrorTB"};
-    return names[static_cast<int>(info.param)];
-}
-
 INSTANTIATE_TEST_SUITE_P(Kinds, Corpus,
                          ::testing::Values(TransformKind::Rotate90, TransformKind::Rotate270, TransformKind::Rotate180,
                                            TransformKind::MirrorLR, TransformKind::MirrorTB),
-                         KindName);
+                         [](const ::testing::TestParamInfo<TransformKind>& info) { return TransformName(info.param); });
 
 class CorpusRefusals : public ::testing::Test {
 protected:

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <tuple>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -26,18 +26,6 @@ using pivotta::TransformKind;
 constexpr TransformKind kAllKinds[] = {TransformKind::NoRotation, TransformKind::Rotate90,
                                        TransformKind::Rotate270,  TransformKind::Rotate180,
                                        TransformKind::MirrorLR,   TransformKind::MirrorTB};
-
-const char* KindName(TransformKind kind) {
-    switch (kind) {
-    case TransformKind::NoRotation: return "None";
-    case TransformKind::Rotate90: return "Rot90";
-    case TransformKind::Rotate270: return "Rot270";
-    case TransformKind::Rotate180: return "Rot180";
-    case TransformKind::MirrorLR: return "MirrorLR";
-    case TransformKind::MirrorTB: return "MirrorTB";
-    }
-    return "?";
-}
 
 struct Sampling {
     const char* name;
@@ -237,7 +225,7 @@ TEST(TransformModel, TrimsOnlyTheEdgeThatMovesToTheTopOrLeft) {
                           {TransformKind::Rotate270, 750, 992},  {TransformKind::Rotate180, 992, 736},
                           {TransformKind::MirrorLR, 992, 750},   {TransformKind::MirrorTB, 1000, 736}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(KindName(c.kind));
+        SCOPED_TRACE(TransformName(c.kind));
         const JpegCoefs trimmed = ExpectedTransform(in, c.kind, true);
         EXPECT_EQ(trimmed.width, c.width);
         EXPECT_EQ(trimmed.height, c.height);
@@ -303,9 +291,11 @@ const char* JpegtranTransform(TransformKind kind) {
 
 std::vector<uint8_t> RunJpegtran(const std::string& jpegtran, const std::vector<uint8_t>& jpeg, TransformKind kind,
                                  bool trim) {
+    // Test processes run in parallel: each needs names of its own.
+    static const std::string process = std::to_string(std::random_device{}());
     static int counter = 0;
     const std::filesystem::path dir = ::testing::TempDir();
-    const std::string stem = "pivotta_jpegtran_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    const std::string stem = "pivotta_jpegtran_" + process + "_" + std::to_string(counter++);
     const std::filesystem::path in = dir / (stem + "_in.jpg"), out = dir / (stem + "_out.jpg");
     std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()),
                                                 static_cast<std::streamsize>(jpeg.size()));
@@ -350,7 +340,7 @@ TEST_P(ModelAgainstJpegtran, AgreesWhereverJpegtranTransformsEveryBlock) {
         const JpegCoefs in = ReadCoefficients(input);
         for (TransformKind kind : kAllKinds) {
             if (kind == TransformKind::NoRotation) continue;
-            SCOPED_TRACE(std::string(SizeName(size)) + (trim ? " trimmed " : " ") + KindName(kind));
+            SCOPED_TRACE(std::string(SizeName(size)) + (trim ? " trimmed " : " ") + TransformName(kind));
             const JpegCoefs theirs = ReadCoefficients(RunJpegtran(jpegtran, input, kind, trim));
             EXPECT_TRUE(SameCoefficients(CropToPicture(ExpectedTransform(in, kind, trim)), CropToPicture(theirs)));
         }
@@ -417,7 +407,7 @@ TEST_P(TransformProperty, OutputCoefficientsEqualTheModelForEveryKind) {
     ASSERT_FALSE(input.empty());
     for (TransformKind kind : kAllKinds) {
         for (bool trim : {false, true}) {
-            SCOPED_TRACE(std::string(KindName(kind)) + (trim ? " trimmed" : ""));
+            SCOPED_TRACE(std::string(TransformName(kind)) + (trim ? " trimmed" : ""));
             ExpectExactTransform(input, kind, trim, spec.restartInterval);
         }
     }
@@ -479,8 +469,8 @@ TEST_P(IdentityChain, GivesTheInputCoefficientsBack) {
         std::vector<uint8_t> jpeg = input;
         for (TransformKind kind : chain.kinds) {
             EngineHarness engine(false);
-            ASSERT_TRUE(engine.Check(jpeg)) << KindName(kind) << "\n" << engine.Transcript();
-            ASSERT_TRUE(engine.Rotate(jpeg, kind)) << KindName(kind) << "\n" << engine.Transcript();
+            ASSERT_TRUE(engine.Check(jpeg)) << TransformName(kind) << "\n" << engine.Transcript();
+            ASSERT_TRUE(engine.Rotate(jpeg, kind)) << TransformName(kind) << "\n" << engine.Transcript();
             jpeg = engine.Output();
         }
         EXPECT_TRUE(SameCoefficients(ReadCoefficients(jpeg), original));
@@ -508,7 +498,7 @@ TEST(TransformSpecialFrames, RgbIdentifiersTransformExactly) {
     const std::vector<uint8_t> input = MakeJpeg(spec);
     for (TransformKind kind : kAllKinds) {
         for (bool trim : {false, true}) {
-            SCOPED_TRACE(std::string(KindName(kind)) + (trim ? " trimmed" : ""));
+            SCOPED_TRACE(std::string(TransformName(kind)) + (trim ? " trimmed" : ""));
             ExpectExactTransform(input, kind, trim, spec.restartInterval);
         }
     }
@@ -524,7 +514,7 @@ TEST(TransformSpecialFrames, GrayscaleWithSamplingFactorsIsExactOrRefused) {
     const std::vector<uint8_t> input = MakeJpeg(spec);
     const JpegCoefs in = ReadCoefficients(input);
     for (TransformKind kind : kAllKinds) {
-        SCOPED_TRACE(KindName(kind));
+        SCOPED_TRACE(TransformName(kind));
         EngineHarness engine(false);
         if (!engine.Check(input) || !engine.Rotate(input, kind)) {
             EXPECT_FALSE(engine.Messages(2).empty()) << engine.Transcript();
@@ -558,7 +548,7 @@ TEST(TransformLargePictures, ExactAndIndependentOfThreads) {
         const std::vector<uint8_t> input = MakeJpeg(spec);
         const JpegCoefs in = ReadCoefficients(input);
         for (TransformKind kind : {TransformKind::Rotate90, TransformKind::Rotate180, TransformKind::MirrorTB}) {
-            SCOPED_TRACE(std::string(c.sampling.name) + " " + KindName(kind));
+            SCOPED_TRACE(std::string(c.sampling.name) + " " + TransformName(kind));
             std::vector<uint8_t> outputs[2];
             for (unsigned threads : {1u, 2u}) {
                 EngineHarness engine(true);

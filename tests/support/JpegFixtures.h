@@ -64,6 +64,9 @@ bool TryReadCoefficients(const std::vector<uint8_t>& jpeg, JpegCoefs& out, std::
 // ragged MCU edge that the transform would move to the top or left.
 JpegCoefs ExpectedTransform(const JpegCoefs& in, pivotta::TransformKind kind, bool trim);
 
+// "Rotate90", "MirrorLR", ...: for test names and traces.
+const char* TransformName(pivotta::TransformKind kind);
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 
 // The real camera files beside the checkout; PIVOTTA_TESTDATA_DIR in the environment wins

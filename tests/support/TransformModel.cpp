@@ -91,6 +91,18 @@ ComponentCoefs TransformComponent(const ComponentCoefs& in, int keepCols, int ke
 
 }  // namespace
 
+const char* TransformName(TransformKind kind) {
+    switch (kind) {
+    case TransformKind::NoRotation: return "NoRotation";
+    case TransformKind::Rotate90: return "Rotate90";
+    case TransformKind::Rotate270: return "Rotate270";
+    case TransformKind::Rotate180: return "Rotate180";
+    case TransformKind::MirrorLR: return "MirrorLR";
+    case TransformKind::MirrorTB: return "MirrorTB";
+    }
+    return "Unknown";
+}
+
 JpegCoefs ExpectedTransform(const JpegCoefs& in, TransformKind kind, bool trim) {
     if (in.comps.empty()) {
         ADD_FAILURE() << "ExpectedTransform: no components";
