@@ -14,8 +14,9 @@ inline bool HasFFByte(uint64_t word) {
 }
 
 inline uint64_t LoadBE64(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
     return v;
 }
 
@@ -30,7 +31,7 @@ bool TInBitStreamFile::FillPlain() {
     const uint64_t word = LoadBE64(data_ + pos_);
     if (HasFFByte(word)) return false;
     const int count = (64 - bits_) / 8;  // 1..8 whole bytes fit
-    acc_ = count == 8 ? word : (acc_ << (8 * count)) | (word >> (64 - 8 * count));
+    acc_ |= (word & (~uint64_t{0} << (64 - 8 * count))) >> bits_;
     wideBytes_ <<= count;
     bits_ += 8 * count;
     pos_ += count;
@@ -47,7 +48,7 @@ bool TInBitStreamFile::LoadOneByte() {
     } else {
         pos_ += 1;
     }
-    acc_ = (acc_ << 8) | b;
+    acc_ |= uint64_t{b} << (56 - bits_);
     wideBytes_ = wideBytes_ << 1 | (b == 0xFF ? 1u : 0u);
     bits_ += 8;
     return true;
@@ -61,7 +62,7 @@ void TInBitStreamFile::FetchLiteral() {
     }
     // A marker inside entropy-coded data: reported, and its 0xFF delivered as data.
     if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
-    acc_ = (acc_ << 8) | 0xFF;
+    acc_ |= uint64_t{0xFF} << (56 - bits_);
     wideBytes_ = wideBytes_ << 1 | 1u;
     bits_ += 8;
     pos_ += 2;
@@ -77,8 +78,10 @@ void TInBitStreamFile::ReportShortage() {
 
 int TInBitStreamFile::ReadBit() {
     if (bits_ == 0) FetchLiteral();
+    const int bit = static_cast<int>(acc_ >> 63);
+    acc_ <<= 1;
     --bits_;
-    return static_cast<int>((acc_ >> bits_) & 1);
+    return bit;
 }
 
 uint32_t TInBitStreamFile::ReadBits(int n) {
@@ -88,8 +91,10 @@ uint32_t TInBitStreamFile::ReadBits(int n) {
         return 0;
     }
     while (bits_ < n) FetchLiteral();
+    const uint32_t value = static_cast<uint32_t>(acc_ >> (64 - n));
+    acc_ <<= n;
     bits_ -= n;
-    return static_cast<uint32_t>(acc_ >> bits_) & ((1u << n) - 1);
+    return value;
 }
 
 size_t TInBitStreamFile::BytePosition() const {

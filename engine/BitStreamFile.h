@@ -63,12 +63,12 @@ public:
     }
     int BitsAvailable() const { return bits_; }
     // The next n (1..32) bits; bits beyond those available read as 0.
-    uint32_t PeekBits(int n) const {
-        if (n <= bits_) return static_cast<uint32_t>(acc_ >> (bits_ - n)) & ((uint64_t{1} << n) - 1);
-        return static_cast<uint32_t>(acc_ << (n - bits_)) & ((uint64_t{1} << n) - 1);
+    uint32_t PeekBits(int n) const { return static_cast<uint32_t>(acc_ >> (64 - n)); }
+    // Consumes n (0..32) bits; the caller has checked n <= BitsAvailable().
+    void SkipBits(int n) {
+        acc_ <<= n;
+        bits_ -= n;
     }
-    // Consumes n bits; the caller has checked n <= BitsAvailable().
-    void SkipBits(int n) { bits_ -= n; }
     // Called when fewer bits are available than needed: a marker follows (its message is
     // sent at level 2 and the reader stays where it is) or the data ends (EStreamError).
     void ReportShortage();
@@ -82,7 +82,7 @@ private:
     const uint8_t* data_;
     size_t size_;
     size_t pos_ = 0;       // next byte to load
-    uint64_t acc_ = 0;     // the low bits_ bits are the unread window, oldest on top
+    uint64_t acc_ = 0;     // the top bits_ bits are the unread window; every bit below is 0
     int bits_ = 0;
     // One bit per byte of the window, in the same order: set when the byte took two bytes of
     // the stream (a stuffed FF 00, or the 0xFF of a marker), so positions need no guessing.

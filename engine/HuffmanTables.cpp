@@ -156,6 +156,28 @@ void HuffTables::BuildDecoder(int index) {
         k += n;
     }
     decoder.maxCode[17] = 0x7FFFFFFF;  // sentinel: no code is longer than 16 bits
+    if (index >= 2) BuildFastAc(decoder, slot);
+}
+
+void HuffTables::BuildFastAc(HuffmanDecoder& decoder, const HuffmanSlot& slot) {
+    constexpr int kBits = HuffmanDecoder::kFastBits;
+    decoder.fastAc.fill(0);
+    for (int k = 0; k < slot.Count; ++k) {
+        const int length = slot.CodeLength[k];
+        const int symbol = slot.Symbol[k];
+        const int size = symbol & 15;
+        const int total = length + size;
+        if (total > kBits) continue;
+        for (uint32_t extra = 0; extra < (1u << size); ++extra) {
+            // Sign extension of the extra bits (ITU T.81 F.2.2.1).
+            const int value = size == 0 ? 0
+                              : extra < (1u << (size - 1)) ? static_cast<int>(extra) - (1 << size) + 1
+                                                           : static_cast<int>(extra);
+            const int32_t entry = static_cast<int32_t>(static_cast<uint32_t>(value) << 16) | symbol << 8 | total;
+            const uint32_t first = (static_cast<uint32_t>(slot.Code[k]) << size | extra) << (kBits - total);
+            std::fill_n(decoder.fastAc.begin() + first, 1u << (kBits - total), entry);
+        }
+    }
 }
 
 }  // namespace pivotta

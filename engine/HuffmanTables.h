@@ -25,6 +25,11 @@ struct HuffmanDecoder {
     std::array<int32_t, 17> valOffset{};          // Symbol index of a code = code + valOffset[len]
     const int32_t* symbols = nullptr;
     int maxLength = 0;                            // bits consumed before a pattern is known bad
+
+    // AC tables only: a code and its extra bits together in at most kFastBits bits, decoded in
+    // one load as (value << 16) | (symbol << 8) | bits consumed; 0 when they do not fit.
+    static constexpr int kFastBits = 10;
+    std::array<int32_t, 1 << kFastBits> fastAc{};
 };
 
 // Encoding view: code and length by symbol; length 0 means the table lacks the symbol.
@@ -65,6 +70,7 @@ public:
 
 private:
     void BuildDecoder(int index);
+    static void BuildFastAc(HuffmanDecoder& decoder, const HuffmanSlot& slot);
 
     std::array<HuffmanSlot, 4> slots_;
     std::array<HuffmanDecoder, 4> decoders_;

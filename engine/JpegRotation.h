@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -69,7 +71,8 @@ public:
 
     const FrameState& Frame() const { return frame_; }
     const HuffmanSlot& HuffSlot(int tableClass, int id) const { return huff_.Slot(tableClass, id); }
-    const std::vector<CoefBlock>& Coefficients(int slot) const { return coefficients_[slot]; }
+    // The blocks of a component slot from the last run, already transformed.
+    std::span<const CoefBlock> Coefficients(int slot) const { return coefficients_[slot].Blocks(); }
 
 private:
     using Kind = TransformKind;
@@ -117,7 +120,21 @@ private:
     bool rotating_ = false;            // RotateJpeg rather than CheckJpeg
     Kind kind_ = Kind::NoRotation;
     HuffTables huff_;
-    std::array<std::vector<CoefBlock>, kMaxComponents> coefficients_;
+    // Every block of one component. Not zeroed when allocated: decoding writes each block whole.
+    class BlockStore {
+    public:
+        // False when the memory cannot be had.
+        [[nodiscard]] bool Resize(size_t count);
+        CoefBlock* Data() { return blocks_.get(); }
+        const CoefBlock* Data() const { return blocks_.get(); }
+        std::span<const CoefBlock> Blocks() const { return {blocks_.get(), size_}; }
+
+    private:
+        std::unique_ptr<CoefBlock[]> blocks_;
+        size_t size_ = 0;
+        size_t capacity_ = 0;
+    };
+    std::array<BlockStore, kMaxComponents> coefficients_;
     FrameState frame_;
     bool frameSeen_ = false;
     size_t scanBytes_ = 0;  // entropy-coded bytes of the last scan decoded

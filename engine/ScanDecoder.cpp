@@ -1,5 +1,6 @@
 // Huffman decoding of the one baseline scan into the coefficient store (ITU T.81 F.2.2).
 #include <cstring>
+#include <new>
 
 #include "BlockTransforms.h"
 #include "JpegRotation.h"
@@ -92,6 +93,20 @@ BlockStatus DecodeBlock(TInBitStreamFile& in, const HuffmanDecoder& dcTable, con
 
     for (int k = 1; k < 64;) {
         if (in.BitsAvailable() < 32) in.FillBits();
+        // Common case: code and value in one load.
+        const int32_t fast = acTable.fastAc[in.PeekBits(HuffmanDecoder::kFastBits)];
+        if (fast != 0 && (fast & 0xFF) <= in.BitsAvailable()) {
+            in.SkipBits(fast & 0xFF);
+            const int symbol = (fast >> 8) & 0xFF;
+            if (symbol == 0) return BlockStatus::Ok;  // end of block
+            k += symbol >> 4;
+            if (k > 63) return BlockStatus::Bad;  // a zero or the value would fall beyond 63
+            const int value = fast >> 16;
+            const int16_t mask = order.signMask[k];
+            block[order.position[k]] = static_cast<int16_t>((value ^ mask) - mask);
+            ++k;
+            continue;
+        }
         const int rs = DecodeSymbol(in, acTable, status);
         if (rs < 0) return status;
         if (rs == 0) return BlockStatus::Ok;  // end of block
@@ -119,9 +134,24 @@ bool TJpegRotation::AllocateCoefficients() {
     }
     if (blocks > static_cast<uint64_t>(in_->Remaining()) * 4) return Fail(msg::kScanTooShort);
     for (int i = 0; i < frame_.ComponentCount; ++i) {
-        coefficients_[i].resize(static_cast<size_t>(frame_.McuCols) * frame_.CompH[i] * frame_.McuRows *
-                                frame_.CompV[i]);
+        const size_t count = static_cast<size_t>(frame_.McuCols) * frame_.CompH[i] * frame_.McuRows * frame_.CompV[i];
+        if (!coefficients_[i].Resize(count)) return Fail(msg::kOutOfMemory);
     }
+    return true;
+}
+
+bool TJpegRotation::BlockStore::Resize(size_t count) {
+    if (count > capacity_) {
+        blocks_.reset();  // the old store goes first, so both are never held at once
+        capacity_ = 0;
+        blocks_.reset(new (std::nothrow) CoefBlock[count]);
+        if (!blocks_) {
+            size_ = 0;
+            return false;
+        }
+        capacity_ = count;
+    }
+    size_ = count;
     return true;
 }
 
@@ -147,7 +177,7 @@ bool TJpegRotation::DecodeScan() {
                 const int h = frame_.CompH[slot], v = frame_.CompV[slot];
                 const size_t rowWidth = static_cast<size_t>(cols) * h;
                 for (int y = 0; y < v; ++y) {
-                    CoefBlock* row = coefficients_[slot].data() + (static_cast<size_t>(r) * v + y) * rowWidth;
+                    CoefBlock* row = coefficients_[slot].Data() + (static_cast<size_t>(r) * v + y) * rowWidth;
                     for (int x = 0; x < h; ++x) {
                         const BlockStatus status =
                             DecodeBlock(in, *dcTables[slot], *acTables[slot], order, dcPred[slot], row[c * h + x]);

@@ -111,7 +111,7 @@ const CoefBlock& TJpegRotation::SourceBlock(const ScanLayout& layout, int slot, 
         case Kind::MirrorLR: sx = inWidth - 1 - x; break;
         case Kind::MirrorTB: sy = inHeight - 1 - y; break;
     }
-    return coefficients_[slot][static_cast<size_t>(sy) * inWidth + sx];
+    return coefficients_[slot].Data()[static_cast<size_t>(sy) * inWidth + sx];
 }
 
 // Encodes output MCU rows [rowBegin, rowEnd). Returns the row it failed in, or rowEnd.

@@ -249,7 +249,7 @@ TEST(ScanDecoding, HugeFrameFromATinyFileFailsBeforeAllocating) {
     EXPECT_FALSE(run.rotated);
     ASSERT_FALSE(run.log.messages.empty());
     EXPECT_EQ(run.log.messages.back().first, msg::kScanTooShort);
-    EXPECT_LT(run.engine.Coefficients(0).capacity(), 1000u);
+    EXPECT_TRUE(run.engine.Coefficients(0).empty());
 }
 
 }  // namespace
