@@ -144,7 +144,7 @@ for input in "${inputs[@]}"; do
             -v om="$(median "$cell.ours" 2)" -v tm="$(median "$cell.jpegtran" 2)" \
             -v oc="$(median "$cell.ours" 3)" -v tc="$(median "$cell.jpegtran" 3)" 'BEGIN {
                 printf "%-13s %-11s %8.1f %12.1f %6.2f %6s %9.1f %12.1f %6.2f\n", input, name, ot / 1000, tt / 1000,
-                       ot / tt, tc > 0 ? sprintf("%.2f", oc / tc) : "-", om / 1024, tm / 1024, om / tm }'
+                       ot / tt, (tc > 0 ? sprintf("%.2f", oc / tc) : "-"), om / 1024, tm / 1024, om / tm }'
     done
 done
 for input in "${inputs[@]}"; do
