@@ -42,7 +42,7 @@ WriteResult WriteResultBytes(const FileJob& job, const TMemoryStream& result, co
     return WriteFileAtomically(job.target, bytes, times);
 }
 
-void Process(const FileJob& job, const CliOptions& options, FileMessages& messages) {
+void Process(const FileJob& job, const CliOptions& options, unsigned engineThreads, FileMessages& messages) {
     if (!job.refusal.empty()) return messages.Error(job.refusal);
 
     ReadResult source = ReadInput(job);
@@ -50,6 +50,7 @@ void Process(const FileJob& job, const CliOptions& options, FileMessages& messag
     const TMemoryStream input(std::move(source.bytes));
 
     TJpegRotation engine;
+    engine.MaxThreads = engineThreads;
     engine.AllowAdjustMCU = options.trim;
     engine.AllowBreakDCF = options.turnThumbnail;
     engine.OnMessage = [&messages](const std::string& text, int level) { messages.Engine(text, level); };
@@ -77,10 +78,10 @@ void Process(const FileJob& job, const CliOptions& options, FileMessages& messag
 
 }  // namespace
 
-FileReport ProcessFile(const FileJob& job, const CliOptions& options) noexcept {
+FileReport ProcessFile(const FileJob& job, const CliOptions& options, unsigned engineThreads) noexcept {
     FileMessages messages(DisplayName(job), options.quiet);
     try {
-        Process(job, options, messages);
+        Process(job, options, engineThreads, messages);
     } catch (const std::bad_alloc&) {
         messages.Error("not enough memory");
     } catch (const std::exception& e) {

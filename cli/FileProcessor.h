@@ -13,6 +13,8 @@ inline constexpr const char* kOptimizedTablesWarning =
     "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
 
 // Never throws: every failure, the engine's and the file system's, becomes an error line.
-FileReport ProcessFile(const FileJob& job, const CliOptions& options) noexcept;
+// engineThreads is the engine's own thread limit (0: the machine's processors); a run that
+// processes several files at once gives each engine one.
+FileReport ProcessFile(const FileJob& job, const CliOptions& options, unsigned engineThreads = 0) noexcept;
 
 }  // namespace pivotta::cli

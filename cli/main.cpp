@@ -30,8 +30,10 @@ int Run(const pivotta::cli::CliOptions& options) {
     }
     bool allOk = true;
     const unsigned workers = options.jobs != 0 ? options.jobs : ProcessorCount();
+    // Files already run side by side: each engine then keeps to one thread.
+    const unsigned engineThreads = workers > 1 && plan.jobs.size() > 1 ? 1 : 0;
     RunJobs(
-        plan.jobs.size(), workers, [&](size_t i) { return ProcessFile(plan.jobs[i], options); },
+        plan.jobs.size(), workers, [&](size_t i) { return ProcessFile(plan.jobs[i], options, engineThreads); },
         [&](size_t, FileReport& report) {
             allOk = allOk && report.ok;
             PrintReport(report);
