@@ -22,7 +22,6 @@ inline const QString kInformationCaption = QStringLiteral("情報");
 inline const QString kAutoSize = QStringLiteral("(AutoSize)");
 inline const QString kJpegFilter = QStringLiteral("JPEGファイル|*.JPG;*.JPEG");
 inline const QString kDefaultExtension = QStringLiteral("JPG");
-inline const QString kHelpFileName = QStringLiteral("readme.txt");
 inline const QString kVersion = QStringLiteral("Version 1.09");
 
 }  // namespace texts

@@ -391,7 +391,8 @@ void TFm_Main::mnu_FileOptionClick()
 
 void TFm_Main::mnu_HelpViewClick()
 {
-    platform_.OpenWithShell(QCoreApplication::applicationDirPath() + u'/' + texts::kHelpFileName);
+    // Whether the shell manages is not looked at: a missing readme gets no message from us.
+    platform_.OpenWithShell(QCoreApplication::applicationDirPath() + QStringLiteral("/readme.txt"));
 }
 
 void TFm_Main::mnu_HelpAboutClick()

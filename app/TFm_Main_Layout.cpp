@@ -1,5 +1,6 @@
 // The main window's elements: menus, popup menu, toolbar, view area and bottom strip.
 #include <QAction>
+#include <QActionGroup>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -97,10 +98,12 @@ void TFm_Main::BuildMenus()
     mnu_Operation = MainMenu->addMenu(QStringLiteral("回転 (&O)"));
     mnu_Operation->setObjectName(QStringLiteral("mnu_Operation"));
     Register(mnu_Operation->menuAction(), "mnu_Operation");
+    auto* operationGroup = new QActionGroup(mnu_Operation);
     for (const TransformCommand& command : kTransformCommands) {
         if (command.kind == pivotta::TransformKind::MirrorLR) mnu_Operation->addSeparator();
         QAction* item = AddCommand(mnu_Operation, command.menuName, QString::fromUtf8(command.caption));
         item->setCheckable(true);
+        operationGroup->addAction(item);
     }
 
     mnu_Help = MainMenu->addMenu(QStringLiteral("ヘルプ (&H)"));
@@ -124,12 +127,17 @@ void TFm_Main::BuildViewCommands()
         &TFm_Main::mnu_View50Click,  &TFm_Main::mnu_View75Click,  &TFm_Main::mnu_View100Click,
         &TFm_Main::mnu_View150Click, &TFm_Main::mnu_View200Click, &TFm_Main::mnu_ViewProportionalClick,
     };
+    // Two radio groups of their own; every view command checks its item in both.
+    auto* menuGroup = new QActionGroup(mnu_View);
+    auto* popupGroup = new QActionGroup(PopupMenu);
     for (size_t i = 0; i < kViewCommands.size(); ++i) {
         const ViewCommand& command = kViewCommands[i];
         const QString caption = QString::fromUtf8(command.caption);
-        for (auto [menu, name] : {std::pair{mnu_View, command.menuName}, std::pair{PopupMenu, command.popupName}}) {
+        for (auto [menu, group, name] : {std::tuple{mnu_View, menuGroup, command.menuName},
+                                         std::tuple{PopupMenu, popupGroup, command.popupName}}) {
             QAction* item = AddCommand(menu, name, caption);
             item->setCheckable(true);
+            group->addAction(item);
             connect(item, &QAction::triggered, this, kHandlers[i]);
         }
     }
@@ -168,12 +176,15 @@ void TFm_Main::BuildToolBar()
         &TFm_Main::tbn_0Click,   &TFm_Main::tbn_90Click,        &TFm_Main::tbn_180Click,
         &TFm_Main::tbn_270Click, &TFm_Main::tbn_mirror_lrClick, &TFm_Main::tbn_mirror_tbClick,
     };
+    // Exactly one button is down; pressing the one that is down runs its command again.
+    auto* buttonGroup = new QActionGroup(ToolBar1);
     for (size_t i = 0; i < kTransformCommands.size(); ++i) {
         const TransformCommand& command = kTransformCommands[i];
         if (i == 0 || command.kind == pivotta::TransformKind::MirrorLR) ToolBar1->addSeparator();
         const QString caption = WithoutAccessKey(QString::fromUtf8(command.caption));
         QAction* button = addButton(command.buttonName, command.image, caption);
         button->setCheckable(true);
+        buttonGroup->addAction(button);
         connect(button, &QAction::triggered, this, kHandlers[i]);
         connect(Command(command.menuName), &QAction::triggered, this, kHandlers[i]);
     }

@@ -6,7 +6,11 @@
 #include "FormFont.h"
 #include "QtPlatform.h"
 #include "SettingsStore.h"
+#include "TFm_DHTWarning.h"
+#include "TFm_FolderProcessInfo.h"
+#include "TFm_Help.h"
 #include "TFm_Main.h"
+#include "TFm_Options.h"
 
 int main(int argc, char* argv[])
 {
@@ -20,6 +24,14 @@ int main(int argc, char* argv[])
     QtPlatform platform;
     QSettingsKey settings(OpenUserSettings());
     TFm_Main window(platform, settings, QApplication::arguments().mid(1));
+    TFm_Options options(window.Settings, platform, &window);
+    TFm_FolderProcessInfo folderProcessInfo(&options, &window);
+    TFm_Help about(&window);
+    TFm_DHTWarning dhtWarning(&window);
+    window.OptionsDialog = [&options] { options.exec(); };
+    window.AboutBox = [&about] { about.exec(); };
+    window.DHTWarningDialog = [&dhtWarning](bool showNextTime) { return dhtWarning.ShowDialog(showNextTime); };
+
     window.show();
     return QApplication::exec();
 }

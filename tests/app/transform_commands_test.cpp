@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QProgressBar>
+#include <QToolButton>
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
@@ -91,6 +92,26 @@ private slots:
         QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::MirrorTB));
         QCOMPARE(Checked(window, false), QStringList{"mnu_Mirror_TB"});
         QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void ClickingTheButtonThatIsDownRunsItAgain()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const std::vector<uint8_t> source = TestJpeg(kWidth, kHeight);
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", source)));
+        auto* button = window.findChild<QToolButton*>("tbn_180");
+        QVERIFY(button);
+        harness.platform.ticks = {0, 7, 10, 19};
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(window.StatusBar->PanelText(0), QStringLiteral("処理時間  7ミリ秒"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(window.StatusBar->PanelText(0), QStringLiteral("処理時間  9ミリ秒"));
+        QVERIFY(button->isChecked());
+        QCOMPARE(Checked(window, true), QStringList{"tbn_180"});
+        QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::Rotate180));
     }
 
     void UnturnedCommandRestoresTheSourceBytes()
