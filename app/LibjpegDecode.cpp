@@ -52,14 +52,10 @@ void CmykRowToRgbx(uint8_t* row, JDIMENSION width, bool inverted)
     }
 }
 
-}  // namespace
-
-int ReadHeader(const uint8_t* data, size_t size, HeaderInfo* info)
-{
-    return ScaledSize(data, size, 8, info);
-}
-
-int ScaledSize(const uint8_t* data, size_t size, int scaleNumerator, HeaderInfo* info)
+// The one place that calls libjpeg, so the one place with a setjmp. Without allocate it
+// stops after the header.
+int Decompress(const uint8_t* data, size_t size, int scaleNumerator, AllocateRows allocate, void* context,
+               HeaderInfo* info)
 {
     jpeg_decompress_struct cinfo;
     ErrorManager errors;
@@ -72,28 +68,13 @@ int ScaledSize(const uint8_t* data, size_t size, int scaleNumerator, HeaderInfo*
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
-    cinfo.scale_num = static_cast<unsigned int>(scaleNumerator);
-    cinfo.scale_denom = 8;
-    jpeg_calc_output_dimensions(&cinfo);
-    info->width = static_cast<int>(cinfo.output_width);
-    info->height = static_cast<int>(cinfo.output_height);
-    jpeg_destroy_decompress(&cinfo);
-    return kOk;
-}
-
-int DecodeRgbx(const uint8_t* data, size_t size, int scaleNumerator, AllocateRows allocate, void* context)
-{
-    jpeg_decompress_struct cinfo;
-    ErrorManager errors;
-    InstallErrorManager(&cinfo, &errors);
-    if (setjmp(errors.jump)) {
-        const int code = MessageNumber(errors);
+    info->width = static_cast<int>(cinfo.image_width);
+    info->height = static_cast<int>(cinfo.image_height);
+    if (!allocate) {
         jpeg_destroy_decompress(&cinfo);
-        return code;
+        return kOk;
     }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
+
     // A progressive picture keeps all its coefficients; a header that claims an enormous one
     // must fail here rather than exhaust the machine.
     cinfo.mem->max_memory_to_use = kMaxLibjpegMemory;
@@ -115,6 +96,19 @@ int DecodeRgbx(const uint8_t* data, size_t size, int scaleNumerator, AllocateRow
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return kOk;
+}
+
+}  // namespace
+
+int ReadHeader(const uint8_t* data, size_t size, HeaderInfo* info)
+{
+    return Decompress(data, size, 8, nullptr, nullptr, info);
+}
+
+int DecodeRgbx(const uint8_t* data, size_t size, int scaleNumerator, AllocateRows allocate, void* context)
+{
+    HeaderInfo header;
+    return Decompress(data, size, scaleNumerator, allocate, context, &header);
 }
 
 }  // namespace libjpeg_decode

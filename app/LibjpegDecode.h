@@ -27,9 +27,6 @@ using AllocateRows = bool (*)(void* context, int width, int height, RgbxTarget* 
 // kOk, or libjpeg's message number when it refuses the header.
 int ReadHeader(const uint8_t* data, size_t size, HeaderInfo* info);
 
-// Output size at scale numerator/8, as libjpeg will deliver it; kOk or libjpeg's message number.
-int ScaledSize(const uint8_t* data, size_t size, int scaleNumerator, HeaderInfo* info);
-
 // Decodes at scale numerator/8 (1..8) into rows from allocate. Warnings about damaged data
 // are passed over so that as much of the picture as can be decoded is shown.
 int DecodeRgbx(const uint8_t* data, size_t size, int scaleNumerator, AllocateRows allocate, void* context);

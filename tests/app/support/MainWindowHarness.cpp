@@ -17,6 +17,17 @@ size_t FindMarker(const std::vector<uint8_t>& jpeg, uint8_t marker)
     throw std::runtime_error("marker not found in test JPEG");
 }
 
+std::vector<uint8_t> MakeFixture(int width, int height, uint32_t seed, bool progressive, bool optimized)
+{
+    pivotta::test::FixtureSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.seed = seed;
+    spec.progressive = progressive;
+    spec.optimizeHuffman = optimized;
+    return pivotta::test::MakeJpeg(spec);
+}
+
 }  // namespace
 
 MainWindowHarness::MainWindowHarness(const QStringList& arguments)
@@ -61,29 +72,17 @@ QString MainWindowHarness::WriteFile(const QString& name, const std::vector<uint
 
 std::vector<uint8_t> TestJpeg(int width, int height, uint32_t seed)
 {
-    pivotta::test::FixtureSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.seed = seed;
-    return pivotta::test::MakeJpeg(spec);
+    return MakeFixture(width, height, seed, false, false);
 }
 
 std::vector<uint8_t> ProgressiveJpeg(int width, int height)
 {
-    pivotta::test::FixtureSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.progressive = true;
-    return pivotta::test::MakeJpeg(spec);
+    return MakeFixture(width, height, 1, true, false);
 }
 
 std::vector<uint8_t> OptimizedJpeg(int width, int height)
 {
-    pivotta::test::FixtureSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.optimizeHuffman = true;
-    return pivotta::test::MakeJpeg(spec);
+    return MakeFixture(width, height, 1, false, true);
 }
 
 std::vector<uint8_t> CutShortScan(const std::vector<uint8_t>& jpeg)
