@@ -186,16 +186,6 @@ void TOutBitStreamFile::DrainStaging() {
     stream_.Write(staging_, used);
 }
 
-void TOutBitStreamFile::EmitStuffed(uint32_t word) {
-    uint8_t* p = staging_ + stagingUsed_;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const uint8_t b = static_cast<uint8_t>(word >> shift);
-        *p++ = b;
-        if (b == 0xFF) *p++ = 0x00;
-    }
-    stagingUsed_ = static_cast<size_t>(p - staging_);
-}
-
 void TOutBitStreamFile::EmitWholeBytes() {
     while (bits_ >= 8) {
         bits_ -= 8;

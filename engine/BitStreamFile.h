@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "BitCursor.h"
 #include "MemoryStream.h"
 
 namespace pivotta {
@@ -126,40 +127,31 @@ public:
         return stream_;
     }
 
-    // Hot path: n is 1..32 and value holds no bits above n. Fewer than 32 bits are pending
-    // between calls, so the 64-bit accumulator cannot overflow.
+    // n is 1..32 and value holds no bits above n. Fewer than 32 bits are pending between
+    // calls, so the 64-bit accumulator cannot overflow.
     void PutBits(uint32_t value, int n) {
-        acc_ = (acc_ << n) | value;
-        bits_ += n;
-        if (bits_ >= 32) EmitWord();
+        BitCursor<true> cursor = OpenCursor(8);
+        cursor.PutBits(value, n);
+        CloseCursor(cursor);
+    }
+
+    // Hot path: a cursor with room for maxBytes staged bytes; nothing else may write to the
+    // writer until it is closed.
+    BitCursor<true> OpenCursor(size_t maxBytes) {
+        if (stagingUsed_ + maxBytes > kStagingSize) DrainStaging();
+        return {acc_, bits_, staging_ + stagingUsed_};
+    }
+    void CloseCursor(const BitCursor<true>& cursor) {
+        acc_ = cursor.acc;
+        bits_ = cursor.bits;
+        stagingUsed_ = static_cast<size_t>(cursor.p - staging_);
     }
 
 private:
-    // The top 32 pending bits as four bytes; stuffing is looked for once per word.
-    void EmitWord() {
-        bits_ -= 32;
-        const uint32_t word = static_cast<uint32_t>(acc_ >> bits_);
-        if (stagingUsed_ > kStagingSize - 8) DrainStaging();
-        uint8_t* p = staging_ + stagingUsed_;
-        if (!HasFFByte(word)) {
-            p[0] = static_cast<uint8_t>(word >> 24);
-            p[1] = static_cast<uint8_t>(word >> 16);
-            p[2] = static_cast<uint8_t>(word >> 8);
-            p[3] = static_cast<uint8_t>(word);
-            stagingUsed_ += 4;
-        } else {
-            EmitStuffed(word);
-        }
-    }
-    static bool HasFFByte(uint32_t word) {
-        const uint32_t inverted = ~word;  // an FF byte becomes a zero byte
-        return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
-    }
-    void EmitStuffed(uint32_t word);
     void EmitWholeBytes();  // every complete byte of the accumulator, stuffing FF
     void DrainStaging();    // staged bytes into the stream
 
-    static constexpr size_t kStagingSize = 4096;
+    static constexpr size_t kStagingSize = 16384;
     TMemoryStream& stream_;
     MessageHook onMessage_;
     uint64_t acc_ = 0;  // the low bits_ bits are pending, oldest on top

@@ -5,25 +5,27 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
+#include "BitCursor.h"
 #include "BitStreamFile.h"
 
 namespace pivotta {
 
 class RawBitBuffer {
 public:
-    void Reserve(size_t bytes) { words_.reserve(bytes / 4 + 1); }
+    void Reserve(size_t bytes) { Grow(bytes); }
 
-    // n is 1..32 and value holds no bits above n.
-    void PutBits(uint32_t value, int n) {
-        acc_ = (acc_ << n) | value;
-        bits_ += n;
-        if (bits_ >= 32) {
-            bits_ -= 32;
-            words_.push_back(static_cast<uint32_t>(acc_ >> bits_));
-        }
+    BitCursor<false> OpenCursor(size_t maxBytes) {
+        if (used_ + maxBytes > capacity_) Grow(2 * capacity_ + maxBytes);
+        return {acc_, bits_, bytes_.get() + used_};
+    }
+    void CloseCursor(const BitCursor<false>& cursor) {
+        acc_ = cursor.acc;
+        bits_ = cursor.bits;
+        used_ = static_cast<size_t>(cursor.p - bytes_.get());
     }
     void WriteWord(uint16_t marker) { markers_.emplace_back(BitCount(), marker); }
 
@@ -31,10 +33,13 @@ public:
     void AppendTo(TOutBitStreamFile& out) const;
 
 private:
-    uint64_t BitCount() const { return uint64_t{32} * words_.size() + static_cast<unsigned>(bits_); }
+    uint64_t BitCount() const { return uint64_t{8} * used_ + static_cast<unsigned>(bits_); }
     void AppendRange(TOutBitStreamFile& out, uint64_t from, uint64_t to) const;
+    void Grow(size_t capacity);
 
-    std::vector<uint32_t> words_;
+    std::unique_ptr<uint8_t[]> bytes_;  // whole bytes, unstuffed
+    size_t used_ = 0;
+    size_t capacity_ = 0;
     uint64_t acc_ = 0;  // the low bits_ bits are pending
     int bits_ = 0;
     std::vector<std::pair<uint64_t, uint16_t>> markers_;  // bit offset, marker

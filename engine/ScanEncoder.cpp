@@ -45,8 +45,8 @@ struct EncodeTables {
 };
 
 // One symbol and the low t bits of its value (negative values as value - 1, ITU T.81 F.1.2.1).
-template <class Sink>
-inline bool PutSymbol(Sink& out, const HuffmanEncoder& table, int symbol, int value, int t) {
+template <class Cursor>
+inline bool PutSymbol(Cursor& out, const HuffmanEncoder& table, int symbol, int value, int t) {
     const int length = table.length[symbol];
     if (length == 0) return false;  // the table lacks it: never write a scan it cannot decode
     const uint32_t extra = static_cast<uint32_t>(value - (value < 0)) & ((1u << t) - 1);
@@ -55,8 +55,8 @@ inline bool PutSymbol(Sink& out, const HuffmanEncoder& table, int symbol, int va
 }
 
 // Codes one block of the store, which holds it already transformed (see the decoder).
-template <class Sink>
-bool EncodeBlock(Sink& out, const EncodeTables& tables, const CoefBlock& coef, int& dcPred) {
+template <class Cursor>
+bool EncodeBlockBits(Cursor& out, const EncodeTables& tables, const CoefBlock& coef, int& dcPred) {
     uint64_t nonZero = NonZeroMask(coef) & ~uint64_t{1};
     const int diff = coef[0] - dcPred;
     dcPred = coef[0];
@@ -77,6 +77,14 @@ bool EncodeBlock(Sink& out, const EncodeTables& tables, const CoefBlock& coef, i
         last = k;
     }
     return last == 63 || PutSymbol(out, *tables.ac, 0x00, 0, 0);  // end of block
+}
+
+template <class Sink>
+bool EncodeBlock(Sink& sink, const EncodeTables& tables, const CoefBlock& coef, int& dcPred) {
+    auto cursor = sink.OpenCursor(kMaxBlockBytes);
+    const bool ok = EncodeBlockBits(cursor, tables, coef, dcPred);
+    sink.CloseCursor(cursor);
+    return ok;
 }
 
 }  // namespace

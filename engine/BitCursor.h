@@ -1,0 +1,48 @@
+// A writer's pending bits held in locals for one stretch of entropy-coded data (one block):
+// the compiler keeps them in registers, which stores through the byte pointer would
+// otherwise prevent. Sinks hand out room for a bounded number of bytes and take it back.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace pivotta {
+
+// Upper bound of the bytes one block can produce: 64 codes of at most 32 bits with their
+// extra bits, every byte doubled by stuffing.
+inline constexpr size_t kMaxBlockBytes = 2 * 64 * 4 + 16;
+
+template <bool kStuff>
+struct BitCursor {
+    uint64_t acc;  // the low bits bits are pending, oldest on top
+    int bits;      // fewer than 32 between calls
+    uint8_t* p;
+
+    // n is 1..32 and value holds no bits above n.
+    void PutBits(uint32_t value, int n) {
+        acc = (acc << n) | value;
+        bits += n;
+        if (bits >= 32) EmitWord();
+    }
+
+    void EmitWord() {
+        bits -= 32;
+        const uint32_t word = static_cast<uint32_t>(acc >> bits);
+        const uint32_t inverted = ~word;  // an FF byte becomes a zero byte
+        if (!kStuff || ((inverted - 0x01010101u) & ~inverted & 0x80808080u) == 0) {
+            uint32_t bigEndian = word;
+            if constexpr (std::endian::native == std::endian::little) bigEndian = __builtin_bswap32(word);
+            std::memcpy(p, &bigEndian, 4);
+            p += 4;
+            return;
+        }
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            const uint8_t b = static_cast<uint8_t>(word >> shift);
+            *p++ = b;
+            if (b == 0xFF) *p++ = 0x00;
+        }
+    }
+};
+
+}  // namespace pivotta
