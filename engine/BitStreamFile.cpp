@@ -131,6 +131,18 @@ void TInBitStreamFile::SkipBytes(size_t count) {
     pos_ += count;
 }
 
+void TInBitStreamFile::SetBytePosition(size_t position) {
+    DropPendingBits();
+    pos_ = position < size_ ? position : size_;
+}
+
+TInBitStreamFile TInBitStreamFile::ForkAt(size_t position) const {
+    TInBitStreamFile fork(*this);
+    fork.onMessage_ = nullptr;
+    fork.SetBytePosition(position);
+    return fork;
+}
+
 uint8_t TInBitStreamFile::ReadByte() {
     DropPendingBits();
     if (pos_ >= size_) throw EStreamError(kStreamReadError);

@@ -53,6 +53,11 @@ public:
     const uint8_t* Data() const { return data_; }
     // Skips count bytes as byte-level reads would; raises EStreamError past the end.
     void SkipBytes(size_t count);
+    // Drops pending bits and continues at a byte position within the data.
+    void SetBytePosition(size_t position);
+    // A second reader over the same data at a byte position, for another thread; it sends no
+    // messages.
+    TInBitStreamFile ForkAt(size_t position) const;
 
     // ---- Scan decoding fast path ----
     // Tops the window up to at least 57 bits unless a marker or the end of data comes first.

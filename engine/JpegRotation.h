@@ -100,6 +100,21 @@ private:
     // Scan.
     [[nodiscard]] bool AllocateCoefficients();
     [[nodiscard]] bool DecodeScan();
+    enum class RangeResult { Done, Bad, Short };
+    struct DecodeState {
+        int dcPred[kMaxComponents] = {};
+        int restartCounter = 0;
+        int nextRestart = 0;
+    };
+    struct DecodeTables {
+        const HuffmanDecoder* dc[kMaxComponents] = {};
+        const HuffmanDecoder* ac[kMaxComponents] = {};
+        StoreOrder order;
+    };
+    RangeResult DecodeMcus(TInBitStreamFile& in, const DecodeTables& tables, int64_t begin, int64_t end,
+                           DecodeState& state, bool progress, const std::atomic<bool>* cancel);
+    [[nodiscard]] bool ReportDecodeFailure(RangeResult result);
+    bool FindRestartSplit(int64_t& split, size_t& start) const;
     [[nodiscard]] bool EncodeScan();
     struct ScanLayout;
     struct EncodeState;

@@ -1,5 +1,6 @@
 // Huffman decoding of the one baseline scan into the coefficient store (ITU T.81 F.2.2).
 #include <cstring>
+#include <thread>
 #include <new>
 
 #include "BlockTransforms.h"
@@ -58,14 +59,6 @@ inline bool ReadExtended(TInBitStreamFile& in, int t, int& value, BlockStatus& s
     in.SkipBits(t);
     return true;
 }
-
-// Where a coefficient read at zig-zag position k is stored, and whether it changes sign: the
-// store receives every block already transformed, which costs nothing extra here because
-// only the non-zero coefficients are written.
-struct StoreOrder {
-    std::array<uint8_t, 64> position;
-    std::array<int16_t, 64> signMask;  // 0 or -1
-};
 
 StoreOrder MakeStoreOrder(TransformKind kind) {
     const BlockTransform& t = kBlockTransforms[static_cast<int>(kind)];
@@ -155,51 +148,141 @@ bool TJpegRotation::BlockStore::Resize(size_t count) {
     return true;
 }
 
-bool TJpegRotation::DecodeScan() {
-    TInBitStreamFile& in = *in_;
-    const HuffmanDecoder* dcTables[kMaxComponents];
-    const HuffmanDecoder* acTables[kMaxComponents];
-    for (int i = 0; i < frame_.ComponentCount; ++i) {
-        dcTables[i] = &huff_.Decoder(0, frame_.DcTableSel[i]);
-        acTables[i] = &huff_.Decoder(1, frame_.AcTableSel[i]);
-    }
-    const size_t scanStart = in.BytePosition();
-    const StoreOrder order = MakeStoreOrder(kind_);
-    int dcPred[kMaxComponents] = {};
-    int restartCounter = 0;
-    int nextRestart = 0;
-    const int rows = frame_.McuRows, cols = frame_.McuCols;
-    for (int r = 0; r < rows; ++r) {
-        Progress(r);
-        for (int c = 0; c < cols; ++c) {
-            for (int i = 0; i < frame_.ScanComponentCount; ++i) {
-                const int slot = frame_.ScanOrder[i];
-                const int h = frame_.CompH[slot], v = frame_.CompV[slot];
-                const size_t rowWidth = static_cast<size_t>(cols) * h;
-                for (int y = 0; y < v; ++y) {
-                    CoefBlock* row = coefficients_[slot].Data() + (static_cast<size_t>(r) * v + y) * rowWidth;
-                    for (int x = 0; x < h; ++x) {
-                        const BlockStatus status =
-                            DecodeBlock(in, *dcTables[slot], *acTables[slot], order, dcPred[slot], row[c * h + x]);
-                        if (status == BlockStatus::Ok) continue;
-                        if (status == BlockStatus::Bad) return Fail(msg::kBadBlock);
-                        in.ReportShortage();  // the marker message, or the read error
-                        return false;
-                    }
+// Decodes MCUs [begin, end) in raster order and consumes the restart markers that fall due
+// after them. Sends no message: the caller reports what went wrong.
+TJpegRotation::RangeResult TJpegRotation::DecodeMcus(TInBitStreamFile& in, const DecodeTables& tables, int64_t begin,
+                                                     int64_t end, DecodeState& state, bool progress,
+                                                     const std::atomic<bool>* cancel) {
+    const int cols = frame_.McuCols;
+    const int64_t last = int64_t{frame_.McuRows} * cols - 1;
+    const int interval = frame_.RestartEnabled ? frame_.RestartInterval : 0;
+    for (int64_t m = begin; m < end; ++m) {
+        const int r = static_cast<int>(m / cols), c = static_cast<int>(m % cols);
+        if (c == 0) {
+            if (progress) Progress(r);
+            if (cancel && cancel->load(std::memory_order_relaxed)) return RangeResult::Bad;
+        }
+        for (int i = 0; i < frame_.ScanComponentCount; ++i) {
+            const int slot = frame_.ScanOrder[i];
+            const int h = frame_.CompH[slot], v = frame_.CompV[slot];
+            const size_t rowWidth = static_cast<size_t>(cols) * h;
+            for (int y = 0; y < v; ++y) {
+                CoefBlock* row = coefficients_[slot].Data() + (static_cast<size_t>(r) * v + y) * rowWidth;
+                for (int x = 0; x < h; ++x) {
+                    const BlockStatus status = DecodeBlock(in, *tables.dc[slot], *tables.ac[slot], tables.order,
+                                                           state.dcPred[slot], row[c * h + x]);
+                    if (status == BlockStatus::Bad) return RangeResult::Bad;
+                    if (status == BlockStatus::Short) return RangeResult::Short;
                 }
             }
-            if (!frame_.RestartEnabled) continue;
-            ++restartCounter;
-            const bool last = r == rows - 1 && c == cols - 1;
-            if (!last && restartCounter == frame_.RestartInterval) {
-                restartCounter = 0;
-                for (int& pred : dcPred) pred = 0;
-                // The interval's padding bits are dropped; the marker must be the expected RSTn,
-                // or data has been lost and the blocks that follow would be wrong.
-                if (in.ReadMarker() != 0xFFD0 + nextRestart) return Fail(msg::kBadBlock);
-                nextRestart = (nextRestart + 1) & 7;
-            }
         }
+        if (interval == 0 || m == last || ++state.restartCounter != interval) continue;
+        state.restartCounter = 0;
+        for (int& pred : state.dcPred) pred = 0;
+        // The interval's padding bits are dropped; the marker must be the expected RSTn, or
+        // data has been lost and the blocks that follow would be wrong.
+        if (in.ReadMarker() != 0xFFD0 + state.nextRestart) return RangeResult::Bad;
+        state.nextRestart = (state.nextRestart + 1) & 7;
+    }
+    return RangeResult::Done;
+}
+
+bool TJpegRotation::ReportDecodeFailure(RangeResult result) {
+    if (result == RangeResult::Short) {
+        in_->ReportShortage();  // the marker message, or the read error
+        return false;
+    }
+    return Fail(msg::kBadBlock);
+}
+
+// The first MCU of the second half of the restart intervals, and the byte after the restart
+// marker that precedes it. False when the data does not look like whole intervals.
+bool TJpegRotation::FindRestartSplit(int64_t& split, size_t& start) const {
+    const int interval = frame_.RestartInterval;
+    const int64_t total = int64_t{frame_.McuRows} * frame_.McuCols;
+    const int64_t intervals = (total + interval - 1) / interval;
+    if (intervals < 2) return false;
+    const int64_t wanted = intervals / 2;  // markers to pass
+    const uint8_t* data = in_->Data();
+    const size_t size = in_->Size();
+    int64_t seen = 0;
+    for (size_t i = in_->BytePosition(); i + 1 < size; ++i) {
+        const void* found = std::memchr(data + i, 0xFF, size - 1 - i);
+        if (!found) return false;
+        i = static_cast<size_t>(static_cast<const uint8_t*>(found) - data);
+        const uint8_t next = data[i + 1];
+        if (next == 0x00 || next == 0xFF) continue;  // a stuffed data byte, or a fill byte
+        if ((next & 0xF8) != 0xD0) return false;   // the scan ends before the split
+        if (++seen == wanted) {
+            split = wanted * interval;
+            start = i + 2;
+            return true;
+        }
+        ++i;
+    }
+    return false;
+}
+
+bool TJpegRotation::DecodeScan() {
+    TInBitStreamFile& in = *in_;
+    DecodeTables tables;
+    for (int i = 0; i < frame_.ComponentCount; ++i) {
+        tables.dc[i] = &huff_.Decoder(0, frame_.DcTableSel[i]);
+        tables.ac[i] = &huff_.Decoder(1, frame_.AcTableSel[i]);
+    }
+    tables.order = MakeStoreOrder(kind_);
+    const size_t scanStart = in.BytePosition();
+    const int64_t total = int64_t{frame_.McuRows} * frame_.McuCols;
+    DecodeState state;
+
+    // With restart intervals, the second half of them is decoded on a worker thread from the
+    // marker where it starts. The first half runs here exactly as a sequential decode does;
+    // if it does not end right at that marker, or the worker met anything unexpected, the
+    // decode simply goes on here, so results and messages never differ from one thread's.
+    const unsigned threads = MaxThreads != 0 ? MaxThreads : std::thread::hardware_concurrency();
+    int64_t split = 0;
+    size_t workerStart = 0;
+    if (threads >= 2 && total >= kParallelMinimumMcus && frame_.RestartEnabled && frame_.RestartInterval > 0 &&
+        FindRestartSplit(split, workerStart)) {
+        TInBitStreamFile workerIn = in.ForkAt(workerStart);
+        DecodeState workerState;
+        workerState.nextRestart = static_cast<int>(split / frame_.RestartInterval % 8);
+        RangeResult workerResult = RangeResult::Bad;
+        std::atomic<bool> cancel{false};
+        RangeResult headResult;
+        bool joined = false;
+        {
+            std::jthread worker([&] {
+                try {
+                    workerResult = DecodeMcus(workerIn, tables, split, total, workerState, false, &cancel);
+                } catch (const std::exception&) {
+                    workerResult = RangeResult::Short;
+                }
+            });
+            struct StopUnlessJoined {
+                std::atomic<bool>& flag;
+                bool& joined;
+                ~StopUnlessJoined() {
+                    if (!joined) flag = true;
+                }
+            } guard{cancel, joined};
+            headResult = DecodeMcus(in, tables, 0, split, state, true, nullptr);
+            joined = headResult == RangeResult::Done && in.BytePosition() == workerStart;
+        }
+        if (headResult != RangeResult::Done) return ReportDecodeFailure(headResult);
+        if (joined && workerResult == RangeResult::Done) {
+            for (int64_t m = split; m < total; ++m) {
+                if (m % frame_.McuCols == 0) Progress(static_cast<int>(m / frame_.McuCols));
+            }
+            in.SetBytePosition(workerIn.BytePosition());
+            scanBytes_ = in.BytePosition() - scanStart;
+            return true;
+        }
+        const RangeResult rest = DecodeMcus(in, tables, split, total, state, true, nullptr);
+        if (rest != RangeResult::Done) return ReportDecodeFailure(rest);
+    } else {
+        const RangeResult result = DecodeMcus(in, tables, 0, total, state, true, nullptr);
+        if (result != RangeResult::Done) return ReportDecodeFailure(result);
     }
     scanBytes_ = in.BytePosition() - scanStart;
     return true;

@@ -84,3 +84,66 @@ TEST(ParallelEncodingFailure, AFailureInEitherHalfEndsLikeOneThread) {
 
 }  // namespace
 }  // namespace pivotta
+
+namespace pivotta {
+namespace {
+
+// Positions of the restart markers in a scan.
+std::vector<size_t> RestartMarkers(const test::Bytes& jpeg) {
+    std::vector<size_t> found;
+    for (size_t i = 0; i + 1 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] & 0xF8) == 0xD0) found.push_back(i);
+    }
+    return found;
+}
+
+TEST(ParallelDecoding, DamageAnywhereEndsExactlyAsWithOneThread) {
+    pivotta::test::FixtureSpec spec;
+    spec.width = 1024;
+    spec.height = 768;
+    spec.hSamp = 2;
+    spec.vSamp = 1;
+    spec.restartInterval = 8;
+    spec.seed = 5;
+    const test::Bytes good = pivotta::test::MakeJpeg(spec);
+    const std::vector<size_t> markers = RestartMarkers(good);
+    ASSERT_GT(markers.size(), 100u);
+    const size_t early = markers[markers.size() / 4], late = markers[3 * markers.size() / 4];
+
+    std::vector<std::pair<std::string, test::Bytes>> cases;
+    cases.emplace_back("intact", good);
+    for (size_t at : {early, late}) {
+        const std::string where = at == early ? " in the first half" : " in the second half";
+        test::Bytes renumbered = good;
+        renumbered[at + 1] = static_cast<uint8_t>(0xD0 | ((renumbered[at + 1] + 3) & 7));
+        cases.emplace_back("wrong marker number" + where, renumbered);
+        test::Bytes missing = good;
+        missing.erase(missing.begin() + static_cast<long>(at), missing.begin() + static_cast<long>(at) + 2);
+        cases.emplace_back("missing marker" + where, missing);
+        test::Bytes filled = good;
+        filled.insert(filled.begin() + static_cast<long>(at), 0xFF);
+        cases.emplace_back("fill byte" + where, filled);
+        test::Bytes garbage = good;
+        for (size_t i = at + 10; i < at + 40; ++i) garbage[i] = static_cast<uint8_t>(i * 37);
+        cases.emplace_back("garbage" + where, garbage);
+        test::Bytes marker = good;
+        marker[at + 20] = 0xFF, marker[at + 21] = 0xD9;
+        cases.emplace_back("marker inside data" + where, marker);
+        test::Bytes cut(good.begin(), good.begin() + static_cast<long>(at) + 30);
+        cases.emplace_back("cut short" + where, cut);
+    }
+    for (const auto& [name, jpeg] : cases) {
+        for (TransformKind kind : {TransformKind::Rotate90, TransformKind::MirrorLR}) {
+            const Outcome one = Transform(jpeg, kind, false, 1);
+            const Outcome two = Transform(jpeg, kind, false, 2);
+            EXPECT_EQ(one.ok, two.ok) << name;
+            EXPECT_EQ(one.bytes, two.bytes) << name;
+            EXPECT_EQ(one.log.progress, two.log.progress) << name;
+            EXPECT_EQ(one.log.messages, two.log.messages) << name;
+            if (name == "intact" || name.starts_with("fill byte")) EXPECT_TRUE(one.ok) << name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pivotta
