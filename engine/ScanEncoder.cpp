@@ -1,6 +1,7 @@
-// Transforms every block on its way out and Huffman-encodes the output scan. On large
-// pictures the second half of the output rows is encoded on a worker thread into a raw bit
-// buffer and appended afterwards, which gives exactly the bytes of a sequential run.
+// Huffman-encodes the output scan: output MCUs in raster order, each block taken from where
+// the transform moves it (the decoder stored it already rearranged and sign-flipped). On
+// large pictures the second half of the output rows is encoded on a worker thread into a
+// raw bit buffer and appended afterwards, which gives exactly the bytes of a sequential run.
 #include <atomic>
 #include <bit>
 #include <cstdlib>
