@@ -29,8 +29,10 @@ struct Run {
     std::vector<HookCall> calls;
 };
 
-Run RunEngine(const std::vector<uint8_t>& jpeg, TransformKind kind, bool trim) {
+// threads: the engine's MaxThreads (0: as many as the machine has).
+Run RunEngine(const std::vector<uint8_t>& jpeg, TransformKind kind, bool trim, unsigned threads) {
     EngineHarness harness(trim);
+    harness.Engine().MaxThreads = threads;
     Run run;
     run.ok = harness.Check(jpeg) && harness.Rotate(jpeg, kind);
     run.bytes = harness.Output();
@@ -101,9 +103,10 @@ std::string ByteText(uint8_t b) {
     return std::string{digits[b >> 4], digits[b & 15]};
 }
 
-void ExpectSameAsReference(const std::vector<uint8_t>& jpeg, TransformKind kind, bool trim) {
-    SCOPED_TRACE("kind " + std::to_string(static_cast<int>(kind)) + (trim ? ", trim on" : ", trim off"));
-    const Run engine = RunEngine(jpeg, kind, trim);
+void ExpectSameAsReference(const std::vector<uint8_t>& jpeg, TransformKind kind, bool trim, unsigned threads = 0) {
+    SCOPED_TRACE("kind " + std::to_string(static_cast<int>(kind)) + (trim ? ", trim on" : ", trim off") +
+                 ", threads " + std::to_string(threads));
+    const Run engine = RunEngine(jpeg, kind, trim, threads);
     const Run reference = RunReference(jpeg, kind, trim);
     ASSERT_TRUE(engine.ok) << "the engine refused a file it should transform";
     ASSERT_TRUE(reference.ok) << "the reference failed where the engine succeeded";
@@ -111,10 +114,10 @@ void ExpectSameAsReference(const std::vector<uint8_t>& jpeg, TransformKind kind,
     EXPECT_TRUE(SameSequence(engine.calls, reference.calls, CallText)) << "hook calls";
 }
 
-void ExpectEveryKindSameAsReference(const std::vector<uint8_t>& jpeg) {
+void ExpectEveryKindSameAsReference(const std::vector<uint8_t>& jpeg, unsigned threads = 0) {
     ASSERT_FALSE(jpeg.empty());
     for (const TransformKind kind : kAllKinds) {
-        for (const bool trim : {false, true}) ExpectSameAsReference(jpeg, kind, trim);
+        for (const bool trim : {false, true}) ExpectSameAsReference(jpeg, kind, trim, threads);
     }
 }
 
@@ -166,6 +169,31 @@ INSTANTIATE_TEST_SUITE_P(Pictures, DifferentialPicture,
                                           testing::Bool()),
                          PictureName);
 
+// Pictures of a few thousand MCUs, large enough for the engine to split decoding (at restart
+// markers) and encoding between two threads; the joins must not show in the output.
+struct LargePicture {
+    const char* name;
+    FixtureSpec spec;
+};
+
+const LargePicture kLargePictures[] = {
+    {"s420_whole", {.width = 768, .height = 704, .hSamp = 2, .vSamp = 2, .seed = 5}},
+    {"s420_ragged_rst7", {.width = 760, .height = 700, .hSamp = 2, .vSamp = 2, .restartInterval = 7, .seed = 6}},
+    {"s422_ragged_rst48", {.width = 761, .height = 350, .hSamp = 2, .vSamp = 1, .restartInterval = 48, .seed = 7}},
+    {"gray_rst5_optimized",
+     {.width = 384, .height = 352, .components = 1, .hSamp = 1, .vSamp = 1, .restartInterval = 5,
+      .optimizeHuffman = true, .seed = 8}},
+};
+
+class DifferentialLargePicture : public testing::TestWithParam<LargePicture> {};
+
+TEST_P(DifferentialLargePicture, TwoThreadsMatchTheReference) {
+    ExpectEveryKindSameAsReference(MakeJpeg(GetParam().spec), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, DifferentialLargePicture, testing::ValuesIn(kLargePictures),
+                         [](const testing::TestParamInfo<LargePicture>& info) { return info.param.name; });
+
 // Adds what camera files may carry and libjpeg's do not: APP2 and COM segments, a fill byte
 // (0xFF) before every marker after the scan header, and bytes after the end of the image.
 std::vector<uint8_t> Decorate(const std::vector<uint8_t>& jpeg) {
@@ -188,6 +216,15 @@ std::vector<uint8_t> Decorate(const std::vector<uint8_t>& jpeg) {
 TEST(Differential, FillBytesSegmentsAndTrailingBytes) {
     ExpectEveryKindSameAsReference(
         Decorate(MakeJpeg({.width = 75, .height = 50, .hSamp = 2, .vSamp = 1, .restartInterval = 2})));
+}
+
+// A restart interval of 0 turns restarts on without any ever falling due.
+TEST(Differential, RestartIntervalOfZero) {
+    std::vector<uint8_t> jpeg = MakeJpeg({.width = 48, .height = 40, .hSamp = 2, .vSamp = 2});
+    ASSERT_FALSE(jpeg.empty());
+    const uint8_t dri[] = {0xFF, 0xDD, 0x00, 0x04, 0x00, 0x00};
+    jpeg.insert(jpeg.begin() + 2, std::begin(dri), std::end(dri));
+    ExpectEveryKindSameAsReference(jpeg);
 }
 
 // A picture smaller than one MCU in both directions, where trimming has nothing to keep.
