@@ -31,16 +31,12 @@ QRect PictureView::DrawnRect() const
     return rect();
 }
 
-const QPixmap& PictureView::ScaledPixmap(QSize drawnSize)
+const QPixmap& PictureView::ScaledPixmap(const QImage& decoded, QSize drawnSize)
 {
-    if (scaled_.size() == drawnSize) return scaled_;
-    const QImage& decoded = picture_.Decoded(drawnSize);
-    if (decoded.isNull()) {
-        scaled_ = QPixmap();
-    } else if (decoded.size() == drawnSize) {
-        scaled_ = QPixmap::fromImage(decoded);
-    } else {
-        scaled_ = QPixmap::fromImage(decoded.scaled(drawnSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    if (scaled_.size() != drawnSize) {
+        scaled_ = QPixmap::fromImage(
+            decoded.size() == drawnSize ? decoded
+                                        : decoded.scaled(drawnSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
     return scaled_;
 }
@@ -49,8 +45,8 @@ void PictureView::paintEvent(QPaintEvent*)
 {
     const QRect target = DrawnRect();
     if (target.isEmpty()) return;
-    const QPixmap& pixmap = ScaledPixmap(target.size());
-    if (pixmap.isNull()) {
+    const QImage& decoded = picture_.Decoded(target.size());
+    if (decoded.isNull()) {
         if (picture_.DecodeFailed() && !failureReported_) {
             failureReported_ = true;
             emit DecodeFailed(picture_.DecodeError());
@@ -58,5 +54,12 @@ void PictureView::paintEvent(QPaintEvent*)
         return;
     }
     QPainter painter(this);
-    painter.drawPixmap(target.topLeft(), pixmap);
+    if (target.width() > decoded.width() || target.height() > decoded.height()) {
+        // Enlarged: drawn straight from the decode, only where the view is exposed, so a
+        // large picture at 200% never needs a copy four times its size.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, decoded);
+        return;
+    }
+    painter.drawPixmap(target.topLeft(), ScaledPixmap(decoded, target.size()));
 }

@@ -28,10 +28,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    const QPixmap& ScaledPixmap(QSize drawnSize);
+    // The decode shrunk to the drawn size (smoothly, which drawing does not do), kept while that
+    // size stands.
+    const QPixmap& ScaledPixmap(const QImage& decoded, QSize drawnSize);
 
     JpegPicture& picture_;
     bool fitted_ = false;
     bool failureReported_ = false;
-    QPixmap scaled_;  // the decoded picture at the drawn size, kept while that size stands
+    QPixmap scaled_;
 };

@@ -62,6 +62,20 @@ bool UnturnedState(TFm_Main& window)
     return true;
 }
 
+// Mean absolute difference per channel of two pictures of one size.
+double MeanDifference(const QImage& a, const QImage& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return sum / (3.0 * a.width() * a.height());
+}
+
 void SendWheel(QWidget* target, int delta)
 {
     const QPointF at(target->width() / 2.0, target->height() / 2.0);
@@ -284,6 +298,27 @@ private slots:
             QCOMPARE(checked, 1);
         }
         QCOMPARE(ScaledPictureSize({1600, 1200}, 1, 3).width(), 533);
+    }
+
+    void PictureIsDrawnAtTheChosenScale()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(64, 48))));
+        const QImage decoded = window.PreviewImage.Decoded({64, 48}).convertToFormat(QImage::Format_RGB32);
+        const auto drawn = [&] { return window.Image->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+        QCOMPARE(drawn(), decoded);
+        window.mnu_View200Click();
+        const QImage enlarged = drawn();
+        QCOMPARE(enlarged.size(), QSize(128, 96));
+        QVERIFY(MeanDifference(enlarged.scaled(64, 48, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), decoded) < 8);
+        window.mnu_View50Click();
+        const QImage reduced = drawn();
+        QCOMPARE(reduced.size(), QSize(32, 24));
+        QVERIFY(MeanDifference(reduced, decoded.scaled(32, 24, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)) < 8);
+        // A wrong picture is far off: the measure can tell.
+        QVERIFY(MeanDifference(reduced, reduced.mirrored(true, true)) > 8);
     }
 
     void ScaleCarriesOverToTheNextFile()
