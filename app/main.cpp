@@ -1,6 +1,8 @@
 // The desktop program: the main window, then its dialogs, hidden until asked for.
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "AppResources.h"
 #include "FormFont.h"
@@ -20,6 +22,10 @@ int main(int argc, char* argv[])
     InitAppResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pivotta.svg")));
     QApplication::setFont(FormFont());
+    // The program speaks Japanese whatever the desktop's language: Qt's own dialogs too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     QtPlatform platform;
     QSettingsKey settings(OpenUserSettings());
