@@ -134,7 +134,9 @@ bool QtPlatform::ChooseFolder(QWidget* parent, const QString& title, const QStri
     QFileDialog dialog(parent, title);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setDirectory(folder.isEmpty() ? root : folder);
+    // Both callers root the chooser at the desktop, by path or by its shown name.
+    const QString top = QFileInfo(root).isDir() ? root : DesktopFolder();
+    dialog.setDirectory(folder.isEmpty() ? top : folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     folder = QDir::toNativeSeparators(dialog.selectedFiles().first());
     return true;
