@@ -7,12 +7,5 @@
 
 #include "Platform.h"
 
-struct MessageBoxSpec {
-    QString caption;
-    QString text;
-    MessageIcon icon = MessageIcon::None;
-    MessageButtons buttons = MessageButtons::Ok;
-};
-
 // The box for an engine message, or nothing for a level without one.
 std::optional<MessageBoxSpec> EngineMessageBox(const QString& text, int level);

@@ -13,6 +13,14 @@ enum class MessageIcon { None, Information, Warning, Error };
 enum class MessageButtons { Ok, Yes, YesNo };   // Yes is the single "はい(&Y)" button
 enum class MessageAnswer { Ok, Yes, No };
 
+// One message box as the user sees it.
+struct MessageBoxSpec {
+    QString caption;
+    QString text;
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
 struct FileTimes {
     QDateTime creation;   // invalid when the platform does not report it
     QDateTime lastWrite;

@@ -11,12 +11,7 @@
 
 #include "QtPlatform.h"
 
-struct ShownMessage {
-    QString caption;
-    QString text;
-    MessageIcon icon = MessageIcon::None;
-    MessageButtons buttons = MessageButtons::Ok;
-};
+using ShownMessage = MessageBoxSpec;
 
 struct SaveDialogCall {
     QString initialPath;
