@@ -109,6 +109,12 @@ bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output
     if (!IsValidKind(kind)) return Fail(msg::kBadKind);
     kind_ = kind;
     rotating_ = true;
+    // The result is about as large as the input; growing it step by step would copy it.
+    try {
+        output.Reserve(input.Size() + input.Size() / 8 + 65536);
+    } catch (const EStreamError&) {
+        // Not fatal: the stream still grows as it is written.
+    }
     SettleOutputSize();
     ResetComponents();
     bool ok;

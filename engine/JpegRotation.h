@@ -138,14 +138,19 @@ private:
     // Every block of one component. Not zeroed when allocated: decoding writes each block whole.
     class BlockStore {
     public:
+        BlockStore() = default;
+        BlockStore(const BlockStore&) = delete;
+        BlockStore& operator=(const BlockStore&) = delete;
+        ~BlockStore() { Release(); }
         // False when the memory cannot be had.
         [[nodiscard]] bool Resize(size_t count);
-        CoefBlock* Data() { return blocks_.get(); }
-        const CoefBlock* Data() const { return blocks_.get(); }
-        std::span<const CoefBlock> Blocks() const { return {blocks_.get(), size_}; }
+        CoefBlock* Data() { return blocks_; }
+        const CoefBlock* Data() const { return blocks_; }
+        std::span<const CoefBlock> Blocks() const { return {blocks_, size_}; }
 
     private:
-        std::unique_ptr<CoefBlock[]> blocks_;
+        void Release();
+        CoefBlock* blocks_ = nullptr;
         size_t size_ = 0;
         size_t capacity_ = 0;
     };

@@ -5,6 +5,7 @@
 
 #include "BlockTransforms.h"
 #include "JpegRotation.h"
+#include "LargeBlock.h"
 #include "Messages.h"
 
 namespace pivotta {
@@ -135,17 +136,21 @@ bool TJpegRotation::AllocateCoefficients() {
 
 bool TJpegRotation::BlockStore::Resize(size_t count) {
     if (count > capacity_) {
-        blocks_.reset();  // the old store goes first, so both are never held at once
-        capacity_ = 0;
-        blocks_.reset(new (std::nothrow) CoefBlock[count]);
-        if (!blocks_) {
-            size_ = 0;
-            return false;
-        }
+        Release();  // the old store goes first, so both are never held at once
+        if (count > SIZE_MAX / sizeof(CoefBlock)) return false;
+        blocks_ = static_cast<CoefBlock*>(AllocateLarge(count * sizeof(CoefBlock)));
+        if (!blocks_) return false;
         capacity_ = count;
     }
     size_ = count;
     return true;
+}
+
+void TJpegRotation::BlockStore::Release() {
+    FreeLarge(blocks_, capacity_ * sizeof(CoefBlock));
+    blocks_ = nullptr;
+    size_ = 0;
+    capacity_ = 0;
 }
 
 // Decodes MCUs [begin, end) in raster order and consumes the restart markers that fall due
