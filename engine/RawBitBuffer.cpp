@@ -1,6 +1,7 @@
 #include "RawBitBuffer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace pivotta {
@@ -23,13 +24,20 @@ void RawBitBuffer::AppendRange(TOutBitStreamFile& out, uint64_t from, uint64_t t
             const size_t index = static_cast<size_t>(from / 8);
             const int offset = static_cast<int>(from % 8);
             const int take = static_cast<int>(std::min<uint64_t>(32, stop - from));
-            // Five bytes hold the 32 bits from any offset; past the whole bytes come the
-            // pending bits, then zeros that are never taken.
-            uint64_t window = 0;
-            for (size_t i = index; i < index + 5; ++i) {
-                const size_t t = i - used_;
-                const uint8_t b = i < used_ ? bytes_[i] : t < 4 ? static_cast<uint8_t>(tail >> (24 - 8 * t)) : 0;
-                window = window << 8 | b;
+            uint64_t window;  // the 40 bits from byte index on hold the 32 from any offset
+            if (index + 8 <= used_) {
+                std::memcpy(&window, bytes_.get() + index, 8);
+                if constexpr (std::endian::native == std::endian::little) window = __builtin_bswap64(window);
+                window >>= 24;
+            } else {
+                // Near the end: past the whole bytes come the pending bits, then zeros that are
+                // never taken.
+                window = 0;
+                for (size_t i = index; i < index + 5; ++i) {
+                    const size_t t = i - used_;
+                    const uint8_t b = i < used_ ? bytes_[i] : t < 4 ? static_cast<uint8_t>(tail >> (24 - 8 * t)) : 0;
+                    window = window << 8 | b;
+                }
             }
             const uint32_t chunk =
                 static_cast<uint32_t>(window >> (40 - offset - take)) & static_cast<uint32_t>((uint64_t{1} << take) - 1);
