@@ -27,12 +27,16 @@ int NonZero(Random& random, int magnitude) {
     return random.Next() & 1 ? value : -value;
 }
 
-void WriteBlock(test::ScanBitWriter& writer, const MiniComponent& component, int& dcPred, Random& random) {
-    const int dc = std::clamp(dcPred + random.Between(-40, 40), -1000, 1000);
+void WriteBlock(test::ScanBitWriter& writer, const MiniComponent& component, bool flat, int& dcPred,
+                Random& random) {
+    const int step = flat ? 1 : 40;
+    const int dc = std::clamp(dcPred + random.Between(-step, step), -1000, 1000);
     writer.Dc(component.dcTable, dc - dcPred);
     dcPred = dc;
+    // Another coefficient follows most of the time in a detailed block, rarely in a flat one.
+    const auto another = [&] { return flat ? random.Between(0, 15) == 0 : random.Between(0, 3) != 0; };
     int k = 1;
-    while (k < 64 && random.Between(0, 3) != 0) {
+    while (k < 64 && another()) {
         const int run = std::min(random.Between(0, 17), 63 - k);
         if (run >= 16) {
             writer.Ac(component.acTable, 15, 0);  // sixteen zeros
@@ -66,7 +70,7 @@ Bytes SyntheticScan(const SyntheticSpec& spec) {
         for (size_t i = 0; i < spec.components.size(); ++i) {
             const MiniComponent& c = spec.components[i];
             const int blocks = single ? 1 : c.h * c.v;
-            for (int b = 0; b < blocks; ++b) WriteBlock(writer, c, dcPred[i], random);
+            for (int b = 0; b < blocks; ++b) WriteBlock(writer, c, spec.flat, dcPred[i], random);
         }
         const bool last = mcu == mcuCount - 1;
         if (spec.restartInterval > 0 && !last && (mcu + 1) % spec.restartInterval == 0) {

@@ -17,6 +17,8 @@ struct SyntheticSpec {
     std::vector<MiniComponent> components = test::Ycc(2, 2);
     int restartInterval = -1;  // -1: no DRI segment
     uint32_t seed = 1;
+    // Nearly flat blocks cost a few bits each, so that a small file holds many MCUs.
+    bool flat = false;
 };
 
 // The entropy-coded data of a scan of every component of the spec, interleaved, with
