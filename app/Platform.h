@@ -40,6 +40,7 @@ public:
     // folder is in/out: emptied first when it names no existing folder; kept on cancel.
     virtual bool ChooseFolder(QWidget* parent, const QString& title, const QString& root, QString& folder) = 0;
 
+    // The user's desktop folder; the home folder where the desktop has none.
     virtual QString DesktopFolder() = 0;
     virtual FileTimes ReadFileTimes(const QString& path) = 0;
     // Each returns false when the platform refuses; callers do not examine it.

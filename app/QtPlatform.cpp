@@ -144,7 +144,10 @@ bool QtPlatform::ChooseFolder(QWidget* parent, const QString& title, const QStri
 
 QString QtPlatform::DesktopFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    // Windows always has one; a Linux home may lack the folder its user dirs name, and the
+    // results of a run must still land where the user finds them.
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
 }
 
 FileTimes QtPlatform::ReadFileTimes(const QString& path)

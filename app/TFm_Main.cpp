@@ -2,14 +2,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
-#include <QDropEvent>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QMimeData>
 #include <QProgressBar>
 #include <QScrollBar>
-#include <QUrl>
 
 #include "AppTexts.h"
 #include "EngineMessages.h"
@@ -24,7 +20,12 @@
 #include "WindowTexts.h"
 
 TFm_Main::TFm_Main(Platform& platform, SettingsKey& settingsKey, QStringList arguments, QWidget* parent)
-    : QMainWindow(parent), platform_(platform), settingsKey_(settingsKey), arguments_(std::move(arguments))
+    : QMainWindow(parent),
+      platform_(platform),
+      settingsKey_(settingsKey),
+      arguments_(std::move(arguments)),
+      runHost_(MakeRunHost(*this)),
+      run_(*runHost_, platform, Settings, this)
 {
     setObjectName(QStringLiteral("Fm_Main"));
     setWindowTitle(texts::kAppTitle);
@@ -33,17 +34,6 @@ TFm_Main::TFm_Main(Platform& platform, SettingsKey& settingsKey, QStringList arg
     BuildViewCommands();
     BuildToolBar();
     BuildCentralArea();
-
-    DHTWarningDialog = [this](bool showNextTime) {
-        platform_.ShowMessage(this, texts::kWarningCaption,
-                              QStringLiteral("ハフマンテーブルが最適化されています。\rハフマンテーブルを補完します。"),
-                              MessageIcon::Warning, MessageButtons::Yes);
-        return showNextTime;
-    };
-    AboutBox = [this] {
-        platform_.ShowMessage(this, texts::kAppTitle, texts::kAppTitle + u'\r' + texts::kVersion, MessageIcon::None,
-                              MessageButtons::Ok);
-    };
     FormCreate();
 }
 
@@ -59,8 +49,6 @@ void TFm_Main::FormCreate()
 
     InstallEngineHooks();
 
-    FileList.clear();
-    FileIndex = 0;
     CurrentFileName.clear();
     ZoomNumerator = 1;
     ZoomDenominator = 1;
@@ -72,7 +60,6 @@ void TFm_Main::FormCreate()
         document_.view = kView100;
         StatusBar->SetPanelText(1, QStringLiteral("(100%)"));
     }
-    MultiFileMode = false;
     setAcceptDrops(true);
     FirstShowPending = true;
 
@@ -128,8 +115,7 @@ void TFm_Main::FormShow()
     if (!FirstShowPending) return;
     FirstShowPending = false;
     if (arguments_.size() != 1) return;
-    FileList = GatherCommandLine(arguments_, ExpandLongPath);
-    StartFileList();
+    StartFileList(GatherCommandLine(arguments_, ExpandLongPath));
 }
 
 void TFm_Main::closeEvent(QCloseEvent* event)
@@ -229,60 +215,11 @@ void TFm_Main::SetUnturnedState()
     document_.selection = pivotta::TransformKind::NoRotation;
 }
 
-void TFm_Main::StartFileList()
-{
-    MultiFileMode = false;
-    FileIndex = 0;
-    tbn_previous->setVisible(false);
-    tbn_Next->setVisible(false);
-    if (!FileList.isEmpty()) Uty_OpenJpegFile(FileList.first());
-}
-
-void TFm_Main::mnu_FileOpenClick()
-{
-    const QStringList names = GatherFromOpenDialog(platform_, this);
-    if (names.isEmpty()) return;
-    FileList = names;
-    StartFileList();
-}
-
-void TFm_Main::mnu_FolderOpenClick()
-{
-    const QStringList names = GatherFromFolderChooser(platform_, this);
-    if (names.isEmpty()) return;
-    FileList = names;
-    StartFileList();
-}
-
-void TFm_Main::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-}
-
-void TFm_Main::dropEvent(QDropEvent* event)
-{
-    QStringList names;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) names.append(QDir::toNativeSeparators(url.toLocalFile()));
-    }
-    event->acceptProposedAction();
-    // The drag source is waiting for this event to end; opening may show modal boxes.
-    QMetaObject::invokeMethod(this, [this, names] { WMDropFiles(names); }, Qt::QueuedConnection);
-}
-
-void TFm_Main::WMDropFiles(const QStringList& names)
-{
-    const QStringList files = GatherDroppedNames(names);
-    if (files.isEmpty()) return;
-    FileList = files;
-    StartFileList();
-}
-
 // ---- Title, layout and view ----
 
 void TFm_Main::UpdateTitleAndLayout()
 {
-    setWindowTitle(MainWindowTitle(CurrentFileName, MultiFileMode, FileIndex, static_cast<int>(FileList.size())));
+    setWindowTitle(MainWindowTitle(CurrentFileName, MultiFileMode(), FileIndex(), static_cast<int>(FileList().size())));
     LayoutPicture();
 }
 

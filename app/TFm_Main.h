@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "AppSettings.h"
@@ -15,6 +16,7 @@
 #include "JpegRotation.h"
 #include "MainCommands.h"
 #include "MemoryStream.h"
+#include "MultiFileRun.h"
 #include "SettingsStore.h"
 
 class Platform;
@@ -42,8 +44,9 @@ public:
     // options say; false (after an error box) when the file could not be written.
     bool Uty_SaveOutputJpegFile(const pivotta::TMemoryStream& stream, const QString& path);
     void UpdateTitleAndLayout();
-    // Opens the first entry of FileList. Multi-file runs replace this.
-    void StartFileList();
+    // Takes the list an open action gathered: two or more files start a run, one is opened
+    // alone, none ends any run and leaves the file on show.
+    void StartFileList(const QStringList& files);
 
     // ResultStream holds a whole picture that a save may write (not a failed run's part).
     bool ResultIsSavable() const { return document_.resultSavable; }
@@ -56,10 +59,13 @@ public:
     // The options, edited in place by the options dialog.
     AppSettings Settings;
 
+    // The run over the files of the last open action.
+    const MultiFileRun& Run() const { return run_; }
+    bool MultiFileMode() const { return run_.MultiFileMode(); }
+    const QStringList& FileList() const { return run_.FileList(); }
+    int FileIndex() const { return run_.FileIndex(); }
+
     QString CurrentFileName;
-    bool MultiFileMode = false;
-    QStringList FileList;
-    int FileIndex = 0;
     pivotta::TMemoryStream SourceStream;
     pivotta::TMemoryStream ResultStream;
     JpegPicture PreviewImage;
@@ -70,9 +76,10 @@ public:
     QDateTime SourceCreationTime;
     QDateTime SourceLastWriteTime;
 
-    // Windows of their own that the program wires in at start. Until then: a plain warning
-    // box, a plain About box, and no options dialog.
+    // The dialogs, wired in at start (ProgramWindows). The two with a show-next-time box
+    // return its final state.
     std::function<bool(bool showNextTime)> DHTWarningDialog;
+    std::function<bool(bool showNextTime)> FolderProcessInfoDialog;
     std::function<void()> OptionsDialog;
     std::function<void()> AboutBox;
 
@@ -135,6 +142,9 @@ public slots:
     void tbn_mirror_lrClick();
     void tbn_mirror_tbClick();
 
+    void tbn_NextClick();
+    void tbn_previousClick();
+
     void mnu_HelpViewClick();
     void mnu_HelpAboutClick();
 
@@ -180,10 +190,14 @@ private:
     [[nodiscard]] bool RunEngine(pivotta::TransformKind kind, QString& error);
     void SetUnturnedState();
     void ReportError(const QString& text);
+    static std::unique_ptr<MultiFileHost> MakeRunHost(TFm_Main& window);
 
     Platform& platform_;
     SettingsKey& settingsKey_;
     QStringList arguments_;
     DocumentState document_;
     std::map<QString, QAction*> commands_;
+    // The run reaches this window through runHost_ (TFm_Main_MultiFile.cpp).
+    std::unique_ptr<MultiFileHost> runHost_;
+    MultiFileRun run_;
 };

@@ -194,6 +194,8 @@ void TFm_Main::BuildToolBar()
     tbn_Next = addButton("tbn_Next", kImageNext, QStringLiteral("次のファイル"));
     tbn_previous->setVisible(false);
     tbn_Next->setVisible(false);
+    connect(tbn_previous, &QAction::triggered, this, &TFm_Main::tbn_previousClick);
+    connect(tbn_Next, &QAction::triggered, this, &TFm_Main::tbn_NextClick);
 }
 
 void TFm_Main::BuildCentralArea()

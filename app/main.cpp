@@ -6,13 +6,9 @@
 
 #include "AppResources.h"
 #include "FormFont.h"
+#include "ProgramWindows.h"
 #include "QtPlatform.h"
 #include "SettingsStore.h"
-#include "TFm_DHTWarning.h"
-#include "TFm_FolderProcessInfo.h"
-#include "TFm_Help.h"
-#include "TFm_Main.h"
-#include "TFm_Options.h"
 
 int main(int argc, char* argv[])
 {
@@ -29,15 +25,7 @@ int main(int argc, char* argv[])
 
     QtPlatform platform;
     QSettingsKey settings(OpenUserSettings());
-    TFm_Main window(platform, settings, QApplication::arguments().mid(1));
-    TFm_Options options(window.Settings, platform, &window);
-    TFm_FolderProcessInfo folderProcessInfo(&options, &window);
-    TFm_Help about(&window);
-    TFm_DHTWarning dhtWarning(&window);
-    window.OptionsDialog = [&options] { options.exec(); };
-    window.AboutBox = [&about] { about.exec(); };
-    window.DHTWarningDialog = [&dhtWarning](bool showNextTime) { return dhtWarning.ShowDialog(showNextTime); };
-
-    window.show();
+    ProgramWindows windows(platform, settings, QApplication::arguments().mid(1));
+    windows.Main.show();
     return QApplication::exec();
 }

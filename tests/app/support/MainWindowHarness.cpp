@@ -45,15 +45,15 @@ QString MainWindowHarness::SettingsPath() const
 
 void MainWindowHarness::Restart(const QStringList& arguments)
 {
-    window_->close();
+    windows_->Main.close();
     Recreate(arguments);
 }
 
 void MainWindowHarness::Recreate(const QStringList& arguments)
 {
-    window_.reset();
+    windows_.reset();
     key_ = std::make_unique<QSettingsKey>(std::make_unique<QSettings>(SettingsPath(), QSettings::IniFormat));
-    window_ = std::make_unique<TFm_Main>(platform, *key_, arguments);
+    windows_ = std::make_unique<ProgramWindows>(platform, *key_, arguments);
 }
 
 QString MainWindowHarness::Path(const QString& name) const

@@ -1,5 +1,5 @@
-// A main window over a fake platform and a settings file of its own, with helpers that
-// make the JPEG files the tests open.
+// The program's windows over a fake platform and a settings file of its own, with helpers
+// that make the JPEG files the tests open.
 #pragma once
 
 #include <QString>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FakePlatform.h"
+#include "ProgramWindows.h"
 #include "SettingsStore.h"
 #include "TFm_Main.h"
 #include "TransformKind.h"
@@ -19,7 +20,8 @@ public:
     explicit MainWindowHarness(const QStringList& arguments = {});
     ~MainWindowHarness();
 
-    TFm_Main& Window() { return *window_; }
+    TFm_Main& Window() { return windows_->Main; }
+    ProgramWindows& Windows() { return *windows_; }
     FakePlatform platform;
 
     // The INI file that stands in for the registry key.
@@ -35,7 +37,7 @@ public:
 private:
     QTemporaryDir dir_;
     std::unique_ptr<QSettingsKey> key_;
-    std::unique_ptr<TFm_Main> window_;
+    std::unique_ptr<ProgramWindows> windows_;
 };
 
 // A baseline photo-like JPEG (4:2:0) of the given size.

@@ -1,0 +1,14 @@
+#include "ProgramWindows.h"
+
+ProgramWindows::ProgramWindows(Platform& platform, SettingsKey& settingsKey, QStringList arguments)
+    : Main(platform, settingsKey, std::move(arguments)),
+      Options(Main.Settings, platform, &Main),
+      FolderProcessInfo(&Options, &Main),
+      Help(&Main),
+      DHTWarning(&Main)
+{
+    Main.OptionsDialog = [this] { Options.exec(); };
+    Main.AboutBox = [this] { Help.exec(); };
+    Main.DHTWarningDialog = [this](bool showNextTime) { return DHTWarning.ShowDialog(showNextTime); };
+    Main.FolderProcessInfoDialog = [this](bool showNextTime) { return FolderProcessInfo.ShowDialog(showNextTime); };
+}

@@ -1,0 +1,95 @@
+// The open actions and the run over several files: the slots stay thin, the list is
+// gathered by FileGathering and the run kept by MultiFileRun.
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include "FileGathering.h"
+#include "TFm_Main.h"
+
+namespace {
+
+// What the run needs of the main window, in the window's own terms.
+class MainWindowRunHost : public MultiFileHost {
+public:
+    explicit MainWindowRunHost(TFm_Main& window) : window_(window) {}
+
+    void OpenFile(const QString& path) override { window_.Uty_OpenJpegFile(path); }
+    QString CurrentFileName() const override { return window_.CurrentFileName; }
+    bool TransformApplied() const override { return !window_.UnturnedIsDown(); }
+    bool TransformFailed() const override { return !window_.ResultIsSavable(); }
+    bool SaveResult(const QString& target) override
+    {
+        return window_.Uty_SaveOutputJpegFile(window_.ResultStream, target);
+    }
+    void SetRunButtonsVisible(bool visible) override
+    {
+        window_.tbn_previous->setVisible(visible);
+        window_.tbn_Next->setVisible(visible);
+        // A run that ends leaves its file on show: its title loses the counter.
+        if (!visible && !window_.CurrentFileName.isEmpty()) window_.UpdateTitleAndLayout();
+    }
+    bool ShowFolderProcessInfo(bool showNextTime) override
+    {
+        if (!window_.FolderProcessInfoDialog) return showNextTime;
+        return window_.FolderProcessInfoDialog(showNextTime);
+    }
+
+private:
+    TFm_Main& window_;
+};
+
+}  // namespace
+
+std::unique_ptr<MultiFileHost> TFm_Main::MakeRunHost(TFm_Main& window)
+{
+    return std::make_unique<MainWindowRunHost>(window);
+}
+
+void TFm_Main::StartFileList(const QStringList& files)
+{
+    run_.StartFileList(files);
+}
+
+// Every open action hands its list on, even an empty one: a cancelled dialog ends a run.
+void TFm_Main::mnu_FileOpenClick()
+{
+    StartFileList(GatherFromOpenDialog(platform_, this));
+}
+
+void TFm_Main::mnu_FolderOpenClick()
+{
+    StartFileList(GatherFromFolderChooser(platform_, this));
+}
+
+void TFm_Main::WMDropFiles(const QStringList& names)
+{
+    StartFileList(GatherDroppedNames(names));
+}
+
+void TFm_Main::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TFm_Main::dropEvent(QDropEvent* event)
+{
+    QStringList names;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) names.append(QDir::toNativeSeparators(url.toLocalFile()));
+    }
+    event->acceptProposedAction();
+    // The drag source is waiting for this event to end; opening may show modal boxes.
+    QMetaObject::invokeMethod(this, [this, names] { WMDropFiles(names); }, Qt::QueuedConnection);
+}
+
+void TFm_Main::tbn_NextClick()
+{
+    run_.Next();
+}
+
+void TFm_Main::tbn_previousClick()
+{
+    run_.Previous();
+}
