@@ -118,6 +118,7 @@ private slots:
     void closedFileIsSteppedOverWithoutSaving();
     void infoDialogFlagIsKeptInTheSettings();
     void optionLinkChangesTheRunThatStarts();
+    void desktopFolderFallsBackToHome();
 };
 
 void MultiFileWindowTest::windowsAreCreatedInOrderAndHidden()
@@ -547,6 +548,29 @@ void MultiFileWindowTest::optionLinkChangesTheRunThatStarts()
     QVERIFY(!window.Run().RunForceSave());
     window.tbn_NextClick();  // untouched and no longer forced: not saved
     QVERIFY(!QFileInfo::exists(trip.ResultFolder()));
+}
+
+void MultiFileWindowTest::desktopFolderFallsBackToHome()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("the desktop folder is the user dirs' one only on Linux");
+#else
+    QTemporaryDir home;
+    const QByteArray savedHome = qgetenv("HOME");
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    qunsetenv("XDG_CONFIG_HOME");
+    QtPlatform platform;
+    const QString withoutDesktop = platform.DesktopFolder();
+    QDir().mkpath(home.path() + QStringLiteral("/Desktop"));
+    const QString withDesktop = platform.DesktopFolder();
+    qputenv("HOME", savedHome);
+    if (!savedConfig.isEmpty()) qputenv("XDG_CONFIG_HOME", savedConfig);
+
+    // A run's results must land in a folder that exists, or every Next would fail.
+    QCOMPARE(withoutDesktop, home.path());
+    QCOMPARE(withDesktop, home.path() + QStringLiteral("/Desktop"));
+#endif
 }
 
 QTEST_MAIN(MultiFileWindowTest)
