@@ -104,9 +104,3 @@ void MultiFileRun::EndRun()
     multiFileMode_ = false;
     host_.SetRunButtonsVisible(false);
 }
-
-QString MultiFileRun::TitleCounter() const
-{
-    if (!multiFileMode_) return QString();
-    return QStringLiteral(" (%1/%2)").arg(fileIndex_ + 1).arg(fileList_.size());
-}

@@ -55,9 +55,6 @@ public:
     bool RunForceSave() const { return runForceSave_; }
     const QString& ResultFolder() const { return resultFolder_; }
 
-    // " (3/12)" during a run, for the window title after the file name; empty otherwise.
-    QString TitleCounter() const;
-
 private:
     void EnterMultiFileMode();
     void EndRun();

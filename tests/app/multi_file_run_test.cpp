@@ -80,7 +80,7 @@ private slots:
     void nextWithNoFileOnShowStepsOn();
     void failedTransformIsNotSaved();
     void failedWriteStaysOnTheFile();
-    void titleCounterFollowsTheRun();
+    void indexFollowsTheRun();
 
 private:
     QTemporaryDir desktop_;
@@ -346,18 +346,20 @@ void MultiFileRunTest::failedWriteStaysOnTheFile()
     QCOMPARE(run.FileIndex(), 1);
 }
 
-void MultiFileRunTest::titleCounterFollowsTheRun()
+void MultiFileRunTest::indexFollowsTheRun()
 {
     MultiFileRun run(host_, platform_, settings_);
-    QCOMPARE(run.TitleCounter(), QString());
     run.StartFileList(Files(12));
-    QCOMPARE(run.TitleCounter(), QStringLiteral(" (1/12)"));
+    QCOMPARE(run.FileIndex(), 0);
     for (int i = 0; i < 9; ++i) run.Next();
-    QCOMPARE(run.TitleCounter(), QStringLiteral(" (10/12)"));
+    QCOMPARE(run.FileIndex(), 9);
+    QCOMPARE(host_.shown, Files(12)[9]);
     run.Previous();
-    QCOMPARE(run.TitleCounter(), QStringLiteral(" (9/12)"));
+    QCOMPARE(run.FileIndex(), 8);
+    QCOMPARE(host_.shown, Files(12)[8]);
     run.StartFileList({QStringLiteral("/one.jpg")});
-    QCOMPARE(run.TitleCounter(), QString());
+    QVERIFY(!run.MultiFileMode());
+    QCOMPARE(run.FileIndex(), 0);
 }
 
 QTEST_MAIN(MultiFileRunTest)
