@@ -21,7 +21,7 @@ struct SyntheticSpec {
     bool flat = false;
 };
 
-// The entropy-coded data of a scan of every component of the spec, interleaved, with
+// The entropy-coded data of a scan of every component the description names, interleaved, with
 // restart markers where the interval falls due.
 Bytes SyntheticScan(const SyntheticSpec& spec);
 

@@ -27,7 +27,7 @@ struct FixtureSpec {
 };
 
 // A baseline (or progressive) JPEG of a synthetic photo-like picture. Adds a GoogleTest
-// failure and returns an empty vector when libjpeg refuses the spec.
+// failure and returns an empty vector when libjpeg refuses the FixtureSpec.
 std::vector<uint8_t> MakeJpeg(const FixtureSpec& spec);
 
 using NaturalBlock = std::array<int16_t, 64>;  // [row * 8 + column] = [v * 8 + u]
