@@ -143,6 +143,22 @@ TInBitStreamFile TInBitStreamFile::ForkAt(size_t position) const {
     return fork;
 }
 
+uint64_t TInBitStreamFile::BitPosition() const {
+    const int held = (bits_ + 7) / 8;  // window bytes with an unread bit; the oldest may be partly read
+    const uint64_t wide = wideBytes_ & ((uint64_t{1} << held) - 1);
+    const size_t byte = pos_ - static_cast<size_t>(held) - static_cast<size_t>(std::popcount(wide));
+    return uint64_t{byte} * 8 + static_cast<unsigned>(-bits_ & 7);
+}
+
+void TInBitStreamFile::SetBitPosition(uint64_t position) {
+    acc_ = 0;
+    bits_ = 0;
+    wideBytes_ = 0;
+    pos_ = static_cast<size_t>(position / 8);
+    const int partlyRead = static_cast<int>(position % 8);
+    if (partlyRead != 0 && LoadOneByte()) SkipBits(partlyRead);
+}
+
 uint8_t TInBitStreamFile::ReadByte() {
     DropPendingBits();
     if (pos_ >= size_) throw EStreamError(kStreamReadError);

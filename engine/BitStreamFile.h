@@ -58,6 +58,11 @@ public:
     // A second reader over the same data at a byte position, for another thread; it sends no
     // messages.
     TInBitStreamFile ForkAt(size_t position) const;
+    // The next unread bit of entropy-coded data as 8 x stream offset of its byte + bit index:
+    // two readers over the same data agree on it exactly when they stand at the same bit.
+    uint64_t BitPosition() const;
+    // Continues at a position BitPosition() gave on this data.
+    void SetBitPosition(uint64_t position);
 
     // ---- Scan decoding fast path ----
     // Tops the window up to at least 57 bits unless a marker or the end of data comes first.

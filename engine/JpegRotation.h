@@ -19,6 +19,7 @@
 #include "CoefBlock.h"
 #include "HuffmanTables.h"
 #include "MemoryStream.h"
+#include "PackedBlocks.h"
 #include "TransformKind.h"
 
 namespace pivotta {
@@ -71,8 +72,8 @@ public:
 
     const FrameState& Frame() const { return frame_; }
     const HuffmanSlot& HuffSlot(int tableClass, int id) const { return huff_.Slot(tableClass, id); }
-    // The blocks of a component slot from the last run, already transformed.
-    std::span<const CoefBlock> Coefficients(int slot) const { return coefficients_[slot].Blocks(); }
+    // The blocks of a component slot from the last run, already transformed, in raster order.
+    std::vector<CoefBlock> Coefficients(int slot) const;
 
 private:
     using Kind = TransformKind;
@@ -110,17 +111,39 @@ private:
         const HuffmanDecoder* dc[kMaxComponents] = {};
         const HuffmanDecoder* ac[kMaxComponents] = {};
         StoreOrder order;
+        bool transposed = false;
     };
     RangeResult DecodeMcus(TInBitStreamFile& in, const DecodeTables& tables, int64_t begin, int64_t end,
-                           DecodeState& state, bool progress, const std::atomic<bool>* cancel);
+                           DecodeState& state, RecordArena& arena, bool progress, const std::atomic<bool>* cancel);
     [[nodiscard]] bool ReportDecodeFailure(RangeResult result);
+    [[nodiscard]] bool DecodeRestartHalves(const DecodeTables& tables, DecodeState& state, int64_t& done);
+    [[nodiscard]] bool DecodeSpeculatively(const DecodeTables& tables, DecodeState& state, int64_t& done);
+    // A worker's decode from the middle of a scan without restart markers.
+    struct SpeculativeRun {
+        std::vector<uint64_t> mcuStart;  // bit position where each whole MCU starts, then where the last ends
+        std::vector<int16_t*> records;   // the blocks of the whole MCUs, in scan order
+        bool failed = false;
+    };
+    void DecodeFromAnywhere(TInBitStreamFile& in, const DecodeTables& tables, int64_t total, SpeculativeRun& run,
+                            const std::atomic<bool>& cancel);
+    void AdoptWorkerMcus(const SpeculativeRun& run, size_t first, int64_t at, DecodeState& state);
+    int BlocksPerMcu() const;
+    void ReplayProgress(int64_t from, int64_t to);
+    // Tells a worker to stop when the scope is left without joining its result.
+    struct CancelUnlessJoined {
+        std::atomic<bool>& flag;
+        const bool& joined;
+        ~CancelUnlessJoined() {
+            if (!joined) flag = true;
+        }
+    };
     bool FindRestartSplit(int64_t& split, size_t& start) const;
     [[nodiscard]] bool EncodeScan();
     struct ScanLayout;
     struct EncodeState;
     // Below this many MCUs a second thread costs more than it saves.
     static constexpr int64_t kParallelMinimumMcus = 2048;
-    const CoefBlock& SourceBlock(const ScanLayout& layout, int slot, int x, int y) const;
+    const int16_t* SourceBlock(const ScanLayout& layout, int slot, int x, int y) const;
     template <class Sink>
     int EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd, EncodeState& state, Sink& out,
                    const std::function<void(int)>& progress, const std::atomic<bool>* cancel) const;
@@ -135,26 +158,29 @@ private:
     bool rotating_ = false;            // RotateJpeg rather than CheckJpeg
     Kind kind_ = Kind::NoRotation;
     HuffTables huff_;
-    // Every block of one component. Not zeroed when allocated: decoding writes each block whole.
-    class BlockStore {
+    // Where each block of one component is, in raster order of the input. Not zeroed when
+    // allocated: decoding sets every entry.
+    class BlockIndex {
     public:
-        BlockStore() = default;
-        BlockStore(const BlockStore&) = delete;
-        BlockStore& operator=(const BlockStore&) = delete;
-        ~BlockStore() { Release(); }
+        BlockIndex() = default;
+        BlockIndex(const BlockIndex&) = delete;
+        BlockIndex& operator=(const BlockIndex&) = delete;
+        ~BlockIndex() { Release(); }
         // False when the memory cannot be had.
         [[nodiscard]] bool Resize(size_t count);
-        CoefBlock* Data() { return blocks_; }
-        const CoefBlock* Data() const { return blocks_; }
-        std::span<const CoefBlock> Blocks() const { return {blocks_, size_}; }
+        int16_t** Data() { return records_; }
+        const int16_t* const* Data() const { return records_; }
+        size_t Size() const { return size_; }
 
     private:
         void Release();
-        CoefBlock* blocks_ = nullptr;
+        int16_t** records_ = nullptr;
         size_t size_ = 0;
         size_t capacity_ = 0;
     };
-    std::array<BlockStore, kMaxComponents> coefficients_;
+    std::array<BlockIndex, kMaxComponents> coefficients_;
+    // Packed blocks: one arena for this thread, one for a decoding worker.
+    std::array<RecordArena, 2> arenas_;
     FrameState frame_;
     bool frameSeen_ = false;
     size_t scanBytes_ = 0;  // entropy-coded bytes of the last scan decoded

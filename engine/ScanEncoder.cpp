@@ -8,10 +8,6 @@
 #include <thread>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "BlockTransforms.h"
 #include "JpegRotation.h"
 #include "Messages.h"
@@ -20,25 +16,6 @@
 namespace pivotta {
 
 namespace {
-
-// Which of a block's 64 coefficients are non-zero, bit k for zig-zag position k.
-inline uint64_t NonZeroMask(const CoefBlock& block) {
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    const auto* lanes = reinterpret_cast<const __m128i*>(block.data());
-    uint64_t zeros = 0;
-    for (int i = 0; i < 4; ++i) {
-        const __m128i a = _mm_cmpeq_epi16(_mm_loadu_si128(lanes + 2 * i), zero);
-        const __m128i b = _mm_cmpeq_epi16(_mm_loadu_si128(lanes + 2 * i + 1), zero);
-        zeros |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_packs_epi16(a, b)))} << (16 * i);
-    }
-    return ~zeros;
-#else
-    uint64_t nonZero = 0;
-    for (int k = 0; k < 64; ++k) nonZero |= uint64_t{block[k] != 0} << k;
-    return nonZero;
-#endif
-}
 
 struct EncodeTables {
     const HuffmanEncoder* dc;
@@ -55,12 +32,14 @@ inline bool PutSymbol(Cursor& out, const HuffmanEncoder& table, int symbol, int 
     return true;
 }
 
-// Codes one block of the store, which holds it already transformed (see the decoder).
+// Codes one packed block of the store, which holds it already transformed (see the decoder).
 template <class Cursor>
-bool EncodeBlockBits(Cursor& out, const EncodeTables& tables, const CoefBlock& coef, int& dcPred) {
-    uint64_t nonZero = NonZeroMask(coef) & ~uint64_t{1};
-    const int diff = coef[0] - dcPred;
-    dcPred = coef[0];
+bool EncodeBlockBits(Cursor& out, const EncodeTables& tables, const int16_t* record, int& dcPred) {
+    uint64_t nonZero = packed::Mask(record);
+    const int16_t* values = packed::AcValues(record);
+    const int dc = packed::Dc(record);
+    const int diff = dc - dcPred;
+    dcPred = dc;
     const int dcSize = std::bit_width(static_cast<unsigned>(std::abs(diff)));
     if (!PutSymbol(out, *tables.dc, dcSize, diff, dcSize)) return false;
 
@@ -72,7 +51,7 @@ bool EncodeBlockBits(Cursor& out, const EncodeTables& tables, const CoefBlock& c
         for (; run > 15; run -= 16) {
             if (!PutSymbol(out, *tables.ac, 0xF0, 0, 0)) return false;
         }
-        const int value = coef[k];
+        const int value = *values++;
         const int size = std::bit_width(static_cast<unsigned>(std::abs(value)));
         if (size > 15 || !PutSymbol(out, *tables.ac, run << 4 | size, value, size)) return false;
         last = k;
@@ -81,9 +60,9 @@ bool EncodeBlockBits(Cursor& out, const EncodeTables& tables, const CoefBlock& c
 }
 
 template <class Sink>
-bool EncodeBlock(Sink& sink, const EncodeTables& tables, const CoefBlock& coef, int& dcPred) {
+bool EncodeBlock(Sink& sink, const EncodeTables& tables, const int16_t* record, int& dcPred) {
     auto cursor = sink.OpenCursor(kMaxBlockBytes);
-    const bool ok = EncodeBlockBits(cursor, tables, coef, dcPred);
+    const bool ok = EncodeBlockBits(cursor, tables, record, dcPred);
     sink.CloseCursor(cursor);
     return ok;
 }
@@ -107,7 +86,7 @@ struct TJpegRotation::EncodeState {
 };
 
 // The input block that lands at output block (x, y) of a slot.
-const CoefBlock& TJpegRotation::SourceBlock(const ScanLayout& layout, int slot, int x, int y) const {
+const int16_t* TJpegRotation::SourceBlock(const ScanLayout& layout, int slot, int x, int y) const {
     const int width = layout.cols * layout.compH[slot], height = layout.rows * layout.compV[slot];
     const int inWidth = layout.quarter ? height : width;
     const int inHeight = layout.quarter ? width : height;
@@ -136,7 +115,7 @@ int TJpegRotation::EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd
                 const int h = layout.compH[slot], v = layout.compV[slot];
                 for (int by = 0; by < v; ++by) {
                     for (int bx = 0; bx < h; ++bx) {
-                        const CoefBlock& block = SourceBlock(layout, slot, c * h + bx, r * v + by);
+                        const int16_t* block = SourceBlock(layout, slot, c * h + bx, r * v + by);
                         if (!EncodeBlock(out, layout.tables[slot], block, state.dcPred[slot])) {
                             return r;
                         }
@@ -168,7 +147,8 @@ TJpegRotation::EncodeState TJpegRotation::StateAtRow(const ScanLayout& layout, i
     for (int i = 0; i < frame_.ScanComponentCount; ++i) {
         const int slot = frame_.ScanOrder[i];
         const int h = layout.compH[slot], v = layout.compV[slot];
-        state.dcPred[slot] = SourceBlock(layout, slot, (layout.cols - 1) * h + h - 1, (row - 1) * v + v - 1)[0];
+        state.dcPred[slot] =
+            packed::Dc(SourceBlock(layout, slot, (layout.cols - 1) * h + h - 1, (row - 1) * v + v - 1));
     }
     return state;
 }

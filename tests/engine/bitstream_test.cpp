@@ -131,6 +131,37 @@ TEST(InBitStream, FillBitsStopsBeforeMarkersAndShortageTellsWhy) {
     EXPECT_THROW(end.in.ReportShortage(), EStreamError);
 }
 
+TEST(InBitStream, BitPositionsAgreeWhateverWasLoadedAheadAndCanBeResumed) {
+    // Stuffed bytes in the middle, so positions count stream bytes, not data bytes.
+    const Bytes data = {0x12, 0xFF, 0x00, 0x34, 0x56, 0xFF, 0x00, 0xFF, 0x00, 0x78, 0x9A, 0xBC,
+                        0xDE, 0xF0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA};
+    for (int skip = 0; skip <= 120; ++skip) {
+        // One reader loads 57 bits ahead, the other only what it needs.
+        Reader ahead(data), lazy(data);
+        ahead.in.FillBits();
+        for (int left = skip; left > 0;) {
+            const int n = std::min(left, 7);
+            if (ahead.in.BitsAvailable() < n) ahead.in.FillBits();
+            ahead.in.SkipBits(n);
+            left -= n;
+        }
+        lazy.in.ReadBits(0);
+        for (int i = 0; i < skip; ++i) lazy.in.ReadBit();
+        ASSERT_EQ(ahead.in.BitPosition(), lazy.in.BitPosition()) << skip;
+
+        Reader resumed(data);
+        resumed.in.SetBitPosition(lazy.in.BitPosition());
+        EXPECT_EQ(resumed.in.BytePosition(), lazy.in.BytePosition()) << skip;
+        const int rest = std::min(16, 8 * 22 - skip - 24);  // stay clear of the end
+        if (rest > 0) EXPECT_EQ(resumed.in.ReadBits(rest), lazy.in.ReadBits(rest)) << skip;
+    }
+    Reader r(data);
+    r.in.ReadBits(12);  // the 4 bits after 0x12 come from the stuffed FF, two stream bytes
+    EXPECT_EQ(r.in.BitPosition(), 8u * 1 + 4);
+    r.in.ReadBits(4);
+    EXPECT_EQ(r.in.BitPosition(), 8u * 3);
+}
+
 TEST(InBitStream, MarkersSkipFillBytesOnlyWhenAsked) {
     Reader r({0xFF, 0xFF, 0xFF, 0xD9, 0xFF, 0xFF, 0xD9});
     EXPECT_EQ(r.in.ReadMarker(), 0xFFD9);

@@ -147,3 +147,91 @@ TEST(ParallelDecoding, DamageAnywhereEndsExactlyAsWithOneThread) {
 
 }  // namespace
 }  // namespace pivotta
+
+namespace pivotta {
+namespace {
+
+// Without restart markers a worker decodes the second half speculatively from the middle of
+// the data; nothing it does may show, whatever the data holds there.
+TEST(SpeculativeDecoding, DamageAnywhereEndsExactlyAsWithOneThread) {
+    pivotta::test::FixtureSpec spec;
+    spec.width = 1024;
+    spec.height = 768;
+    spec.hSamp = 2;
+    spec.vSamp = 2;
+    spec.seed = 9;
+    const test::Bytes good = pivotta::test::MakeJpeg(spec);
+    size_t scanStart = 0;
+    for (size_t i = 0; i + 1 < good.size(); ++i) {
+        if (good[i] == 0xFF && good[i + 1] == 0xDA) scanStart = i + 2 + (good[i + 2] << 8 | good[i + 3]);
+    }
+    ASSERT_GT(scanStart, 0u);
+    const size_t scanBytes = good.size() - 2 - scanStart;
+
+    std::vector<std::pair<std::string, test::Bytes>> cases;
+    cases.emplace_back("intact", good);
+    // Around the middle, where the worker starts, and well before and after it.
+    for (double fraction : {0.3, 0.499, 0.5, 0.501, 0.7, 0.98}) {
+        const size_t at = scanStart + static_cast<size_t>(fraction * static_cast<double>(scanBytes));
+        const std::string where = " at " + std::to_string(fraction);
+        test::Bytes flipped = good;
+        flipped[at] ^= 0x5A;
+        if (flipped[at] == 0xFF) flipped[at] = 0xFE;
+        cases.emplace_back("flipped byte" + where, flipped);
+        test::Bytes removed = good;
+        removed.erase(removed.begin() + static_cast<long>(at));
+        cases.emplace_back("byte removed" + where, removed);
+        test::Bytes garbage = good;
+        for (size_t i = at; i < at + 40 && i + 2 < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 37 % 255);
+        cases.emplace_back("garbage" + where, garbage);
+        test::Bytes ones = good;  // a stretch where no code is valid: every worker start is bad
+        for (size_t i = at; i < at + 64 && i + 2 < ones.size(); i += 2) ones[i] = 0xFF, ones[i + 1] = 0x00;
+        cases.emplace_back("stuffed ones" + where, ones);
+        test::Bytes marker = good;
+        marker[at] = 0xFF, marker[at + 1] = 0xD4;
+        cases.emplace_back("marker inside data" + where, marker);
+        test::Bytes cut(good.begin(), good.begin() + static_cast<long>(at));
+        cases.emplace_back("cut short" + where, cut);
+    }
+    for (const auto& [name, jpeg] : cases) {
+        for (TransformKind kind : {TransformKind::Rotate270, TransformKind::MirrorTB}) {
+            const Outcome one = Transform(jpeg, kind, false, 1);
+            const Outcome two = Transform(jpeg, kind, false, 2);
+            EXPECT_EQ(one.ok, two.ok) << name;
+            EXPECT_EQ(one.bytes, two.bytes) << name;
+            EXPECT_EQ(one.log.progress, two.log.progress) << name;
+            EXPECT_EQ(one.log.messages, two.log.messages) << name;
+            if (name == "intact") EXPECT_TRUE(one.ok);
+        }
+    }
+}
+
+TEST(SpeculativeDecoding, PredictorsThatWrapAroundAreCarriedOverExactly) {
+    // Gray 512x512 with DC values from -31000 to 31000 that step by 1000 between neighbours
+    // and are 0 along the edges, so that every output order stays within the DC table. The
+    // worker's predictors start from 0 in the middle, so its values wrap around 16 bits;
+    // shifted by the difference modulo 2^16 they must come out exact.
+    const auto tent = [](int i) { return i < 32 ? i : 63 - i; };
+    const auto dcAt = [&](int x, int y) { return 1000 * (tent(x) - tent(y)); };
+    test::ScanBitWriter w;
+    int previous = 0;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            w.Dc(0, dcAt(x, y) - previous);
+            previous = dcAt(x, y);
+            w.Ac(0, 0, 1 + (x + y) % 5), w.Ac(0, 3, -2), w.Ac(0, 0, 0);
+        }
+    }
+    const test::Bytes jpeg = test::BuildJpeg(512, 512, test::Gray(), w.Finish());
+    for (int kind = 0; kind <= 5; ++kind) {
+        const Outcome one = Transform(jpeg, static_cast<TransformKind>(kind), false, 1);
+        const Outcome two = Transform(jpeg, static_cast<TransformKind>(kind), false, 2);
+        ASSERT_TRUE(one.ok) << kind;
+        EXPECT_TRUE(two.ok) << kind;
+        EXPECT_EQ(one.bytes, two.bytes) << kind;
+        EXPECT_EQ(one.log.progress, two.log.progress) << kind;
+    }
+}
+
+}  // namespace
+}  // namespace pivotta
