@@ -110,8 +110,10 @@ private:
     struct DecodeTables {
         const HuffmanDecoder* dc[kMaxComponents] = {};
         const HuffmanDecoder* ac[kMaxComponents] = {};
+        const HuffmanEncoder* acCodes[kMaxComponents] = {};
         StoreOrder order;
         bool transposed = false;
+        bool copyCodes = false;
     };
     RangeResult DecodeMcus(TInBitStreamFile& in, const DecodeTables& tables, int64_t begin, int64_t end,
                            DecodeState& state, RecordArena& arena, bool progress, const std::atomic<bool>* cancel);
@@ -184,6 +186,7 @@ private:
     FrameState frame_;
     bool frameSeen_ = false;
     size_t scanBytes_ = 0;  // entropy-coded bytes of the last scan decoded
+    bool codesCopied_ = false;  // the store holds Codes records rather than Values
 };
 
 }  // namespace pivotta

@@ -3,6 +3,7 @@
 #include <bit>
 #include <new>
 
+#include "HuffmanTables.h"
 #include "LargeBlock.h"
 
 namespace pivotta {
@@ -20,6 +21,35 @@ CoefBlock packed::Unpack(const int16_t* record) {
     block[0] = Dc(record);
     const int16_t* value = AcValues(record);
     for (uint64_t mask = Mask(record); mask != 0; mask &= mask - 1) block[std::countr_zero(mask)] = *value++;
+    return block;
+}
+
+CoefBlock packed::UnpackCodes(const int16_t* record, const HuffmanDecoder& acTable) {
+    CoefBlock block{};
+    block[0] = Dc(record);
+    const int total = CodeBits(record);
+    int at = 0;
+    const auto bit = [&] {
+        const int value = static_cast<int>(CodeWord(record, at / 32) >> (31 - at % 32) & 1);
+        ++at;
+        return value;
+    };
+    for (int k = 1; k < 64 && at < total;) {
+        int32_t code = bit();
+        int length = 1;
+        while (length < 16 && code > acTable.maxCode[length]) code = code << 1 | bit(), ++length;
+        const int rs = acTable.symbols[code + acTable.valOffset[length]];
+        if (rs == 0) break;
+        k += rs >> 4;
+        const int size = rs & 15;
+        uint32_t extra = 0;
+        for (int i = 0; i < size; ++i) extra = extra << 1 | static_cast<uint32_t>(bit());
+        if (size > 0 && k < 64) {
+            block[k] = static_cast<int16_t>(extra < (1u << (size - 1)) ? static_cast<int>(extra) - (1 << size) + 1
+                                                                        : static_cast<int>(extra));
+        }
+        ++k;
+    }
     return block;
 }
 

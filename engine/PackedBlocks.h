@@ -1,8 +1,15 @@
-// The coefficient store keeps each block packed the way the encoder consumes it: a mask of the
-// non-zero AC positions (zig-zag order of the output block), the absolute DC value, then the
-// non-zero AC values in that order. A camera block holds a dozen non-zero coefficients, so a
-// packed block takes about a fifth of the 128 bytes of a dense one, and the encoder finds its
-// run lengths from the mask instead of scanning 64 values.
+// The coefficient store keeps each block packed the way the encoder consumes it, in one of two
+// forms that start alike with the absolute DC value:
+//
+// Values: a mask of the non-zero AC positions (zig-zag order of the output block), then the
+// non-zero AC values in that order. A camera block holds a dozen non-zero coefficients, so it
+// takes about a quarter of the 128 bytes of a dense block, and the encoder finds its run
+// lengths from the mask instead of scanning 64 values.
+//
+// Codes: when the transform keeps every coefficient in place (only signs change) and the scan
+// is written with the very AC tables it was read with, the AC codes of a block are the same
+// bits as read, except that the extra bits of a negated value are inverted. The decoder keeps
+// those bits and the encoder copies them: no AC symbol is coded twice.
 #pragma once
 
 #include <cstddef>
@@ -14,26 +21,73 @@
 
 namespace pivotta {
 
-// Record layout, in 16-bit words: [0..3] the mask (bit k for zig-zag position k, 1..63),
-// [4] the DC value, [5..] one word per mask bit.
+struct HuffmanDecoder;
+
 namespace packed {
 
-inline constexpr int kHeaderWords = 5;
-inline constexpr int kMaxWords = kHeaderWords + 63;
+// Values form, in 16-bit words: [0] DC, [1..4] the mask (bit k for zig-zag position 1..63),
+// [5..] one word per mask bit.
+// Codes form: [0] DC, [1] the number of code bits, [2..] the bits in 32-bit words, oldest bit
+// first in each word's most significant position.
+inline constexpr int kValuesHeader = 5;
+inline constexpr int kCodesHeader = 2;
+// 63 codes of at most 16 bits with 10 extra bits, and an end-of-block code: 52 words of bits.
+inline constexpr int kMaxWords = kCodesHeader + 2 * 52;
+
+inline int16_t& Dc(int16_t* record) { return record[0]; }
+inline int16_t Dc(const int16_t* record) { return record[0]; }
 
 inline uint64_t Mask(const int16_t* record) {
     uint64_t mask;
-    std::memcpy(&mask, record, sizeof mask);
+    std::memcpy(&mask, record + 1, sizeof mask);
     return mask;
 }
-inline void SetMask(int16_t* record, uint64_t mask) { std::memcpy(record, &mask, sizeof mask); }
-inline int16_t& Dc(int16_t* record) { return record[4]; }
-inline int16_t Dc(const int16_t* record) { return record[4]; }
-inline const int16_t* AcValues(const int16_t* record) { return record + kHeaderWords; }
-inline int16_t* AcValues(int16_t* record) { return record + kHeaderWords; }
+inline void SetMask(int16_t* record, uint64_t mask) { std::memcpy(record + 1, &mask, sizeof mask); }
+inline const int16_t* AcValues(const int16_t* record) { return record + kValuesHeader; }
+inline int16_t* AcValues(int16_t* record) { return record + kValuesHeader; }
 
-// The dense form, for inspection.
+inline int CodeBits(const int16_t* record) { return static_cast<uint16_t>(record[1]); }
+inline uint32_t CodeWord(const int16_t* record, int i) {
+    uint32_t word;
+    std::memcpy(&word, record + kCodesHeader + 2 * i, sizeof word);
+    return word;
+}
+
+// Appends code bits to a Codes record; Finish writes the count and returns one past the record.
+class CodeWriter {
+public:
+    explicit CodeWriter(int16_t* record) : record_(record), next_(record + kCodesHeader) {}
+    // n is 1..32 and bits holds no bits above n.
+    void Put(uint32_t bits, int n) {
+        acc_ = acc_ << n | bits;
+        pending_ += n;
+        total_ += n;
+        if (pending_ >= 32) {
+            pending_ -= 32;
+            Store(static_cast<uint32_t>(acc_ >> pending_));
+        }
+    }
+    int16_t* Finish() {
+        if (pending_ > 0) Store(static_cast<uint32_t>(acc_ << (32 - pending_)));
+        record_[1] = static_cast<int16_t>(total_);
+        return next_;
+    }
+
+private:
+    void Store(uint32_t word) {
+        std::memcpy(next_, &word, sizeof word);
+        next_ += 2;
+    }
+    int16_t* record_;
+    int16_t* next_;
+    uint64_t acc_ = 0;
+    int pending_ = 0;
+    int total_ = 0;
+};
+
+// The dense form of a Values record, and of a Codes record read with its AC table.
 CoefBlock Unpack(const int16_t* record);
+CoefBlock UnpackCodes(const int16_t* record, const HuffmanDecoder& acTable);
 
 }  // namespace packed
 

@@ -161,6 +161,83 @@ BlockStatus DecodeBlock(TInBitStreamFile& in, const HuffmanDecoder& dcTable, con
     return finish();  // coefficient 63 was coded: no end-of-block code follows
 }
 
+// Decodes one block into a Codes record (see PackedBlocks.h). Zero-run codes are held back
+// until a value follows: a run that only reaches the end of the block is left out, as the
+// encoder would leave it out of the coefficients, and the end-of-block code stands alone.
+BlockStatus DecodeBlockCodes(TInBitStreamFile& in, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
+                             const HuffmanEncoder& acCodes, const StoreOrder& order, int& dcPred, int16_t* record,
+                             int16_t*& end) {
+    BlockStatus status = BlockStatus::Ok;
+    if (in.BitsAvailable() < 32) in.FillBits();
+    const int t = DecodeSymbol(in, dcTable, status);
+    if (t < 0) return status;
+    if (t > 16) return BlockStatus::Bad;
+    int diff = 0;
+    if (t > 0 && !ReadExtended(in, t, diff, status)) return status;
+    const int16_t dc = static_cast<int16_t>(diff + dcPred);  // 16-bit wrap, as the predictor is 16 bits
+    packed::Dc(record) = dc;
+    dcPred = dc;
+
+    packed::CodeWriter codes(record);
+    int heldRuns = 0;
+    const auto putValue = [&](uint32_t bits, int length, int size, int k) {
+        for (; heldRuns > 0; --heldRuns) codes.Put(acCodes.code[0xF0], acCodes.length[0xF0]);
+        // A negated value's extra bits are its magnitude's bits inverted.
+        const uint32_t flip = static_cast<uint32_t>(order.signMask[k]) & ((1u << size) - 1);
+        codes.Put(bits ^ flip, length);
+    };
+    const auto finish = [&] {
+        end = codes.Finish();
+        return BlockStatus::Ok;
+    };
+    for (int k = 1; k < 64;) {
+        if (in.BitsAvailable() < 32) in.FillBits();
+        const int32_t fast = acTable.fastAc[in.PeekBits(HuffmanDecoder::kFastBits)];
+        if (fast != 0 && (fast & 0xFF) <= in.BitsAvailable()) {
+            const int length = fast & 0xFF;
+            const uint32_t bits = in.PeekBits(length);
+            in.SkipBits(length);
+            const int symbol = (fast >> 8) & 0xFF;
+            if (symbol == 0) {  // end of block
+                codes.Put(bits, length);
+                return finish();
+            }
+            k += symbol >> 4;
+            if (k > 63) return BlockStatus::Bad;
+            if ((symbol & 15) == 0) {
+                ++heldRuns;
+            } else {
+                putValue(bits, length, symbol & 15, k);
+            }
+            ++k;
+            continue;
+        }
+        const int rs = DecodeSymbol(in, acTable, status);
+        if (rs < 0) return status;
+        if (rs == 0) {
+            codes.Put(acCodes.code[0], acCodes.length[0]);
+            return finish();
+        }
+        const int run = rs >> 4, size = rs & 15;
+        if (k + run > 64) return BlockStatus::Bad;
+        k += run;
+        uint32_t extra = 0;
+        if (size > 0) {
+            if (size > in.BitsAvailable()) return BlockStatus::Short;
+            extra = in.PeekBits(size);
+            in.SkipBits(size);
+        }
+        if (k > 63) return BlockStatus::Bad;
+        if (size == 0) {
+            ++heldRuns;  // a full table has no other symbol of size 0 than this run of 16
+        } else {
+            putValue(acCodes.code[rs] << size | extra, acCodes.length[rs] + size, size, k);
+        }
+        ++k;
+    }
+    return finish();  // coefficient 63 was coded: no end-of-block code follows
+}
+
 // One block of a slot into the arena; `placed` receives the record once it is whole.
 template <class Tables>
 inline BlockStatus DecodeRecord(TInBitStreamFile& in, const Tables& tables, int slot, int& dcPred,
@@ -168,9 +245,10 @@ inline BlockStatus DecodeRecord(TInBitStreamFile& in, const Tables& tables, int 
     int16_t* record = arena.Room();
     int16_t* end = nullptr;
     const BlockStatus status =
-        tables.transposed
-            ? DecodeBlock<true>(in, *tables.dc[slot], *tables.ac[slot], tables.order, dcPred, record, end)
-            : DecodeBlock<false>(in, *tables.dc[slot], *tables.ac[slot], tables.order, dcPred, record, end);
+        tables.copyCodes    ? DecodeBlockCodes(in, *tables.dc[slot], *tables.ac[slot], *tables.acCodes[slot],
+                                               tables.order, dcPred, record, end)
+        : tables.transposed ? DecodeBlock<true>(in, *tables.dc[slot], *tables.ac[slot], tables.order, dcPred, record, end)
+                            : DecodeBlock<false>(in, *tables.dc[slot], *tables.ac[slot], tables.order, dcPred, record, end);
     if (status != BlockStatus::Ok) return status;
     arena.Commit(end);
     placed = record;
@@ -217,7 +295,10 @@ void TJpegRotation::BlockIndex::Release() {
 std::vector<CoefBlock> TJpegRotation::Coefficients(int slot) const {
     const BlockIndex& index = coefficients_[slot];
     std::vector<CoefBlock> blocks(index.Size());
-    for (size_t i = 0; i < blocks.size(); ++i) blocks[i] = packed::Unpack(index.Data()[i]);
+    const HuffmanDecoder& acTable = huff_.Decoder(1, frame_.AcTableSel[slot]);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        blocks[i] = codesCopied_ ? packed::UnpackCodes(index.Data()[i], acTable) : packed::Unpack(index.Data()[i]);
+    }
     return blocks;
 }
 
@@ -304,6 +385,17 @@ bool TJpegRotation::DecodeScan() {
     }
     tables.order = MakeStoreOrder(kind_);
     tables.transposed = IsQuarterTurn(kind_);
+    // Codes can be copied when every coefficient stays in place and the AC tables are full,
+    // so that they are written out unchanged.
+    codesCopied_ = !tables.transposed;
+    for (int i = 0; i < frame_.ScanComponentCount; ++i) {
+        codesCopied_ = codesCopied_ && huff_.IsFull(1, frame_.AcTableSel[frame_.ScanOrder[i]]);
+    }
+    tables.copyCodes = codesCopied_;
+    if (codesCopied_) {
+        huff_.BuildEncodeIndex();
+        for (int i = 0; i < frame_.ComponentCount; ++i) tables.acCodes[i] = &huff_.Encoder(1, frame_.AcTableSel[i]);
+    }
     const size_t scanStart = in.BytePosition();
     const int64_t total = int64_t{frame_.McuRows} * frame_.McuCols;
     const unsigned threads = MaxThreads != 0 ? MaxThreads : std::thread::hardware_concurrency();

@@ -59,10 +59,26 @@ bool EncodeBlockBits(Cursor& out, const EncodeTables& tables, const int16_t* rec
     return last == 63 || PutSymbol(out, *tables.ac, 0x00, 0, 0);  // end of block
 }
 
+// Codes the DC difference of a Codes record and copies its AC codes.
+template <class Cursor>
+bool CopyBlockBits(Cursor& out, const EncodeTables& tables, const int16_t* record, int& dcPred) {
+    const int dc = packed::Dc(record);
+    const int diff = dc - dcPred;
+    dcPred = dc;
+    const int dcSize = std::bit_width(static_cast<unsigned>(std::abs(diff)));
+    if (!PutSymbol(out, *tables.dc, dcSize, diff, dcSize)) return false;
+    const int bits = packed::CodeBits(record);
+    const int words = bits / 32;
+    for (int i = 0; i < words; ++i) out.PutBits(packed::CodeWord(record, i), 32);
+    if (const int rest = bits % 32; rest != 0) out.PutBits(packed::CodeWord(record, words) >> (32 - rest), rest);
+    return true;
+}
+
 template <class Sink>
-bool EncodeBlock(Sink& sink, const EncodeTables& tables, const int16_t* record, int& dcPred) {
+bool EncodeBlock(Sink& sink, const EncodeTables& tables, bool copyCodes, const int16_t* record, int& dcPred) {
     auto cursor = sink.OpenCursor(kMaxBlockBytes);
-    const bool ok = EncodeBlockBits(cursor, tables, record, dcPred);
+    const bool ok = copyCodes ? CopyBlockBits(cursor, tables, record, dcPred)
+                              : EncodeBlockBits(cursor, tables, record, dcPred);
     sink.CloseCursor(cursor);
     return ok;
 }
@@ -76,6 +92,7 @@ struct TJpegRotation::ScanLayout {
     int cols, rows, skipCol, skipRow;
     std::array<int, kMaxComponents> compH, compV;
     int interval;  // 0 when no restart markers are written
+    bool copyCodes;  // the store holds Codes records
     EncodeTables tables[kMaxComponents];
 };
 
@@ -116,7 +133,7 @@ int TJpegRotation::EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd
                 for (int by = 0; by < v; ++by) {
                     for (int bx = 0; bx < h; ++bx) {
                         const int16_t* block = SourceBlock(layout, slot, c * h + bx, r * v + by);
-                        if (!EncodeBlock(out, layout.tables[slot], block, state.dcPred[slot])) {
+                        if (!EncodeBlock(out, layout.tables[slot], layout.copyCodes, block, state.dcPred[slot])) {
                             return r;
                         }
                     }
@@ -169,6 +186,7 @@ bool TJpegRotation::EncodeScan() {
         std::swap(layout.compH, layout.compV);
     }
     layout.interval = frame_.RestartEnabled ? frame_.RestartInterval : 0;
+    layout.copyCodes = codesCopied_;
     for (int i = 0; i < frame_.ComponentCount; ++i) {
         layout.tables[i] = {&huff_.Encoder(0, frame_.DcTableSel[i]), &huff_.Encoder(1, frame_.AcTableSel[i])};
     }

@@ -252,5 +252,46 @@ TEST(ScanDecoding, HugeFrameFromATinyFileFailsBeforeAllocating) {
     EXPECT_TRUE(run.engine.Coefficients(0).empty());
 }
 
+TEST(ScanDecoding, ZeroRunsThatOnlyReachTheEndAreDroppedInEveryTransform) {
+    // The same coefficients twice: coded plainly, and with runs of sixteen zeros before some
+    // ends of block, which add nothing. Kinds that keep coefficients in place copy the codes
+    // they read, so they must leave those runs out just as re-encoding does.
+    const auto scan = [](bool padded) {
+        ScanBitWriter w;
+        for (int block = 0; block < 12; ++block) {
+            w.Dc(0, block % 3 - 1);
+            w.Ac(0, 0, block + 1), w.Ac(0, 2, -(block % 4) - 1);  // positions 1 and 4
+            if (block % 2 == 0) w.Ac(0, 15, 0), w.Ac(0, 3, 7);   // a run that a value ends: kept
+            if (padded && block % 3 != 2) {
+                for (int i = 0; i <= block % 2; ++i) w.Ac(0, 15, 0);
+            }
+            if (block == 11) {
+                w.Ac(0, 15, 0), w.Ac(0, 15, 0), w.Ac(0, 15, 0), w.Ac(0, 10, 1);  // 63: no end of block
+            } else {
+                w.Ac(0, 0, 0);
+            }
+        }
+        return w.Finish();
+    };
+    const Bytes plain = BuildJpeg(32, 24, Gray(), scan(false));
+    const Bytes padded = BuildJpeg(32, 24, Gray(), scan(true));
+    ASSERT_NE(plain, padded);
+    for (int kind = 0; kind <= 5; ++kind) {
+        EngineRun a, b;
+        a.log.Attach(a.engine), b.log.Attach(b.engine);
+        const TMemoryStream inA = Stream(plain), inB = Stream(padded);
+        ASSERT_TRUE(a.engine.CheckJpeg(inA) && a.engine.RotateJpeg(inA, a.output, static_cast<TransformKind>(kind)));
+        ASSERT_TRUE(b.engine.CheckJpeg(inB) && b.engine.RotateJpeg(inB, b.output, static_cast<TransformKind>(kind)));
+        EXPECT_EQ(a.output.Bytes(), b.output.Bytes()) << kind;
+        EXPECT_EQ(a.engine.Coefficients(0), b.engine.Coefficients(0)) << kind;
+        if (kind == 0) {
+            const auto blocks = a.engine.Coefficients(0);
+            EXPECT_EQ(blocks[11][63], 1);
+            EXPECT_EQ(blocks[4][4], -1);
+            EXPECT_EQ(blocks[4][24], 7);  // 4, then 16 zeros and 3 more
+        }
+    }
+}
+
 }  // namespace
 }  // namespace pivotta
