@@ -5,38 +5,10 @@
 
 namespace pivotta {
 
-namespace {
-
-// True when any of the eight bytes is 0xFF (classic has-zero test on the inverted word).
-inline bool HasFFByte(uint64_t word) {
-    const uint64_t inverted = ~word;
-    return ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
-}
-
-inline uint64_t LoadBE64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-    return v;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- TInBitStreamFile
 
 TInBitStreamFile::TInBitStreamFile(const TMemoryStream& stream, MessageHook onMessage)
     : data_(stream.Memory()), size_(stream.Size()), onMessage_(std::move(onMessage)) {}
-
-bool TInBitStreamFile::FillPlain() {
-    const uint64_t word = LoadBE64(data_ + pos_);
-    if (HasFFByte(word)) return false;
-    const int count = (64 - bits_) / 8;  // 1..8 whole bytes fit
-    acc_ |= (word & (~uint64_t{0} << (64 - 8 * count))) >> bits_;
-    wideBytes_ <<= count;
-    bits_ += 8 * count;
-    pos_ += count;
-    return true;
-}
 
 bool TInBitStreamFile::LoadOneByte() {
     if (pos_ >= size_) return false;

@@ -7,8 +7,10 @@
 // one of its bits would be consumed.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -68,7 +70,7 @@ public:
     // Tops the window up to at least 57 bits unless a marker or the end of data comes first.
     void FillBits() {
         while (bits_ <= 56) {
-            if (pos_ + 8 <= size_ && FillPlain()) continue;
+            if (FillPlainHere()) continue;
             if (!LoadOneByte()) return;
         }
     }
@@ -84,9 +86,45 @@ public:
     // sent at level 2 and the reader stays where it is) or the data ends (EStreamError).
     void ReportShortage();
 
+    // The window's state, for a decoding loop to hold in locals (where stores through other
+    // pointers cannot force it back to memory) and hand back before any other call.
+    struct Window {
+        uint64_t acc;
+        uint64_t wideBytes;
+        size_t pos;
+        int bits;
+    };
+    Window TakeWindow() const { return {acc_, wideBytes_, pos_, bits_}; }
+    void PutWindow(const Window& w) {
+        acc_ = w.acc;
+        wideBytes_ = w.wideBytes;
+        pos_ = w.pos;
+        bits_ = w.bits;
+    }
+    // Tops a window up with whole bytes when none of the next eight is 0xFF; false otherwise.
+    bool FillPlain(Window& w) const {
+        if (w.pos + 8 > size_) return false;
+        uint64_t word;
+        std::memcpy(&word, data_ + w.pos, sizeof word);
+        if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+        const uint64_t inverted = ~word;  // an FF byte becomes a zero byte
+        if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0) return false;
+        const int count = (64 - w.bits) / 8;  // 1..8 whole bytes fit
+        w.acc |= (word & (~uint64_t{0} << (64 - 8 * count))) >> w.bits;
+        w.wideBytes <<= count;
+        w.bits += 8 * count;
+        w.pos += static_cast<size_t>(count);
+        return true;
+    }
+
 private:
     bool LoadOneByte();    // one data byte into the window, stopping before markers and the end
-    bool FillPlain();      // several bytes at once when none of the next eight is 0xFF
+    bool FillPlainHere() {
+        Window w = TakeWindow();
+        if (!FillPlain(w)) return false;
+        PutWindow(w);
+        return true;
+    }
     void FetchLiteral();   // one byte for a slow bit read, markers included
     void DropPendingBits();
 

@@ -61,15 +61,15 @@ public:
     void Put(uint32_t bits, int n) {
         acc_ = acc_ << n | bits;
         pending_ += n;
-        total_ += n;
         if (pending_ >= 32) {
             pending_ -= 32;
             Store(static_cast<uint32_t>(acc_ >> pending_));
         }
     }
     int16_t* Finish() {
+        const int total = static_cast<int>(next_ - record_ - kCodesHeader) * 16 + pending_;
         if (pending_ > 0) Store(static_cast<uint32_t>(acc_ << (32 - pending_)));
-        record_[1] = static_cast<int16_t>(total_);
+        record_[1] = static_cast<int16_t>(total);
         return next_;
     }
 
@@ -82,7 +82,6 @@ private:
     int16_t* next_;
     uint64_t acc_ = 0;
     int pending_ = 0;
-    int total_ = 0;
 };
 
 // The dense form of a Values record, and of a Codes record read with its AC table.

@@ -16,6 +16,41 @@ namespace {
 
 enum class BlockStatus { Ok, Bad, Short };
 
+// The reader's unread bits held in locals for the length of one block, under the reader's
+// own names; handed back when the block is done. Only the bits: the byte position is needed
+// when the window is topped up, a few times a block, and stays in the reader.
+class BlockBits {
+public:
+    explicit BlockBits(TInBitStreamFile& in) : in_(in), acc_(in.TakeWindow().acc), bits_(in.BitsAvailable()) {}
+    ~BlockBits() { Return(); }
+    BlockBits(const BlockBits&) = delete;
+    BlockBits& operator=(const BlockBits&) = delete;
+
+    int BitsAvailable() const { return bits_; }
+    uint32_t PeekBits(int n) const { return static_cast<uint32_t>(acc_ >> (64 - n)); }
+    void SkipBits(int n) {
+        acc_ <<= n;
+        bits_ -= n;
+    }
+    void FillBits() {
+        Return();
+        in_.FillBits();
+        acc_ = in_.TakeWindow().acc;
+        bits_ = in_.BitsAvailable();
+    }
+
+private:
+    void Return() {
+        TInBitStreamFile::Window w = in_.TakeWindow();
+        w.acc = acc_;
+        w.bits = bits_;
+        in_.PutWindow(w);
+    }
+    TInBitStreamFile& in_;
+    uint64_t acc_;
+    int bits_;
+};
+
 // Sign extension of a t-bit magnitude (ITU T.81 F.2.2.1, EXTEND).
 inline int Extend(uint32_t value, int t) {
     return value < (1u << (t - 1)) ? static_cast<int>(value) - (1 << t) + 1 : static_cast<int>(value);
@@ -23,7 +58,7 @@ inline int Extend(uint32_t value, int t) {
 
 // Decodes one symbol. Bits past a marker or the end of data are never consumed: a code that
 // would need them, or a bad pattern longer than what is there, is a shortage.
-inline int DecodeSymbol(TInBitStreamFile& in, const HuffmanDecoder& table, BlockStatus& status) {
+inline int DecodeSymbol(BlockBits& in, const HuffmanDecoder& table, BlockStatus& status) {
     const int available = in.BitsAvailable();
     const uint16_t entry = table.look[in.PeekBits(HuffmanDecoder::kLookBits)];
     if (entry != 0) {
@@ -53,7 +88,7 @@ inline int DecodeSymbol(TInBitStreamFile& in, const HuffmanDecoder& table, Block
 }
 
 // Reads t (1..16) extra bits, sign-extended.
-inline bool ReadExtended(TInBitStreamFile& in, int t, int& value, BlockStatus& status) {
+inline bool ReadExtended(BlockBits& in, int t, int& value, BlockStatus& status) {
     if (t > in.BitsAvailable()) {
         status = BlockStatus::Short;
         return false;
@@ -110,8 +145,9 @@ private:
 // Decodes one block into a packed record at `record` (room for packed::kMaxWords words);
 // on success `end` is one past the record.
 template <bool kTransposed>
-BlockStatus DecodeBlock(TInBitStreamFile& in, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
+BlockStatus DecodeBlock(TInBitStreamFile& stream, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
                         const StoreOrder& order, int& dcPred, int16_t* record, int16_t*& end) {
+    BlockBits in(stream);
     BlockStatus status = BlockStatus::Ok;
     if (in.BitsAvailable() < 32) in.FillBits();
     const int t = DecodeSymbol(in, dcTable, status);
@@ -164,9 +200,10 @@ BlockStatus DecodeBlock(TInBitStreamFile& in, const HuffmanDecoder& dcTable, con
 // Decodes one block into a Codes record (see PackedBlocks.h). Zero-run codes are held back
 // until a value follows: a run that only reaches the end of the block is left out, as the
 // encoder would leave it out of the coefficients, and the end-of-block code stands alone.
-BlockStatus DecodeBlockCodes(TInBitStreamFile& in, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
+BlockStatus DecodeBlockCodes(TInBitStreamFile& stream, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
                              const HuffmanEncoder& acCodes, const StoreOrder& order, int& dcPred, int16_t* record,
                              int16_t*& end) {
+    BlockBits in(stream);
     BlockStatus status = BlockStatus::Ok;
     if (in.BitsAvailable() < 32) in.FillBits();
     const int t = DecodeSymbol(in, dcTable, status);
