@@ -37,7 +37,8 @@ Options:
       --turn-thumbnail   turn the Exif thumbnail for 90 and 270 degrees too
   -p, --keep-times       give each result the input's last-write and access times
                          (not for standard input)
-  -j, --jobs N           process N files at once (default: one per processor)
+  -j, --jobs N           use N processors: N files at once, or N threads for one
+                         file (default: every processor)
   -q, --quiet            no warnings and no --check lines; errors still show
   -h, --help             show this help
   -V, --version          show the version

@@ -30,8 +30,9 @@ int Run(const pivotta::cli::CliOptions& options) {
     }
     bool allOk = true;
     const unsigned workers = options.jobs != 0 ? options.jobs : ProcessorCount();
-    // Files already run side by side: each engine then keeps to one thread.
-    const unsigned engineThreads = workers > 1 && plan.jobs.size() > 1 ? 1 : 0;
+    // -j N is a number of processors. Files already run side by side: each engine then keeps
+    // to one thread. A lone worker may use N threads, or every processor without -j.
+    const unsigned engineThreads = workers > 1 && plan.jobs.size() > 1 ? 1 : options.jobs;
     RunJobs(
         plan.jobs.size(), workers, [&](size_t i) { return ProcessFile(plan.jobs[i], options, engineThreads); },
         [&](size_t, FileReport& report) {
