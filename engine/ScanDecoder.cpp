@@ -142,12 +142,8 @@ private:
     std::conditional_t<kTransposed, std::array<int16_t, 64>, char> scratch_;
 };
 
-// Decodes one block into a packed record at `record` (room for packed::kMaxWords words);
-// on success `end` is one past the record.
-template <bool kTransposed>
-BlockStatus DecodeBlock(TInBitStreamFile& stream, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
-                        const StoreOrder& order, int& dcPred, int16_t* record, int16_t*& end) {
-    BlockBits in(stream);
+// The DC difference of a block, added to the predictor and stored as the record's DC value.
+inline BlockStatus DecodeDc(BlockBits& in, const HuffmanDecoder& dcTable, int& dcPred, int16_t* record) {
     BlockStatus status = BlockStatus::Ok;
     if (in.BitsAvailable() < 32) in.FillBits();
     const int t = DecodeSymbol(in, dcTable, status);
@@ -158,6 +154,17 @@ BlockStatus DecodeBlock(TInBitStreamFile& stream, const HuffmanDecoder& dcTable,
     const int16_t dc = static_cast<int16_t>(diff + dcPred);  // 16-bit wrap, as the predictor is 16 bits
     packed::Dc(record) = dc;
     dcPred = dc;
+    return status;
+}
+
+// Decodes one block into a packed record at `record` (room for packed::kMaxWords words);
+// on success `end` is one past the record.
+template <bool kTransposed>
+BlockStatus DecodeBlock(TInBitStreamFile& stream, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
+                        const StoreOrder& order, int& dcPred, int16_t* record, int16_t*& end) {
+    BlockBits in(stream);
+    BlockStatus status = DecodeDc(in, dcTable, dcPred, record);
+    if (status != BlockStatus::Ok) return status;
 
     AcCollector<kTransposed> ac(packed::AcValues(record));
     const auto finish = [&] {
@@ -204,16 +211,8 @@ BlockStatus DecodeBlockCodes(TInBitStreamFile& stream, const HuffmanDecoder& dcT
                              const HuffmanEncoder& acCodes, const StoreOrder& order, int& dcPred, int16_t* record,
                              int16_t*& end) {
     BlockBits in(stream);
-    BlockStatus status = BlockStatus::Ok;
-    if (in.BitsAvailable() < 32) in.FillBits();
-    const int t = DecodeSymbol(in, dcTable, status);
-    if (t < 0) return status;
-    if (t > 16) return BlockStatus::Bad;
-    int diff = 0;
-    if (t > 0 && !ReadExtended(in, t, diff, status)) return status;
-    const int16_t dc = static_cast<int16_t>(diff + dcPred);  // 16-bit wrap, as the predictor is 16 bits
-    packed::Dc(record) = dc;
-    dcPred = dc;
+    BlockStatus status = DecodeDc(in, dcTable, dcPred, record);
+    if (status != BlockStatus::Ok) return status;
 
     packed::CodeWriter codes(record);
     int heldRuns = 0;
