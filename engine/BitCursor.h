@@ -10,7 +10,7 @@
 namespace pivotta {
 
 // Upper bound of the bytes one block can produce: 64 codes of at most 32 bits with their
-// extra bits, every byte doubled by stuffing.
+// extra bits, every byte doubled by stuffing, and the 4 bytes a cursor stores ahead.
 inline constexpr size_t kMaxBlockBytes = 2 * 64 * 4 + 16;
 
 template <bool kStuff>
@@ -19,24 +19,31 @@ struct BitCursor {
     int bits;      // fewer than 32 between calls
     uint8_t* p;
 
-    // n is 1..32 and value holds no bits above n.
+    // n is 1..32 and value holds no bits above n. Whether a word is complete changes every
+    // few calls, too irregularly to predict, so the word is stored every time and only kept,
+    // by moving on, once it is complete; the rare word with an FF byte takes a branch.
     void PutBits(uint32_t value, int n) {
         acc = (acc << n) | value;
         bits += n;
-        if (bits >= 32) EmitWord();
-    }
-
-    void EmitWord() {
-        bits -= 32;
+        const int whole = bits >> 5;  // 0 or 1
+        bits -= whole << 5;
         const uint32_t word = static_cast<uint32_t>(acc >> bits);
-        const uint32_t inverted = ~word;  // an FF byte becomes a zero byte
-        if (!kStuff || ((inverted - 0x01010101u) & ~inverted & 0x80808080u) == 0) {
-            uint32_t bigEndian = word;
-            if constexpr (std::endian::native == std::endian::little) bigEndian = __builtin_bswap32(word);
-            std::memcpy(p, &bigEndian, 4);
-            p += 4;
+        if (kStuff && whole != 0 && HasFFByte(word)) {
+            EmitStuffed(word);
             return;
         }
+        uint32_t bigEndian = word;
+        if constexpr (std::endian::native == std::endian::little) bigEndian = __builtin_bswap32(word);
+        std::memcpy(p, &bigEndian, 4);
+        p += 4 * whole;
+    }
+
+private:
+    static bool HasFFByte(uint32_t word) {
+        const uint32_t inverted = ~word;  // an FF byte becomes a zero byte
+        return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
+    }
+    void EmitStuffed(uint32_t word) {
         for (int shift = 24; shift >= 0; shift -= 8) {
             const uint8_t b = static_cast<uint8_t>(word >> shift);
             *p++ = b;

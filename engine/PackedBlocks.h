@@ -31,8 +31,9 @@ namespace packed {
 // first in each word's most significant position.
 inline constexpr int kValuesHeader = 5;
 inline constexpr int kCodesHeader = 2;
-// 63 codes of at most 16 bits with 10 extra bits, and an end-of-block code: 52 words of bits.
-inline constexpr int kMaxWords = kCodesHeader + 2 * 52;
+// 63 codes of at most 16 bits with 10 extra bits, and an end-of-block code: 52 words of bits,
+// and one more that a writer may store ahead.
+inline constexpr int kMaxWords = kCodesHeader + 2 * 53;
 
 inline int16_t& Dc(int16_t* record) { return record[0]; }
 inline int16_t Dc(const int16_t* record) { return record[0]; }
@@ -58,13 +59,15 @@ class CodeWriter {
 public:
     explicit CodeWriter(int16_t* record) : record_(record), next_(record + kCodesHeader) {}
     // n is 1..32 and bits holds no bits above n.
+    // Without a branch, which would be mispredicted every few codes: the word is stored every
+    // time and only kept, by moving on, once it is whole.
     void Put(uint32_t bits, int n) {
         acc_ = acc_ << n | bits;
         pending_ += n;
-        if (pending_ >= 32) {
-            pending_ -= 32;
-            Store(static_cast<uint32_t>(acc_ >> pending_));
-        }
+        const int whole = pending_ >> 5;  // 0 or 1
+        pending_ -= whole << 5;
+        StoreAt(next_, static_cast<uint32_t>(acc_ >> pending_));
+        next_ += 2 * whole;
     }
     int16_t* Finish() {
         const int total = static_cast<int>(next_ - record_ - kCodesHeader) * 16 + pending_;
@@ -75,9 +78,10 @@ public:
 
 private:
     void Store(uint32_t word) {
-        std::memcpy(next_, &word, sizeof word);
+        StoreAt(next_, word);
         next_ += 2;
     }
+    static void StoreAt(int16_t* at, uint32_t word) { std::memcpy(at, &word, sizeof word); }
     int16_t* record_;
     int16_t* next_;
     uint64_t acc_ = 0;

@@ -104,6 +104,7 @@ StoreOrder MakeStoreOrder(TransformKind kind) {
     for (int k = 0; k < 64; ++k) {
         order.position[t.source[k]] = static_cast<uint8_t>(k);
         order.signMask[t.source[k]] = t.negate[k] ? int16_t{-1} : int16_t{0};
+        if (t.negate[k]) order.negated |= uint64_t{1} << t.source[k];
     }
     return order;
 }
@@ -216,10 +217,11 @@ BlockStatus DecodeBlockCodes(TInBitStreamFile& stream, const HuffmanDecoder& dcT
 
     packed::CodeWriter codes(record);
     int heldRuns = 0;
+    const uint64_t negated = order.negated;
     const auto putValue = [&](uint32_t bits, int length, int size, int k) {
         for (; heldRuns > 0; --heldRuns) codes.Put(acCodes.code[0xF0], acCodes.length[0xF0]);
         // A negated value's extra bits are its magnitude's bits inverted.
-        const uint32_t flip = static_cast<uint32_t>(order.signMask[k]) & ((1u << size) - 1);
+        const uint32_t flip = (0u - static_cast<uint32_t>(negated >> k & 1)) & ((1u << size) - 1);
         codes.Put(bits ^ flip, length);
     };
     const auto finish = [&] {
@@ -228,12 +230,14 @@ BlockStatus DecodeBlockCodes(TInBitStreamFile& stream, const HuffmanDecoder& dcT
     };
     for (int k = 1; k < 64;) {
         if (in.BitsAvailable() < 32) in.FillBits();
-        const int32_t fast = acTable.fastAc[in.PeekBits(HuffmanDecoder::kFastBits)];
-        if (fast != 0 && (fast & 0xFF) <= in.BitsAvailable()) {
-            const int length = fast & 0xFF;
+        // Common case: a code of up to 9 bits. Its extra bits are copied, not read as a value,
+        // so any size of value takes this way.
+        const uint16_t entry = acTable.look[in.PeekBits(HuffmanDecoder::kLookBits)];
+        const int length = (entry >> 8) + (entry & 15);
+        if (entry != 0 && length <= in.BitsAvailable()) {
             const uint32_t bits = in.PeekBits(length);
             in.SkipBits(length);
-            const int symbol = (fast >> 8) & 0xFF;
+            const int symbol = entry & 0xFF;
             if (symbol == 0) {  // end of block
                 codes.Put(bits, length);
                 return finish();
