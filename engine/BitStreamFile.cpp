@@ -5,6 +5,19 @@
 
 namespace pivotta {
 
+namespace {
+
+// The window holds at most eight bytes, so at most eight wide-byte bits are counted. Without
+// a popcount instruction in the baseline x86-64 set, std::popcount is a library call.
+inline size_t CountWideBytes(uint64_t wide) {
+    unsigned x = static_cast<unsigned>(wide & 0xFF);
+    x = x - ((x >> 1) & 0x55u);
+    x = (x & 0x33u) + ((x >> 2) & 0x33u);
+    return (x + (x >> 4)) & 0x0Fu;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- TInBitStreamFile
 
 TInBitStreamFile::TInBitStreamFile(const TMemoryStream& stream, MessageHook onMessage)
@@ -74,7 +87,7 @@ size_t TInBitStreamFile::BytePosition() const {
     // would not have fetched them. Step back over them, two stream bytes for a wide one.
     const int unread = bits_ / 8;
     const uint64_t wide = wideBytes_ & ((uint64_t{1} << unread) - 1);
-    return pos_ - static_cast<size_t>(unread) - static_cast<size_t>(std::popcount(wide));
+    return pos_ - static_cast<size_t>(unread) - CountWideBytes(wide);
 }
 
 void TInBitStreamFile::DropPendingBits() {
@@ -118,7 +131,7 @@ TInBitStreamFile TInBitStreamFile::ForkAt(size_t position) const {
 uint64_t TInBitStreamFile::BitPosition() const {
     const int held = (bits_ + 7) / 8;  // window bytes with an unread bit; the oldest may be partly read
     const uint64_t wide = wideBytes_ & ((uint64_t{1} << held) - 1);
-    const size_t byte = pos_ - static_cast<size_t>(held) - static_cast<size_t>(std::popcount(wide));
+    const size_t byte = pos_ - static_cast<size_t>(held) - CountWideBytes(wide);
     return uint64_t{byte} * 8 + static_cast<unsigned>(-bits_ & 7);
 }
 
