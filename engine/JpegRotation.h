@@ -145,6 +145,7 @@ private:
     struct EncodeState;
     // Below this many MCUs a second thread costs more than it saves.
     static constexpr int64_t kParallelMinimumMcus = 2048;
+    size_t SourceIndex(const ScanLayout& layout, int slot, int x, int y) const;
     const int16_t* SourceBlock(const ScanLayout& layout, int slot, int x, int y) const;
     template <class Sink>
     int EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd, EncodeState& state, Sink& out,

@@ -96,14 +96,18 @@ struct TJpegRotation::ScanLayout {
     EncodeTables tables[kMaxComponents];
 };
 
+// How many MCUs ahead the encoder asks for index entries and for blocks.
+constexpr int kIndexAhead = 8;
+constexpr int kBlockAhead = 4;
+
 struct TJpegRotation::EncodeState {
     int dcPred[kMaxComponents] = {};
     int restartCounter = 0;
     int restartNumber = 0;
 };
 
-// The input block that lands at output block (x, y) of a slot.
-const int16_t* TJpegRotation::SourceBlock(const ScanLayout& layout, int slot, int x, int y) const {
+// Where the input block that lands at output block (x, y) of a slot is in the index.
+size_t TJpegRotation::SourceIndex(const ScanLayout& layout, int slot, int x, int y) const {
     const int width = layout.cols * layout.compH[slot], height = layout.rows * layout.compV[slot];
     const int inWidth = layout.quarter ? height : width;
     const int inHeight = layout.quarter ? width : height;
@@ -116,7 +120,11 @@ const int16_t* TJpegRotation::SourceBlock(const ScanLayout& layout, int slot, in
         case Kind::MirrorLR: sx = inWidth - 1 - x; break;
         case Kind::MirrorTB: sy = inHeight - 1 - y; break;
     }
-    return coefficients_[slot].Data()[static_cast<size_t>(sy) * inWidth + sx];
+    return static_cast<size_t>(sy) * inWidth + sx;
+}
+
+const int16_t* TJpegRotation::SourceBlock(const ScanLayout& layout, int slot, int x, int y) const {
+    return coefficients_[slot].Data()[SourceIndex(layout, slot, x, y)];
 }
 
 // Encodes output MCU rows [rowBegin, rowEnd). Returns the row it failed in, or rowEnd.
@@ -130,9 +138,19 @@ int TJpegRotation::EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd
             for (int i = 0; i < frame_.ScanComponentCount; ++i) {
                 const int slot = frame_.ScanOrder[i];
                 const int h = layout.compH[slot], v = layout.compV[slot];
+                const int16_t* const* index = coefficients_[slot].Data();
                 for (int by = 0; by < v; ++by) {
                     for (int bx = 0; bx < h; ++bx) {
-                        const int16_t* block = SourceBlock(layout, slot, c * h + bx, r * v + by);
+                        // A quarter turn reads the store across its rows, where every block is
+                        // a cache miss: ask for the index entries a few MCUs ahead, and for the
+                        // blocks of entries asked for earlier.
+                        if (c + kIndexAhead < layout.cols) {
+                            __builtin_prefetch(index + SourceIndex(layout, slot, (c + kIndexAhead) * h + bx, r * v + by));
+                        }
+                        if (c + kBlockAhead < layout.cols) {
+                            __builtin_prefetch(index[SourceIndex(layout, slot, (c + kBlockAhead) * h + bx, r * v + by)]);
+                        }
+                        const int16_t* block = index[SourceIndex(layout, slot, c * h + bx, r * v + by)];
                         if (!EncodeBlock(out, layout.tables[slot], layout.copyCodes, block, state.dcPred[slot])) {
                             return r;
                         }
