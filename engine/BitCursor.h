@@ -38,6 +38,16 @@ struct BitCursor {
         p += 4 * whole;
     }
 
+    // Emits the pending whole bytes; the caller has made the pending bits a multiple of 8.
+    void EmitPendingBytes() {
+        while (bits >= 8) {
+            bits -= 8;
+            const uint8_t b = static_cast<uint8_t>(acc >> bits);
+            *p++ = b;
+            if (kStuff && b == 0xFF) *p++ = 0x00;
+        }
+    }
+
 private:
     static bool HasFFByte(uint32_t word) {
         const uint32_t inverted = ~word;  // an FF byte becomes a zero byte

@@ -14,12 +14,63 @@ void RawBitBuffer::Grow(size_t capacity) {
     capacity_ = capacity;
 }
 
+namespace {
+
+inline uint64_t LoadBigEndian64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    return v;
+}
+
+inline bool HasFFByte64(uint64_t word) {
+    const uint64_t inverted = ~word;  // an FF byte becomes a zero byte
+    return ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
+}
+
+}  // namespace
+
+// Moves 64 bits at a time once the writer stands on a byte boundary: each output word is the
+// source shifted by the same amount, and only a word with an FF byte needs stuffing byte by byte.
+uint64_t RawBitBuffer::AppendWords(BitCursor<true>& cursor, uint64_t from, uint64_t stop) const {
+    if (stop - from < 128) return from;
+    // Complete the writer's partial byte from the source, then emit its whole bytes.
+    const int fill = (8 - cursor.bits % 8) % 8;
+    if (fill > 0) {
+        cursor.PutBits(static_cast<uint32_t>(LoadBigEndian64(bytes_.get() + from / 8) << (from % 8) >> (64 - fill)), fill);
+        from += static_cast<uint64_t>(fill);
+    }
+    cursor.EmitPendingBytes();
+    const int shift = static_cast<int>(from % 8);
+    const uint8_t* source = bytes_.get();
+    while (stop - from >= 64 && from / 8 + 9 <= used_) {
+        const size_t index = static_cast<size_t>(from / 8);
+        uint64_t word = LoadBigEndian64(source + index);
+        if (shift != 0) word = word << shift | source[index + 8] >> (8 - shift);
+        if (!HasFFByte64(word)) {
+            uint64_t bigEndian = word;
+            if constexpr (std::endian::native == std::endian::little) bigEndian = __builtin_bswap64(word);
+            std::memcpy(cursor.p, &bigEndian, 8);
+            cursor.p += 8;
+        } else {
+            for (int i = 56; i >= 0; i -= 8) {
+                const uint8_t b = static_cast<uint8_t>(word >> i);
+                *cursor.p++ = b;
+                if (b == 0xFF) *cursor.p++ = 0x00;
+            }
+        }
+        from += 64;
+    }
+    return from;
+}
+
 void RawBitBuffer::AppendRange(TOutBitStreamFile& out, uint64_t from, uint64_t to) const {
     constexpr uint64_t kChunkBits = 8 * 4096;  // per cursor; stuffing may double the bytes
     const uint32_t tail = static_cast<uint32_t>(acc_ << (32 - bits_));  // pending bits, on top
     while (from < to) {
         BitCursor<true> cursor = out.OpenCursor(2 * kChunkBits / 8 + 16);
         const uint64_t stop = std::min(to, from + kChunkBits);
+        from = AppendWords(cursor, from, stop);
         while (from < stop) {
             const size_t index = static_cast<size_t>(from / 8);
             const int offset = static_cast<int>(from % 8);

@@ -35,6 +35,8 @@ public:
 private:
     uint64_t BitCount() const { return uint64_t{8} * used_ + static_cast<unsigned>(bits_); }
     void AppendRange(TOutBitStreamFile& out, uint64_t from, uint64_t to) const;
+    // The fast part of a range: returns where the bit-by-bit rest begins.
+    uint64_t AppendWords(BitCursor<true>& cursor, uint64_t from, uint64_t stop) const;
     void Grow(size_t capacity);
 
     std::unique_ptr<uint8_t[]> bytes_;  // whole bytes, unstuffed

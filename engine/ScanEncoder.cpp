@@ -2,6 +2,7 @@
 // the transform moves it (the decoder stored it already rearranged and sign-flipped). On
 // large pictures the second half of the output rows is encoded on a worker thread into a
 // raw bit buffer and appended afterwards, which gives exactly the bytes of a sequential run.
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdlib>
@@ -107,7 +108,7 @@ struct TJpegRotation::EncodeState {
 };
 
 // Where the input block that lands at output block (x, y) of a slot is in the index.
-size_t TJpegRotation::SourceIndex(const ScanLayout& layout, int slot, int x, int y) const {
+inline size_t TJpegRotation::SourceIndex(const ScanLayout& layout, int slot, int x, int y) const {
     const int width = layout.cols * layout.compH[slot], height = layout.rows * layout.compV[slot];
     const int inWidth = layout.quarter ? height : width;
     const int inHeight = layout.quarter ? width : height;
@@ -144,10 +145,10 @@ int TJpegRotation::EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd
                         // A quarter turn reads the store across its rows, where every block is
                         // a cache miss: ask for the index entries a few MCUs ahead, and for the
                         // blocks of entries asked for earlier.
-                        if (c + kIndexAhead < layout.cols) {
+                        if (layout.quarter && c + kIndexAhead < layout.cols) {
                             __builtin_prefetch(index + SourceIndex(layout, slot, (c + kIndexAhead) * h + bx, r * v + by));
                         }
-                        if (c + kBlockAhead < layout.cols) {
+                        if (layout.quarter && c + kBlockAhead < layout.cols) {
                             __builtin_prefetch(index[SourceIndex(layout, slot, (c + kBlockAhead) * h + bx, r * v + by)]);
                         }
                         const int16_t* block = index[SourceIndex(layout, slot, c * h + bx, r * v + by)];
@@ -225,7 +226,10 @@ bool TJpegRotation::EncodeScan() {
 
     // The first half goes straight to the output on this thread (hooks included); the second
     // half is encoded meanwhile into a raw buffer, then appended with its progress calls.
-    const int split = layout.skipRow + rowCount / 2;
+    // This thread also appends the worker's bits, shifted into place: it takes fewer rows, the
+    // fewer the more that append weighs against encoding (copied codes cost little to encode).
+    const int headShare = layout.copyCodes ? 42 : 47;  // percent
+    const int split = layout.skipRow + std::max(1, rowCount * headShare / 100);
     RawBitBuffer tail;
     std::atomic<bool> cancel{false};
     int tailEnd = layout.rows;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "BitStreamFile.h"
+#include "RawBitBuffer.h"
 #include "MiniJpeg.h"
 
 namespace pivotta {
@@ -236,6 +237,36 @@ TEST(OutBitStream, DestructionWritesCompleteBytesOnly) {
         out.WriteBits(0xABC, 12);
     }
     EXPECT_EQ(stream.Bytes(), (Bytes{0xAB}));
+}
+
+TEST(RawBitBuffer, AppendingGivesTheBytesOfWritingDirectlyAtEveryAlignment) {
+    // Bits written to a raw buffer, with markers among them, then appended behind 0..7 bits
+    // (and behind whole pending bytes) must give exactly the bytes of writing them directly:
+    // long stretches go 64 bits at a time, and runs of ones make FF bytes that need stuffing.
+    for (int lead = 0; lead < 40; ++lead) {
+        Writer direct, appended;
+        RawBitBuffer raw;
+        direct.out.WriteBits(0x5A5A5A5Au, 32), appended.out.WriteBits(0x5A5A5A5Au, 32);
+        for (int i = 0; i < lead; ++i) direct.out.WriteBit(i % 3 == 0), appended.out.WriteBit(i % 3 == 0);
+        uint32_t seed = 777u + static_cast<uint32_t>(lead);
+        for (int i = 0; i < 3000; ++i) {
+            seed = seed * 1103515245 + 12345;
+            const int n = 1 + static_cast<int>(seed >> 27);
+            const uint32_t value = (i / 200 % 2 == 0 ? 0xFFFFFFFFu : seed ^ (seed << 9)) >> (32 - n);
+            direct.out.WriteBits(value, n);
+            BitCursor<false> cursor = raw.OpenCursor(kMaxBlockBytes);
+            cursor.PutBits(value, n);
+            raw.CloseCursor(cursor);
+            if (i % 1000 == 999) {  // a restart marker, written byte-aligned
+                direct.out.WriteWord(static_cast<uint16_t>(0xFFD0 + i / 1000));
+                raw.WriteWord(static_cast<uint16_t>(0xFFD0 + i / 1000));
+            }
+        }
+        raw.AppendTo(appended.out);
+        direct.out.FlushBits();
+        appended.out.FlushBits();
+        ASSERT_EQ(direct.stream.Bytes(), appended.stream.Bytes()) << "lead " << lead;
+    }
 }
 
 }  // namespace
