@@ -13,6 +13,8 @@
 #include <random>
 #include <system_error>
 
+#include "LargeBlock.h"
+
 namespace pivotta::cli {
 namespace {
 
@@ -46,7 +48,10 @@ private:
 int ReadToEnd(int fd, size_t sizeHint, std::vector<uint8_t>& bytes) {
     constexpr size_t kMinimumRoom = size_t{1} << 16;
     // One byte beyond a known size, so that seeing the end costs no reallocation.
-    bytes.assign(std::max(sizeHint + 1, kMinimumRoom), 0);
+    bytes.clear();
+    bytes.reserve(std::max(sizeHint + 1, kMinimumRoom));
+    AdviseLarge(bytes.data(), bytes.capacity());  // filled whole, once
+    bytes.resize(bytes.capacity());
     size_t used = 0;
     for (;;) {
         if (used == bytes.size()) bytes.resize(used + std::max(kMinimumRoom, used / 2));

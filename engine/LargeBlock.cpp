@@ -1,5 +1,6 @@
 #include "LargeBlock.h"
 
+#include <cstdint>
 #include <new>
 
 #if defined(__linux__)
@@ -10,17 +11,47 @@ namespace pivotta {
 
 #if defined(__linux__)
 
+namespace {
+
+constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+
+}  // namespace
+
 void* AllocateLarge(size_t bytes) noexcept {
-    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (bytes < kLargePage) {
+        void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        return memory == MAP_FAILED ? nullptr : memory;
+    }
+    // Start on a large-page boundary, so that every whole large page of the block can be one:
+    // map more, then give back the ends.
+    const size_t mapped = bytes + kLargePage;
+    if (mapped < bytes) return nullptr;
+    void* memory = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) return nullptr;
-#if defined(MADV_HUGEPAGE)
-    madvise(memory, bytes, MADV_HUGEPAGE);  // a hint: without it the memory works all the same
-#endif
-    return memory;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(memory);
+    const uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
+    if (aligned > start) munmap(memory, aligned - start);
+    const uintptr_t end = start + mapped, used = aligned + bytes;
+    const uintptr_t tail = (used + 4095) & ~uintptr_t{4095};
+    if (end > tail) munmap(reinterpret_cast<void*>(tail), end - tail);
+    AdviseLarge(reinterpret_cast<void*>(aligned), bytes);  // a hint: the memory works all the same
+    return reinterpret_cast<void*>(aligned);
 }
 
 void FreeLarge(void* memory, size_t bytes) noexcept {
     if (memory) munmap(memory, bytes);
+}
+
+void AdviseLarge(void* memory, size_t bytes) noexcept {
+#if defined(MADV_HUGEPAGE)
+    // Only whole large pages inside the block can be had.
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(memory) + kLargePage - 1) & ~(kLargePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(memory) + bytes) & ~(kLargePage - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)memory;
+    (void)bytes;
+#endif
 }
 
 #else
@@ -28,6 +59,8 @@ void FreeLarge(void* memory, size_t bytes) noexcept {
 void* AllocateLarge(size_t bytes) noexcept { return ::operator new(bytes, std::nothrow); }
 
 void FreeLarge(void* memory, size_t) noexcept { ::operator delete(memory); }
+
+void AdviseLarge(void*, size_t) noexcept {}
 
 #endif
 

@@ -1,5 +1,7 @@
 #include "MemoryStream.h"
 
+#include "LargeBlock.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -43,11 +45,14 @@ void TMemoryStream::Clear() {
 }
 
 void TMemoryStream::Reserve(size_t capacity) {
+    const bool fresh = capacity > data_.capacity();
     try {
         data_.reserve(capacity);
     } catch (const std::exception&) {
         throw EStreamError(kStreamWriteError);
     }
+    // The room past the content is untouched yet and will be written in order.
+    if (fresh) AdviseLarge(data_.data() + data_.size(), data_.capacity() - data_.size());
 }
 
 void TMemoryStream::Assign(const uint8_t* bytes, size_t count) {

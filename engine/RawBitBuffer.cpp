@@ -1,5 +1,7 @@
 #include "RawBitBuffer.h"
 
+#include "LargeBlock.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -9,6 +11,7 @@ namespace pivotta {
 void RawBitBuffer::Grow(size_t capacity) {
     if (capacity <= capacity_) return;
     std::unique_ptr<uint8_t[]> bigger(new uint8_t[capacity]);
+    AdviseLarge(bigger.get(), capacity);  // written in order, to the end
     if (used_ != 0) std::memcpy(bigger.get(), bytes_.get(), used_);
     bytes_ = std::move(bigger);
     capacity_ = capacity;

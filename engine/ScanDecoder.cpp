@@ -574,6 +574,7 @@ void TJpegRotation::DecodeFromAnywhere(TInBitStreamFile& in, const DecodeTables&
     const int blocksPerMcu = BlocksPerMcu();
     run.mcuStart.reserve(static_cast<size_t>(total / 2 + 1024));
     run.records.reserve(static_cast<size_t>((total / 2 + 1024) * blocksPerMcu));
+    AdviseLarge(run.records.data(), run.records.capacity() * sizeof(int16_t*));
     for (int64_t m = 0; m < total; ++m) {
         if (m % 256 == 0 && cancel.load(std::memory_order_relaxed)) break;
         run.mcuStart.push_back(in.BitPosition());
