@@ -14,7 +14,6 @@ using CoefBlock = std::array<int16_t, 64>;
 struct StoreOrder {
     std::array<uint8_t, 64> position;
     std::array<int16_t, 64> signMask;  // 0 or -1
-    uint64_t negated;                  // bit k set where signMask[k] is -1
 };
 
 }  // namespace pivotta

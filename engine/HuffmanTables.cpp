@@ -156,7 +156,25 @@ void HuffTables::BuildDecoder(int index) {
         k += n;
     }
     decoder.maxCode[17] = 0x7FFFFFFF;  // sentinel: no code is longer than 16 bits
-    if (index >= 2) BuildFastAc(decoder, slot);
+    if (index >= 2) {
+        BuildFastAc(decoder, slot);
+        BuildCopyLook(decoder);
+    }
+}
+
+void HuffTables::BuildCopyLook(HuffmanDecoder& decoder) {
+    for (size_t i = 0; i < decoder.look.size(); ++i) {
+        const uint16_t entry = decoder.look[i];
+        if (entry == 0) {
+            decoder.copyLook[i] = 0;
+            continue;
+        }
+        const uint32_t symbol = entry & 0xFF, size = symbol & 15, run = symbol >> 4;
+        const uint32_t flags = symbol == 0 ? HuffmanDecoder::kCopyEndOfBlock
+                               : size == 0 ? HuffmanDecoder::kCopyZeroRun
+                                           : 0;
+        decoder.copyLook[i] = ((1u << size) - 1) << 16 | flags | run << 8 | ((entry >> 8) + size);
+    }
 }
 
 void HuffTables::BuildFastAc(HuffmanDecoder& decoder, const HuffmanSlot& slot) {

@@ -30,6 +30,13 @@ struct HuffmanDecoder {
     // one load as (value << 16) | (symbol << 8) | bits consumed; 0 when they do not fit.
     static constexpr int kFastBits = 10;
     std::array<int32_t, 1 << kFastBits> fastAc{};
+
+    // AC tables only, for copying codes as they are: by the next kLookBits bits, a code of up to
+    // kLookBits bits as (size mask << 16) | flags | (run << 8) | bits of code and extra bits;
+    // 0 for longer codes.
+    static constexpr uint32_t kCopyEndOfBlock = 1u << 12;
+    static constexpr uint32_t kCopyZeroRun = 1u << 13;  // a symbol of size 0 other than end of block
+    std::array<uint32_t, 1 << kLookBits> copyLook{};
 };
 
 // Encoding view: code and length by symbol; length 0 means the table lacks the symbol.
@@ -71,6 +78,7 @@ public:
 private:
     void BuildDecoder(int index);
     static void BuildFastAc(HuffmanDecoder& decoder, const HuffmanSlot& slot);
+    static void BuildCopyLook(HuffmanDecoder& decoder);
 
     std::array<HuffmanSlot, 4> slots_;
     std::array<HuffmanDecoder, 4> decoders_;

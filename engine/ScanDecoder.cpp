@@ -104,7 +104,6 @@ StoreOrder MakeStoreOrder(TransformKind kind) {
     for (int k = 0; k < 64; ++k) {
         order.position[t.source[k]] = static_cast<uint8_t>(k);
         order.signMask[t.source[k]] = t.negate[k] ? int16_t{-1} : int16_t{0};
-        if (t.negate[k]) order.negated |= uint64_t{1} << t.source[k];
     }
     return order;
 }
@@ -217,12 +216,12 @@ BlockStatus DecodeBlockCodes(TInBitStreamFile& stream, const HuffmanDecoder& dcT
 
     packed::CodeWriter codes(record);
     int heldRuns = 0;
-    const uint64_t negated = order.negated;
-    const auto putValue = [&](uint32_t bits, int length, int size, int k) {
+    // Code and extra bits of a value at k; sizeMask covers the extra bits.
+    const auto putValue = [&](uint32_t bits, int length, uint32_t sizeMask, int k) {
         for (; heldRuns > 0; --heldRuns) codes.Put(acCodes.code[0xF0], acCodes.length[0xF0]);
         // A negated value's extra bits are its magnitude's bits inverted.
-        const uint32_t flip = (0u - static_cast<uint32_t>(negated >> k & 1)) & ((1u << size) - 1);
-        codes.Put(bits ^ flip, length);
+        const uint32_t negate = static_cast<uint32_t>(static_cast<int32_t>(order.signMask[k]));
+        codes.Put(bits ^ (negate & sizeMask), length);
     };
     const auto finish = [&] {
         end = codes.Finish();
@@ -232,22 +231,21 @@ BlockStatus DecodeBlockCodes(TInBitStreamFile& stream, const HuffmanDecoder& dcT
         if (in.BitsAvailable() < 32) in.FillBits();
         // Common case: a code of up to 9 bits. Its extra bits are copied, not read as a value,
         // so any size of value takes this way.
-        const uint16_t entry = acTable.look[in.PeekBits(HuffmanDecoder::kLookBits)];
-        const int length = (entry >> 8) + (entry & 15);
+        const uint32_t entry = acTable.copyLook[in.PeekBits(HuffmanDecoder::kLookBits)];
+        const int length = static_cast<int>(entry & 31);
         if (entry != 0 && length <= in.BitsAvailable()) {
             const uint32_t bits = in.PeekBits(length);
             in.SkipBits(length);
-            const int symbol = entry & 0xFF;
-            if (symbol == 0) {  // end of block
+            k += static_cast<int>(entry >> 8 & 15);
+            if ((entry & (HuffmanDecoder::kCopyEndOfBlock | HuffmanDecoder::kCopyZeroRun)) == 0) {
+                if (k > 63) return BlockStatus::Bad;
+                putValue(bits, length, entry >> 16, k);
+            } else if (entry & HuffmanDecoder::kCopyEndOfBlock) {
                 codes.Put(bits, length);
                 return finish();
-            }
-            k += symbol >> 4;
-            if (k > 63) return BlockStatus::Bad;
-            if ((symbol & 15) == 0) {
-                ++heldRuns;
             } else {
-                putValue(bits, length, symbol & 15, k);
+                if (k > 63) return BlockStatus::Bad;
+                ++heldRuns;  // a full table has no other symbol of size 0 than this run of 16
             }
             ++k;
             continue;
@@ -271,7 +269,7 @@ BlockStatus DecodeBlockCodes(TInBitStreamFile& stream, const HuffmanDecoder& dcT
         if (size == 0) {
             ++heldRuns;  // a full table has no other symbol of size 0 than this run of 16
         } else {
-            putValue(acCodes.code[rs] << size | extra, acCodes.length[rs] + size, size, k);
+            putValue(acCodes.code[rs] << size | extra, acCodes.length[rs] + size, (1u << size) - 1, k);
         }
         ++k;
     }
