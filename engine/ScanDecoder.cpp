@@ -16,9 +16,9 @@ namespace {
 
 enum class BlockStatus { Ok, Bad, Short };
 
-// The reader's unread bits held in locals for the length of one block, under the reader's
-// own names; handed back when the block is done. Only the bits: the byte position is needed
-// when the window is topped up, a few times a block, and stays in the reader.
+// The reader's unread bits held in locals for the blocks of one MCU, under the reader's own
+// names; handed back when they are done. Only the bits: the byte position is needed when the
+// window is topped up, a few times a block, and stays in the reader.
 class BlockBits {
 public:
     explicit BlockBits(TInBitStreamFile& in) : in_(in), acc_(in.TakeWindow().acc), bits_(in.BitsAvailable()) {}
@@ -160,9 +160,9 @@ inline BlockStatus DecodeDc(BlockBits& in, const HuffmanDecoder& dcTable, int& d
 // Decodes one block into a packed record at `record` (room for packed::kMaxWords words);
 // on success `end` is one past the record.
 template <bool kTransposed>
-BlockStatus DecodeBlock(TInBitStreamFile& stream, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
-                        const StoreOrder& order, int& dcPred, int16_t* record, int16_t*& end) {
-    BlockBits in(stream);
+[[gnu::always_inline]] inline BlockStatus DecodeBlock(BlockBits& in, const HuffmanDecoder& dcTable,
+                                                      const HuffmanDecoder& acTable, const StoreOrder& order,
+                                                      int& dcPred, int16_t* record, int16_t*& end) {
     BlockStatus status = DecodeDc(in, dcTable, dcPred, record);
     if (status != BlockStatus::Ok) return status;
 
@@ -207,10 +207,10 @@ BlockStatus DecodeBlock(TInBitStreamFile& stream, const HuffmanDecoder& dcTable,
 // Decodes one block into a Codes record (see PackedBlocks.h). Zero-run codes are held back
 // until a value follows: a run that only reaches the end of the block is left out, as the
 // encoder would leave it out of the coefficients, and the end-of-block code stands alone.
-BlockStatus DecodeBlockCodes(TInBitStreamFile& stream, const HuffmanDecoder& dcTable, const HuffmanDecoder& acTable,
-                             const HuffmanEncoder& acCodes, const StoreOrder& order, int& dcPred, int16_t* record,
-                             int16_t*& end) {
-    BlockBits in(stream);
+[[gnu::always_inline]] inline BlockStatus DecodeBlockCodes(BlockBits& in, const HuffmanDecoder& dcTable,
+                                                           const HuffmanDecoder& acTable, const HuffmanEncoder& acCodes,
+                                                           const StoreOrder& order, int& dcPred, int16_t* record,
+                                                           int16_t*& end) {
     BlockStatus status = DecodeDc(in, dcTable, dcPred, record);
     if (status != BlockStatus::Ok) return status;
 
@@ -278,7 +278,7 @@ BlockStatus DecodeBlockCodes(TInBitStreamFile& stream, const HuffmanDecoder& dcT
 
 // One block of a slot into the arena; `placed` receives the record once it is whole.
 template <class Tables>
-inline BlockStatus DecodeRecord(TInBitStreamFile& in, const Tables& tables, int slot, int& dcPred,
+[[gnu::always_inline]] inline BlockStatus DecodeRecord(BlockBits& in, const Tables& tables, int slot, int& dcPred,
                                 RecordArena& arena, int16_t*& placed) {
     int16_t* record = arena.Room();
     int16_t* end = nullptr;
@@ -354,16 +354,20 @@ TJpegRotation::RangeResult TJpegRotation::DecodeMcus(TInBitStreamFile& in, const
             if (progress) Progress(r);
             if (cancel && cancel->load(std::memory_order_relaxed)) return RangeResult::Bad;
         }
-        for (int i = 0; i < frame_.ScanComponentCount; ++i) {
-            const int slot = frame_.ScanOrder[i];
-            const int h = frame_.CompH[slot], v = frame_.CompV[slot];
-            const size_t rowWidth = static_cast<size_t>(cols) * h;
-            for (int y = 0; y < v; ++y) {
-                int16_t** row = coefficients_[slot].Data() + (static_cast<size_t>(r) * v + y) * rowWidth;
-                for (int x = 0; x < h; ++x) {
-                    const BlockStatus status = DecodeRecord(in, tables, slot, state.dcPred[slot], arena, row[c * h + x]);
-                    if (status == BlockStatus::Bad) return RangeResult::Bad;
-                    if (status == BlockStatus::Short) return RangeResult::Short;
+        {
+            BlockBits bits(in);  // for the blocks of this MCU
+            for (int i = 0; i < frame_.ScanComponentCount; ++i) {
+                const int slot = frame_.ScanOrder[i];
+                const int h = frame_.CompH[slot], v = frame_.CompV[slot];
+                const size_t rowWidth = static_cast<size_t>(cols) * h;
+                for (int y = 0; y < v; ++y) {
+                    int16_t** row = coefficients_[slot].Data() + (static_cast<size_t>(r) * v + y) * rowWidth;
+                    for (int x = 0; x < h; ++x) {
+                        const BlockStatus status =
+                            DecodeRecord(bits, tables, slot, state.dcPred[slot], arena, row[c * h + x]);
+                        if (status == BlockStatus::Bad) return RangeResult::Bad;
+                        if (status == BlockStatus::Short) return RangeResult::Short;
+                    }
                 }
             }
         }
@@ -580,10 +584,13 @@ void TJpegRotation::DecodeFromAnywhere(TInBitStreamFile& in, const DecodeTables&
         run.records.resize(mcuBegin + blocksPerMcu);
         int16_t** placed = run.records.data() + mcuBegin;
         BlockStatus status = BlockStatus::Ok;
-        for (int i = 0; i < frame_.ScanComponentCount && status == BlockStatus::Ok; ++i) {
-            const int slot = frame_.ScanOrder[i];
-            for (int b = frame_.CompH[slot] * frame_.CompV[slot]; b > 0 && status == BlockStatus::Ok; --b) {
-                status = DecodeRecord(in, tables, slot, dcPred[slot], arenas_[1], *placed++);
+        {
+            BlockBits bits(in);
+            for (int i = 0; i < frame_.ScanComponentCount && status == BlockStatus::Ok; ++i) {
+                const int slot = frame_.ScanOrder[i];
+                for (int b = frame_.CompH[slot] * frame_.CompV[slot]; b > 0 && status == BlockStatus::Ok; --b) {
+                    status = DecodeRecord(bits, tables, slot, dcPred[slot], arenas_[1], *placed++);
+                }
             }
         }
         if (status == BlockStatus::Ok) continue;
