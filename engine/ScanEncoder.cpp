@@ -3,6 +3,7 @@
 // large pictures the second half of the output rows is encoded on a worker thread into a
 // raw bit buffer and appended afterwards, which gives exactly the bytes of a sequential run.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cstdlib>
@@ -34,6 +35,38 @@ inline bool PutSymbol(Cursor& out, const HuffmanEncoder& table, int symbol, int 
 }
 
 // Codes one packed block of the store, which holds it already transformed (see the decoder).
+// The size category and extra bits of every value an 8-bit baseline AC coefficient can have,
+// as (size << 12) | extra: a table load instead of an absolute value, a bit count and a mask.
+constexpr int kTabledMagnitude = 1023;
+constexpr std::array<uint16_t, 2 * kTabledMagnitude + 1> MakeSizeExtraTable() {
+    std::array<uint16_t, 2 * kTabledMagnitude + 1> table{};
+    for (int value = -kTabledMagnitude; value <= kTabledMagnitude; ++value) {
+        const int size = std::bit_width(static_cast<unsigned>(value < 0 ? -value : value));
+        const uint32_t extra = static_cast<uint32_t>(value - (value < 0)) & ((1u << size) - 1);
+        table[value + kTabledMagnitude] = static_cast<uint16_t>(size << 12 | extra);
+    }
+    return table;
+}
+constexpr std::array<uint16_t, 2 * kTabledMagnitude + 1> kSizeExtra = MakeSizeExtraTable();
+
+// Codes the symbol prefix | size of a value and its extra bits; false when the table lacks the
+// symbol or the size exceeds maxSize (15 for AC symbols, whose size has four bits).
+template <class Cursor>
+[[gnu::always_inline]] inline bool PutValue(Cursor& out, const HuffmanEncoder& table, int prefix, int value,
+                                            int maxSize) {
+    if (static_cast<unsigned>(value + kTabledMagnitude) <= 2 * kTabledMagnitude) {
+        const uint32_t sizeExtra = kSizeExtra[static_cast<unsigned>(value + kTabledMagnitude)];
+        const int size = static_cast<int>(sizeExtra >> 12);
+        const int symbol = prefix | size;
+        const int length = table.length[symbol];
+        if (length == 0) return false;  // the table lacks it: never write a scan it cannot decode
+        out.PutBits(table.code[symbol] << size | (sizeExtra & 0xFFF), length + size);
+        return true;
+    }
+    const int size = std::bit_width(static_cast<unsigned>(std::abs(value)));
+    return size <= maxSize && PutSymbol(out, table, prefix | size, value, size);
+}
+
 template <class Cursor>
 bool EncodeBlockBits(Cursor& out, const EncodeTables& tables, const int16_t* record, int& dcPred) {
     uint64_t nonZero = packed::Mask(record);
@@ -41,8 +74,7 @@ bool EncodeBlockBits(Cursor& out, const EncodeTables& tables, const int16_t* rec
     const int dc = packed::Dc(record);
     const int diff = dc - dcPred;
     dcPred = dc;
-    const int dcSize = std::bit_width(static_cast<unsigned>(std::abs(diff)));
-    if (!PutSymbol(out, *tables.dc, dcSize, diff, dcSize)) return false;
+    if (!PutValue(out, *tables.dc, 0, diff, 16)) return false;
 
     int last = 0;
     while (nonZero != 0) {
@@ -52,9 +84,7 @@ bool EncodeBlockBits(Cursor& out, const EncodeTables& tables, const int16_t* rec
         for (; run > 15; run -= 16) {
             if (!PutSymbol(out, *tables.ac, 0xF0, 0, 0)) return false;
         }
-        const int value = *values++;
-        const int size = std::bit_width(static_cast<unsigned>(std::abs(value)));
-        if (size > 15 || !PutSymbol(out, *tables.ac, run << 4 | size, value, size)) return false;
+        if (!PutValue(out, *tables.ac, run << 4, *values++, 15)) return false;
         last = k;
     }
     return last == 63 || PutSymbol(out, *tables.ac, 0x00, 0, 0);  // end of block
@@ -66,8 +96,7 @@ bool CopyBlockBits(Cursor& out, const EncodeTables& tables, const int16_t* recor
     const int dc = packed::Dc(record);
     const int diff = dc - dcPred;
     dcPred = dc;
-    const int dcSize = std::bit_width(static_cast<unsigned>(std::abs(diff)));
-    if (!PutSymbol(out, *tables.dc, dcSize, diff, dcSize)) return false;
+    if (!PutValue(out, *tables.dc, 0, diff, 16)) return false;
     const int bits = packed::CodeBits(record);
     const int words = bits / 32;
     for (int i = 0; i < words; ++i) out.PutBits(packed::CodeWord(record, i), 32);
