@@ -161,30 +161,46 @@ const int16_t* TJpegRotation::SourceBlock(const ScanLayout& layout, int slot, in
 template <class Sink>
 int TJpegRotation::EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd, EncodeState& state, Sink& out,
                               const std::function<void(int)>& progress, const std::atomic<bool>* cancel) const {
+    // Along an output row, the index position of each block of the MCU moves by a fixed step
+    // from one MCU to the next: the transforms are affine.
+    struct BlockWalk {
+        const int16_t* const* index;
+        ptrdiff_t first;  // index position in the row's first MCU
+        ptrdiff_t step;   // per MCU
+        int slot;
+    };
+    std::array<BlockWalk, kMaxComponents * 16> walks;
     for (int r = rowBegin; r < rowEnd; ++r) {
         if (progress) progress(r);
         if (cancel && cancel->load(std::memory_order_relaxed)) return r;
+        size_t count = 0;
+        for (int i = 0; i < frame_.ScanComponentCount; ++i) {
+            const int slot = frame_.ScanOrder[i];
+            const int h = layout.compH[slot], v = layout.compV[slot];
+            for (int by = 0; by < v; ++by) {
+                for (int bx = 0; bx < h; ++bx) {
+                    const auto at = [&](int c) {
+                        return static_cast<ptrdiff_t>(SourceIndex(layout, slot, c * h + bx, r * v + by));
+                    };
+                    walks[count++] = {coefficients_[slot].Data(), at(0), layout.cols > 1 ? at(1) - at(0) : 0, slot};
+                }
+            }
+        }
         for (int c = layout.skipCol; c < layout.cols; ++c) {
-            for (int i = 0; i < frame_.ScanComponentCount; ++i) {
-                const int slot = frame_.ScanOrder[i];
-                const int h = layout.compH[slot], v = layout.compV[slot];
-                const int16_t* const* index = coefficients_[slot].Data();
-                for (int by = 0; by < v; ++by) {
-                    for (int bx = 0; bx < h; ++bx) {
-                        // A quarter turn reads the store across its rows, where every block is
-                        // a cache miss: ask for the index entries a few MCUs ahead, and for the
-                        // blocks of entries asked for earlier.
-                        if (layout.quarter && c + kIndexAhead < layout.cols) {
-                            __builtin_prefetch(index + SourceIndex(layout, slot, (c + kIndexAhead) * h + bx, r * v + by));
-                        }
-                        if (layout.quarter && c + kBlockAhead < layout.cols) {
-                            __builtin_prefetch(index[SourceIndex(layout, slot, (c + kBlockAhead) * h + bx, r * v + by)]);
-                        }
-                        const int16_t* block = index[SourceIndex(layout, slot, c * h + bx, r * v + by)];
-                        if (!EncodeBlock(out, layout.tables[slot], layout.copyCodes, block, state.dcPred[slot])) {
-                            return r;
-                        }
-                    }
+            for (size_t b = 0; b < count; ++b) {
+                const BlockWalk& walk = walks[b];
+                // A quarter turn reads the store across its rows, where every block is a cache
+                // miss: ask for the index entries a few MCUs ahead, and for the blocks of
+                // entries asked for earlier.
+                if (layout.quarter && c + kIndexAhead < layout.cols) {
+                    __builtin_prefetch(walk.index + walk.first + (c + kIndexAhead) * walk.step);
+                }
+                if (layout.quarter && c + kBlockAhead < layout.cols) {
+                    __builtin_prefetch(walk.index[walk.first + (c + kBlockAhead) * walk.step]);
+                }
+                const int16_t* block = walk.index[walk.first + c * walk.step];
+                if (!EncodeBlock(out, layout.tables[walk.slot], layout.copyCodes, block, state.dcPred[walk.slot])) {
+                    return r;
                 }
             }
             if (layout.interval == 0) continue;
