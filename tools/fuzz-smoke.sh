@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/, writes their seed corpora, and runs
-# each fuzzer for a bounded time (FUZZ_SECONDS, default 60; the three run side by side).
+# each fuzzer for a bounded time (FUZZ_SECONDS, default 60; they run side by side).
 # Fails on any crash, leak, timeout or sanitizer report; the input that caused it is kept in
 # build-fuzz/artifacts/ and can be replayed with: build-fuzz/bin/fuzz_<target> FILE
 # The corpora grow in build-fuzz/corpus/ from one run to the next.
@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
-targets=(transform bitstream exif)
+targets=(transform bitstream exif threads)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPIVOTTA_BUILD_FUZZERS=ON -DPIVOTTA_BUILD_APP=OFF -DPIVOTTA_BUILD_TESTS=OFF > /dev/null
@@ -30,7 +30,7 @@ max_len() {
 mkdir -p "$build/artifacts" "$build/logs"
 declare -A pids
 for target in "${targets[@]}"; do
-  mkdir -p "$build/corpus/$target"
+  mkdir -p "$build/corpus/$target" "$build/seeds/$target"  # threads builds its pictures itself
   "$build/bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=3072 \
     -max_len="$(max_len "$target")" -dict="$root/fuzz/jpeg.dict" -print_final_stats=1 \
     -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target" "$build/seeds/$target" \

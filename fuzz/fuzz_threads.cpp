@@ -1,0 +1,98 @@
+// One thread against two on pictures large enough for the second thread to join: a valid
+// picture of at least 2048 MCUs, with or without restart intervals, damaged in its scan by the
+// input. The worker then decodes from a restart marker or, without one, from the middle of the
+// data wherever that falls; whatever it meets, the result, the output bytes, the messages and
+// the progress calls must be exactly those of one thread.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "JpegRotation.h"
+#include "SyntheticJpeg.h"
+
+namespace {
+
+using namespace pivotta;
+
+struct Run {
+    bool ok = false;
+    std::vector<uint8_t> bytes;
+    std::vector<std::pair<std::string, int>> messages;
+    std::vector<int> progress;
+};
+
+Run Transform(const fuzz::Bytes& jpeg, TransformKind kind, bool trim, unsigned threads) {
+    Run run;
+    TJpegRotation engine;
+    engine.MaxThreads = threads;
+    engine.AllowAdjustMCU = trim;
+    engine.OnMessage = [&run](const std::string& text, int level) { run.messages.emplace_back(text, level); };
+    engine.OnProgress = [&run](int position) { run.progress.push_back(position); };
+    const TMemoryStream input(jpeg);
+    TMemoryStream output;
+    run.ok = engine.CheckJpeg(input) && engine.RotateJpeg(input, output, kind);
+    run.bytes = output.Bytes();
+    return run;
+}
+
+void Require(bool condition, const char* what) {
+    if (condition) return;
+    std::fprintf(stderr, "two threads differ from one: %s\n", what);
+    std::abort();
+}
+
+// Where the entropy-coded data starts: after the scan header.
+size_t ScanStart(const fuzz::Bytes& jpeg) {
+    for (size_t i = 2; i + 3 < jpeg.size();) {
+        const size_t length = static_cast<size_t>(jpeg[i + 2] << 8 | jpeg[i + 3]);
+        if (jpeg[i + 1] == 0xDA) return i + 2 + length;
+        i += 2 + length;
+    }
+    return jpeg.size();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    fuzz::SyntheticSpec spec;
+    const int layout = input.ConsumeIntegralInRange(0, 3);
+    spec.components = layout == 0 ? test::Gray() : test::Ycc(layout == 3 ? 2 : layout, layout == 3 ? 2 : 1);
+    const int mcuWidth = layout >= 2 ? 16 : 8, mcuHeight = layout == 3 ? 16 : 8;
+    const int cols = input.ConsumeIntegralInRange(24, 80);
+    const int rows = (2048 + cols - 1) / cols + input.ConsumeIntegralInRange(0, 6);
+    spec.width = cols * mcuWidth - input.ConsumeIntegralInRange(0, mcuWidth - 1);
+    spec.height = rows * mcuHeight - input.ConsumeIntegralInRange(0, mcuHeight - 1);
+    const int interval = input.ConsumeIntegralInRange(-8, 100);  // mostly none
+    spec.restartInterval = interval > 0 ? interval : -1;
+    spec.flat = input.ConsumeBool();
+    spec.seed = input.ConsumeIntegral<uint32_t>();
+    fuzz::Bytes jpeg = fuzz::SyntheticJpeg(spec);
+
+    // Damage inside the scan: bytes overwritten, inserted or removed.
+    const size_t scanStart = ScanStart(jpeg);
+    for (int edits = input.ConsumeIntegralInRange(0, 6); edits > 0 && jpeg.size() > scanStart + 2; --edits) {
+        const size_t at = scanStart + input.ConsumeIntegralInRange<size_t>(0, jpeg.size() - scanStart - 3);
+        const uint8_t value = input.ConsumeIntegral<uint8_t>();
+        switch (input.ConsumeIntegralInRange(0, 2)) {
+            case 0: jpeg[at] = value; break;
+            case 1: jpeg.insert(jpeg.begin() + static_cast<long>(at), value); break;
+            default: jpeg.erase(jpeg.begin() + static_cast<long>(at)); break;
+        }
+    }
+
+    const auto kind = static_cast<TransformKind>(input.ConsumeIntegralInRange(0, 5));
+    const bool trim = input.ConsumeBool();
+    const Run one = Transform(jpeg, kind, trim, 1);
+    const Run two = Transform(jpeg, kind, trim, 2);
+    Require(one.ok == two.ok, "success");
+    Require(one.bytes == two.bytes, "output bytes");
+    Require(one.messages == two.messages, "messages");
+    Require(one.progress == two.progress, "progress calls");
+    return 0;
+}
