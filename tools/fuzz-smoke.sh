@@ -23,16 +23,20 @@ max_len() {
   case $1 in
     transform) echo 20000 ;;  # camera thumbnails; larger inputs only slow the search down
     exif) echo 65527 ;;       # what an APP1 segment can hold after "Exif\0\0"
+    threads) echo 128 ;;      # a picture description and its damage
     *) echo 4096 ;;
   esac
 }
+
+# The thread fuzzer's inputs are short descriptions, useful at full length from the start.
+len_control() { [ "$1" = threads ] && echo 0 || echo 100; }
 
 mkdir -p "$build/artifacts" "$build/logs"
 declare -A pids
 for target in "${targets[@]}"; do
   mkdir -p "$build/corpus/$target" "$build/seeds/$target"  # threads builds its pictures itself
   "$build/bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=3072 \
-    -max_len="$(max_len "$target")" -dict="$root/fuzz/jpeg.dict" -print_final_stats=1 \
+    -max_len="$(max_len "$target")" -len_control="$(len_control "$target")" -dict="$root/fuzz/jpeg.dict" -print_final_stats=1 \
     -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target" "$build/seeds/$target" \
     > "$build/logs/$target.log" 2>&1 &
   pids[$target]=$!

@@ -205,7 +205,9 @@ TEST(SpeculativeDecoding, DamageAnywhereEndsExactlyAsWithOneThread) {
     for (const auto& [name, jpeg] : cases) {
         for (TransformKind kind : {TransformKind::Rotate270, TransformKind::MirrorTB}) {
             const bool ok = ExpectSameAsOneThread(jpeg, kind, name);
-            if (name == "intact") EXPECT_TRUE(ok);
+            if (name == "intact") {
+                EXPECT_TRUE(ok);
+            }
         }
     }
 }
