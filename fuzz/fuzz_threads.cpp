@@ -46,16 +46,6 @@ void Require(bool condition, const char* what) {
     std::abort();
 }
 
-// Where the entropy-coded data starts: after the scan header.
-size_t ScanStart(const fuzz::Bytes& jpeg) {
-    for (size_t i = 2; i + 3 < jpeg.size();) {
-        const size_t length = static_cast<size_t>(jpeg[i + 2] << 8 | jpeg[i + 3]);
-        if (jpeg[i + 1] == 0xDA) return i + 2 + length;
-        i += 2 + length;
-    }
-    return jpeg.size();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -75,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Bytes jpeg = fuzz::SyntheticJpeg(spec);
 
     // Damage inside the scan: bytes overwritten, inserted or removed.
-    const size_t scanStart = ScanStart(jpeg);
+    const size_t scanStart = test::ScanDataStart(jpeg);
+    if (scanStart == 0) return 0;
     for (int edits = input.ConsumeIntegralInRange(0, 6); edits > 0 && jpeg.size() > scanStart + 2; --edits) {
         const size_t at = scanStart + input.ConsumeIntegralInRange<size_t>(0, jpeg.size() - scanStart - 3);
         const uint8_t value = input.ConsumeIntegral<uint8_t>();

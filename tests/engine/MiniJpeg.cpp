@@ -1,5 +1,6 @@
 #include "MiniJpeg.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <stdexcept>
@@ -174,6 +175,15 @@ Bytes BuildJpeg(int width, int height, const std::vector<MiniComponent>& compone
     out.insert(out.end(), scan.begin(), scan.end());
     out.insert(out.end(), {0xFF, 0xD9});
     return out;
+}
+
+size_t ScanDataStart(const Bytes& jpeg) {
+    for (size_t i = 2; i + 3 < jpeg.size() && jpeg[i] == 0xFF;) {
+        const size_t length = static_cast<size_t>(jpeg[i + 2] << 8 | jpeg[i + 3]);
+        if (jpeg[i + 1] == 0xDA) return std::min(i + 2 + length, jpeg.size());
+        i += 2 + length;
+    }
+    return 0;
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {

@@ -62,6 +62,9 @@ inline std::vector<MiniComponent> Ycc(int h, int v) {
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts);
+// The first byte of entropy-coded data: after the scan header, found by walking the segments
+// from SOI (a byte search could stop inside an Exif thumbnail). 0 when there is none.
+size_t ScanDataStart(const Bytes& jpeg);
 inline TMemoryStream Stream(const Bytes& bytes) { return TMemoryStream(bytes); }
 
 // Records every hook call of an engine run in order.

@@ -154,7 +154,9 @@ TEST(InBitStream, BitPositionsAgreeWhateverWasLoadedAheadAndCanBeResumed) {
         resumed.in.SetBitPosition(lazy.in.BitPosition());
         EXPECT_EQ(resumed.in.BytePosition(), lazy.in.BytePosition()) << skip;
         const int rest = std::min(16, 8 * 22 - skip - 24);  // stay clear of the end
-        if (rest > 0) EXPECT_EQ(resumed.in.ReadBits(rest), lazy.in.ReadBits(rest)) << skip;
+        if (rest > 0) {
+            EXPECT_EQ(resumed.in.ReadBits(rest), lazy.in.ReadBits(rest)) << skip;
+        }
     }
     Reader r(data);
     r.in.ReadBits(12);  // the 4 bits after 0x12 come from the stuffed FF, two stream bytes

@@ -170,10 +170,7 @@ TEST(SpeculativeDecoding, DamageAnywhereEndsExactlyAsWithOneThread) {
     spec.vSamp = 2;
     spec.seed = 9;
     const test::Bytes good = pivotta::test::MakeJpeg(spec);
-    size_t scanStart = 0;
-    for (size_t i = 0; i + 1 < good.size(); ++i) {
-        if (good[i] == 0xFF && good[i + 1] == 0xDA) scanStart = i + 2 + (good[i + 2] << 8 | good[i + 3]);
-    }
+    const size_t scanStart = test::ScanDataStart(good);
     ASSERT_GT(scanStart, 0u);
     const size_t scanBytes = good.size() - 2 - scanStart;
 
