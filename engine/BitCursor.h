@@ -3,9 +3,10 @@
 // otherwise prevent. Sinks hand out room for a bounded number of bytes and take it back.
 #pragma once
 
-#include <bit>
+#include <cstddef>
 #include <cstdint>
-#include <cstring>
+
+#include "Endian.h"
 
 namespace pivotta {
 
@@ -32,9 +33,7 @@ struct BitCursor {
             EmitStuffed(word);
             return;
         }
-        uint32_t bigEndian = word;
-        if constexpr (std::endian::native == std::endian::little) bigEndian = __builtin_bswap32(word);
-        std::memcpy(p, &bigEndian, 4);
+        StoreWordBE32(p, word);
         p += 4 * whole;
     }
 
@@ -49,10 +48,6 @@ struct BitCursor {
     }
 
 private:
-    static bool HasFFByte(uint32_t word) {
-        const uint32_t inverted = ~word;  // an FF byte becomes a zero byte
-        return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
-    }
     void EmitStuffed(uint32_t word) {
         for (int shift = 24; shift >= 0; shift -= 8) {
             const uint8_t b = static_cast<uint8_t>(word >> shift);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "BitCursor.h"
+#include "Endian.h"
 #include "MemoryStream.h"
 
 namespace pivotta {
@@ -104,11 +105,8 @@ public:
     // Tops a window up with whole bytes when none of the next eight is 0xFF; false otherwise.
     bool FillPlain(Window& w) const {
         if (w.pos + 8 > size_) return false;
-        uint64_t word;
-        std::memcpy(&word, data_ + w.pos, sizeof word);
-        if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-        const uint64_t inverted = ~word;  // an FF byte becomes a zero byte
-        if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0) return false;
+        const uint64_t word = LoadWordBE64(data_ + w.pos);
+        if (HasFFByte(word)) return false;
         const int count = (64 - w.bits) / 8;  // 1..8 whole bytes fit
         w.acc |= (word & (~uint64_t{0} << (64 - 8 * count))) >> w.bits;
         w.wideBytes <<= count;

@@ -1,8 +1,11 @@
-// Loads and stores of 16- and 32-bit values in either byte order over raw bytes.
-// The caller has checked that the bytes lie inside its buffer.
+// Loads and stores of 16- and 32-bit values in either byte order over raw bytes, and the
+// whole-word forms the bit streams use. The caller has checked that the bytes lie inside its
+// buffer.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace pivotta {
 
@@ -30,6 +33,33 @@ inline void storeBE32(uint8_t* p, uint32_t v) {
 inline void storeLE32(uint8_t* p, uint32_t v) {
     storeLE16(p, static_cast<uint16_t>(v));
     storeLE16(p + 2, static_cast<uint16_t>(v >> 16));
+}
+
+// Whole big-endian words in one load or store each, for the entropy-coded data.
+inline uint64_t LoadWordBE64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    return v;
+}
+inline void StoreWordBE64(uint8_t* p, uint64_t v) {
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    std::memcpy(p, &v, sizeof v);
+}
+inline void StoreWordBE32(uint8_t* p, uint32_t v) {
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    std::memcpy(p, &v, sizeof v);
+}
+
+// True when any byte of the word is 0xFF: the has-zero-byte test on the inverted word. In
+// entropy-coded data such a byte is stuffed or starts a marker.
+inline bool HasFFByte(uint64_t word) {
+    const uint64_t inverted = ~word;
+    return ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
+}
+inline bool HasFFByte(uint32_t word) {
+    const uint32_t inverted = ~word;
+    return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
 }
 
 // The byte order a TIFF structure declares in its header, chosen once per structure.

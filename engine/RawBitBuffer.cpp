@@ -1,5 +1,6 @@
 #include "RawBitBuffer.h"
 
+#include "Endian.h"
 #include "LargeBlock.h"
 
 #include <algorithm>
@@ -17,22 +18,6 @@ void RawBitBuffer::Grow(size_t capacity) {
     capacity_ = capacity;
 }
 
-namespace {
-
-inline uint64_t LoadBigEndian64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-    return v;
-}
-
-inline bool HasFFByte64(uint64_t word) {
-    const uint64_t inverted = ~word;  // an FF byte becomes a zero byte
-    return ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
-}
-
-}  // namespace
-
 // Moves 64 bits at a time once the writer stands on a byte boundary: each output word is the
 // source shifted by the same amount, and only a word with an FF byte needs stuffing byte by byte.
 uint64_t RawBitBuffer::AppendWords(BitCursor<true>& cursor, uint64_t from, uint64_t stop) const {
@@ -40,7 +25,7 @@ uint64_t RawBitBuffer::AppendWords(BitCursor<true>& cursor, uint64_t from, uint6
     // Complete the writer's partial byte from the source, then emit its whole bytes.
     const int fill = (8 - cursor.bits % 8) % 8;
     if (fill > 0) {
-        cursor.PutBits(static_cast<uint32_t>(LoadBigEndian64(bytes_.get() + from / 8) << (from % 8) >> (64 - fill)), fill);
+        cursor.PutBits(static_cast<uint32_t>(LoadWordBE64(bytes_.get() + from / 8) << (from % 8) >> (64 - fill)), fill);
         from += static_cast<uint64_t>(fill);
     }
     cursor.EmitPendingBytes();
@@ -48,12 +33,10 @@ uint64_t RawBitBuffer::AppendWords(BitCursor<true>& cursor, uint64_t from, uint6
     const uint8_t* source = bytes_.get();
     while (stop - from >= 64 && from / 8 + 9 <= used_) {
         const size_t index = static_cast<size_t>(from / 8);
-        uint64_t word = LoadBigEndian64(source + index);
+        uint64_t word = LoadWordBE64(source + index);
         if (shift != 0) word = word << shift | source[index + 8] >> (8 - shift);
-        if (!HasFFByte64(word)) {
-            uint64_t bigEndian = word;
-            if constexpr (std::endian::native == std::endian::little) bigEndian = __builtin_bswap64(word);
-            std::memcpy(cursor.p, &bigEndian, 8);
+        if (!HasFFByte(word)) {
+            StoreWordBE64(cursor.p, word);
             cursor.p += 8;
         } else {
             for (int i = 56; i >= 0; i -= 8) {
@@ -80,9 +63,7 @@ void RawBitBuffer::AppendRange(TOutBitStreamFile& out, uint64_t from, uint64_t t
             const int take = static_cast<int>(std::min<uint64_t>(32, stop - from));
             uint64_t window;  // the 40 bits from byte index on hold the 32 from any offset
             if (index + 8 <= used_) {
-                std::memcpy(&window, bytes_.get() + index, 8);
-                if constexpr (std::endian::native == std::endian::little) window = __builtin_bswap64(window);
-                window >>= 24;
+                window = LoadWordBE64(bytes_.get() + index) >> 24;
             } else {
                 // Near the end: past the whole bytes come the pending bits, then zeros that are
                 // never taken.
