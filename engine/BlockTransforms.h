@@ -1,6 +1,6 @@
 // Rotations and mirrors of one 8x8 block of DCT coefficients held in zig-zag order.
-// A quarter turn is a transposition followed by sign changes; the other kinds only change
-// signs, because flipping a cosine basis function negates its odd frequencies.
+// A kind that swaps axes transposes the block first; reversing an axis then negates the odd
+// frequencies along it, because flipping a cosine basis function does that.
 #pragma once
 
 #include <array>
@@ -61,35 +61,24 @@ struct BlockTransform {
 constexpr BlockTransform MakeBlockTransform(TransformKind kind) {
     BlockTransform t{};
     for (int k = 0; k < 64; ++k) {
-        const bool transpose = IsQuarterTurn(kind);
-        t.source[k] = transpose ? TransposedZigZag[k] : static_cast<uint8_t>(k);
-        const int u = FreqU(k), v = FreqV(k);
-        switch (kind) {
-            case TransformKind::Rotate90: t.negate[k] = u % 2 != 0; break;
-            case TransformKind::Rotate270: t.negate[k] = v % 2 != 0; break;
-            case TransformKind::Rotate180: t.negate[k] = (u + v) % 2 != 0; break;
-            case TransformKind::MirrorLR: t.negate[k] = u % 2 != 0; break;
-            case TransformKind::MirrorTB: t.negate[k] = v % 2 != 0; break;
-            default: t.negate[k] = false; break;
-        }
+        t.source[k] = SwapsAxes(kind) ? TransposedZigZag[k] : static_cast<uint8_t>(k);
+        t.negate[k] = NegatesCoefficient(kind, FreqU(k), FreqV(k));
     }
     return t;
 }
 
-// Indexed by TransformKind code 0..5.
-inline constexpr std::array<BlockTransform, 6> kBlockTransforms = {
-    MakeBlockTransform(TransformKind::NoRotation), MakeBlockTransform(TransformKind::Rotate90),
-    MakeBlockTransform(TransformKind::Rotate270),  MakeBlockTransform(TransformKind::Rotate180),
-    MakeBlockTransform(TransformKind::MirrorLR),   MakeBlockTransform(TransformKind::MirrorTB),
-};
+// Indexed by TransformKind code.
+inline constexpr std::array<BlockTransform, kTransformKindCount> kBlockTransforms = [] {
+    std::array<BlockTransform, kTransformKindCount> table{};
+    for (TransformKind kind : kAllTransformKinds) table[static_cast<size_t>(kind)] = MakeBlockTransform(kind);
+    return table;
+}();
 
 // In-place forms over a block (a quantization table uses TransposeBlock alone).
 void TransposeBlock(std::array<int16_t, 64>& block);
 void ApplyBlockTransform(const BlockTransform& transform, CoefBlock& block);
-inline void Rotate90Block(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[1], b); }
-inline void Rotate270Block(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[2], b); }
-inline void Rotate180Block(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[3], b); }
-inline void MirrorLRBlock(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[4], b); }
-inline void MirrorTBBlock(CoefBlock& b) { ApplyBlockTransform(kBlockTransforms[5], b); }
+inline void TransformBlock(TransformKind kind, CoefBlock& b) {
+    ApplyBlockTransform(kBlockTransforms[static_cast<size_t>(kind)], b);
+}
 
 }  // namespace pivotta

@@ -25,7 +25,10 @@ constexpr size_t kTiffHeaderSize = 8;    // byte order, 42, IFD0 offset
 constexpr size_t kEntrySize = 12;        // tag, type, count, value or value offset
 constexpr size_t kBodySize = 10;         // an entry without its tag
 constexpr size_t kMaxPayload = 65535 - 2;  // the segment length field counts itself
+constexpr uint16_t kTypeByte = 1;
 constexpr uint16_t kTypeShort = 3;
+constexpr uint16_t kTypeLong = 4;
+constexpr uint16_t kOrientationUpright = 1;
 constexpr uint16_t kCompressionJpeg = 6;
 
 namespace tag {
@@ -34,6 +37,7 @@ constexpr uint16_t ImageLength = 0x0101;
 constexpr uint16_t Compression = 0x0103;
 constexpr uint16_t XResolution = 0x011A;
 constexpr uint16_t YResolution = 0x011B;
+constexpr uint16_t Orientation = 0x0112;
 constexpr uint16_t JpegInterchangeFormat = 0x0201;
 constexpr uint16_t JpegInterchangeFormatLength = 0x0202;
 constexpr uint16_t ExifIfdPointer = 0x8769;
@@ -51,7 +55,34 @@ struct TrackedBodies {
     BodySlot pixelX, pixelY;
     BodySlot focalX, focalY;
     BodySlot ifd1Width, ifd1Length, ifd1XRes, ifd1YRes;
+    BodySlot ifd0Orientation, ifd1Orientation;
 };
+
+bool IsExifPayload(const uint8_t* payload, size_t size) {
+    return size >= kTiffStart + kTiffHeaderSize && std::memcmp(payload, kExifSignature, sizeof kExifSignature) == 0;
+}
+
+ByteOrder TiffByteOrder(const uint8_t* tiff) {
+    ByteOrder order;
+    order.little = tiff[0] == 'I' && tiff[1] == 'I';  // any other mark reads as MM
+    return order;
+}
+
+bool HoldsOneNumber(const ByteOrder& order, const uint8_t* body) {
+    const uint16_t type = order.Load16(body);
+    return order.Load32(body + 2) == 1 && (type == kTypeByte || type == kTypeShort || type == kTypeLong);
+}
+
+// The value of a one-value numeric entry; 0 for any other entry.
+uint32_t OrientationValue(const ByteOrder& order, const uint8_t* body) {
+    if (!HoldsOneNumber(order, body)) return 0;
+    switch (order.Load16(body)) {
+        case kTypeByte: return body[6];
+        case kTypeShort: return order.Load16(body + 6);
+        case kTypeLong: return order.Load32(body + 6);
+        default: return 0;
+    }
+}
 
 // Runs the thumbnail through an engine of its own: silent hooks, no trimming, no Exif step of
 // its own. An empty result means the thumbnail was refused or could not be transformed.
@@ -73,15 +104,17 @@ public:
     std::vector<uint8_t> Run() {
         if (!IsExif()) return std::move(out_);
         if (WalkToThumbnail() && ShouldTransformThumbnail()) ReplaceThumbnail();
-        if (IsQuarterTurn(t_.Kind)) ExchangeBodies();
+        if (SwapsAxes(t_.Kind)) ExchangeBodies();
+        // The pixels are now as they should be shown: a viewer must not turn them again.
+        if (t_.Kind != TransformKind::NoRotation && !t_.KeepOrientation) {
+            SetUpright(bodies_.ifd0Orientation);
+            SetUpright(bodies_.ifd1Orientation);
+        }
         return std::move(out_);
     }
 
 private:
-    bool IsExif() const {
-        return size_ >= kTiffStart + kTiffHeaderSize &&
-               std::memcmp(in_, kExifSignature, sizeof kExifSignature) == 0;
-    }
+    bool IsExif() const { return IsExifPayload(in_, size_); }
 
     const uint8_t* InTiff() const { return in_ + kTiffStart; }
     uint8_t* OutTiff() { return out_.data() + kTiffStart; }
@@ -98,7 +131,7 @@ private:
     }
 
     [[nodiscard]] bool WalkToThumbnail() {
-        order_.little = InTiff()[0] == 'I' && InTiff()[1] == 'I';  // any other mark reads as MM
+        order_ = TiffByteOrder(InTiff());
         pos_ = kTiffHeaderSize;
         if (!SeekTo(order_.Load32(InTiff() + 4)) || !WalkIfd(&ExifRewriter::OnIfd0Entry)) return false;
         if (!Fits(4)) return false;
@@ -129,6 +162,7 @@ private:
             case tag::ExifIfdPointer: exifIfdOffset_ = Value32(body); break;
             case tag::XResolution: bodies_.ifd0XRes = body; break;
             case tag::YResolution: bodies_.ifd0YRes = body; break;
+            case tag::Orientation: bodies_.ifd0Orientation = body; break;
         }
     }
 
@@ -159,6 +193,7 @@ private:
             case tag::ImageLength: bodies_.ifd1Length = body; break;
             case tag::XResolution: bodies_.ifd1XRes = body; break;
             case tag::YResolution: bodies_.ifd1YRes = body; break;
+            case tag::Orientation: bodies_.ifd1Orientation = body; break;
         }
     }
 
@@ -174,9 +209,9 @@ private:
         }
     }
 
-    // A sideways thumbnail takes the file outside DCF, so quarter turns need the user's consent.
+    // A sideways thumbnail takes the file outside DCF, so kinds that swap axes need the user's consent.
     bool ShouldTransformThumbnail() const {
-        return compression_ == kCompressionJpeg && (!IsQuarterTurn(t_.Kind) || t_.AllowBreakDCF);
+        return compression_ == kCompressionJpeg && (!SwapsAxes(t_.Kind) || t_.AllowBreakDCF);
     }
 
     void ReplaceThumbnail() {
@@ -203,6 +238,17 @@ private:
     void Exchange(const BodySlot& a, const BodySlot& b) {
         if (!a || !b) return;
         std::swap_ranges(OutTiff() + *a, OutTiff() + *a + kBodySize, OutTiff() + *b);
+    }
+
+    // In place, in the entry's own type; an entry that holds no single number stays.
+    void SetUpright(const BodySlot& body) {
+        if (!body || !HoldsOneNumber(order_, InTiff() + *body)) return;
+        uint8_t* value = OutTiff() + *body + 6;
+        switch (order_.Load16(InTiff() + *body)) {
+            case kTypeByte: value[0] = kOrientationUpright; break;
+            case kTypeShort: order_.Store16(value, kOrientationUpright); break;
+            case kTypeLong: order_.Store32(value, kOrientationUpright); break;
+        }
     }
 
     void ExchangeBodies() {
@@ -237,6 +283,23 @@ private:
 
 std::vector<uint8_t> RewriteExifSegment(const uint8_t* payload, size_t size, const ExifTransform& transform) {
     return ExifRewriter(payload, size, transform).Run();
+}
+
+std::optional<uint32_t> ReadExifOrientation(const uint8_t* payload, size_t size) {
+    if (!IsExifPayload(payload, size)) return std::nullopt;
+    const uint8_t* tiff = payload + kTiffStart;
+    const size_t tiffSize = size - kTiffStart;
+    const ByteOrder order = TiffByteOrder(tiff);
+    const uint32_t ifd0 = order.Load32(tiff + 4);
+    if (ifd0 < kTiffHeaderSize || ifd0 > tiffSize - 2) return std::nullopt;
+    const size_t count = order.Load16(tiff + ifd0);
+    const size_t first = ifd0 + 2u;
+    if (count > (tiffSize - first) / kEntrySize) return std::nullopt;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* entry = tiff + first + i * kEntrySize;
+        if (order.Load16(entry) == tag::Orientation) return OrientationValue(order, entry + 2);
+    }
+    return std::nullopt;
 }
 
 }  // namespace pivotta

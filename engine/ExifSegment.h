@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "TransformKind.h"
@@ -15,13 +16,19 @@ struct ExifTransform {
     bool AllowAdjustMCU = false;
     int ImageWidth = 0;    // the frame as read
     int ImageHeight = 0;
-    int OutputWidth = 0;   // after MCU trimming, before any exchange for quarter turns
+    int OutputWidth = 0;   // after MCU trimming, before any exchange of axes
     int OutputHeight = 0;
+    // Leave the Orientation entries as they were instead of setting them to 1 (upright).
+    bool KeepOrientation = false;
 };
 
 // payload is the APP1 segment after its two length bytes (size = length - 2). Returns the new
 // payload: the same bytes when the segment is not Exif. Never reads outside payload; the
 // result is at most 65533 bytes so that the segment length still fits.
 std::vector<uint8_t> RewriteExifSegment(const uint8_t* payload, size_t size, const ExifTransform& transform);
+
+// The value of IFD0's Orientation entry (0x0112) in an APP1 payload as above: none when the
+// segment is not Exif or has no such entry, 0 for an entry whose type holds no number.
+std::optional<uint32_t> ReadExifOrientation(const uint8_t* payload, size_t size);
 
 }  // namespace pivotta

@@ -58,6 +58,7 @@ bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
     frame_.MaxV = 1;
     ResetComponents();
     rotating_ = false;
+    orientation_.reset();
     TMemoryStream scratch;  // the handlers' output is not wanted here
     TInBitStreamFile in(stream, OnMessage);
     TOutBitStreamFile out(scratch, OnMessage);
@@ -93,6 +94,7 @@ bool TJpegRotation::CheckWalk() {
             case 0xFFDB: ok = ProcessDQT(); break;
             case 0xFFDD: ok = ProcessDRI(); break;
             case 0xFFFE: SkipSegment(); break;
+            case 0xFFE1: NoteOrientation(); break;
             default:
                 if (!IsAppMarker(marker)) {
                     return Fail(msg::kCheckUnknownMarkerPrefix + MarkerHex(marker) + msg::kCheckUnknownMarkerSuffix);
@@ -106,7 +108,7 @@ bool TJpegRotation::CheckWalk() {
 
 bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
     output.Clear();
-    if (!IsValidKind(kind)) return Fail(msg::kBadKind);
+    if (!KindFromCode(static_cast<int>(kind))) return Fail(msg::kBadKind);
     kind_ = kind;
     rotating_ = true;
     // The result is about as large as the input; growing it step by step would copy it.
@@ -174,12 +176,22 @@ void TJpegRotation::SkipSegment() {
     if (length > 2) in_->SkipBytes(length - 2u);
 }
 
+void TJpegRotation::NoteOrientation() {
+    const uint16_t length = in_->ReadWord();
+    if (length <= 2) return;
+    const size_t payloadSize = length - 2u;
+    if (!orientation_ && payloadSize <= in_->Remaining()) {
+        orientation_ = ReadExifOrientation(in_->Data() + in_->BytePosition(), payloadSize);
+    }
+    in_->SkipBytes(payloadSize);
+}
+
 bool TJpegRotation::TransformScan() {
     const int mcuWidth = 8 * frame_.MaxH;
     const int mcuHeight = 8 * frame_.MaxV;
     frame_.McuCols = (frame_.ImageWidth + mcuWidth - 1) / mcuWidth;
     frame_.McuRows = (frame_.ImageHeight + mcuHeight - 1) / mcuHeight;
-    const int outputRows = IsQuarterTurn(kind_) ? frame_.McuCols : frame_.McuRows;
+    const int outputRows = SwapsAxes(kind_) ? frame_.McuCols : frame_.McuRows;
     if (OnProgressMax) OnProgressMax(frame_.McuRows + outputRows);
     Progress(0);
     if (!AllocateCoefficients() || !DecodeScan()) return false;
@@ -223,6 +235,7 @@ bool TJpegRotation::ProcessApp1() {
     transform.Kind = kind_;
     transform.AllowBreakDCF = AllowBreakDCF;
     transform.AllowAdjustMCU = AllowAdjustMCU;
+    transform.KeepOrientation = KeepOrientation;
     transform.ImageWidth = frame_.ImageWidth;
     transform.ImageHeight = frame_.ImageHeight;
     transform.OutputWidth = frame_.OutputWidth;

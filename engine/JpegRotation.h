@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -66,11 +67,17 @@ public:
     bool AllowAdjustMCU = false;  // trim a ragged MCU edge that a transform would move inside
     // A thumbnail's own engine leaves APP1 alone, so thumbnails never nest deeper than one.
     bool TransformExif = true;
+    // A transform sets the Exif Orientation entries to 1, since its pixels are then the way
+    // they are meant to be seen; this keeps them as they were.
+    bool KeepOrientation = false;
     // Threads one operation may use; 0 means the machine's processors. The output is the same
     // whatever the count: callers that run several engines at once set 1.
     unsigned MaxThreads = 0;
 
     const FrameState& Frame() const { return frame_; }
+    // The Exif Orientation value of the last stream checked (any number, 1-8 being valid), or
+    // none when it has no such entry. UprightKind maps it to the kind that rights the picture.
+    std::optional<uint32_t> Orientation() const { return orientation_; }
     const HuffmanSlot& HuffSlot(int tableClass, int id) const { return huff_.Slot(tableClass, id); }
     // The blocks of a component slot from the last run, already transformed, in raster order.
     std::vector<CoefBlock> Coefficients(int slot) const;
@@ -86,6 +93,7 @@ private:
     [[nodiscard]] bool TransformScan();
     [[nodiscard]] bool CopyTail();
     void SkipSegment();  // also reads a comment: the text is not used
+    void NoteOrientation();  // skips an APP1 segment, taking the first Exif Orientation value
     void ResetComponents();
 
     // Marker segments.
@@ -186,6 +194,7 @@ private:
     std::array<RecordArena, 2> arenas_;
     FrameState frame_;
     bool frameSeen_ = false;
+    std::optional<uint32_t> orientation_;
     size_t scanBytes_ = 0;  // entropy-coded bytes of the last scan decoded
     bool codesCopied_ = false;  // the store holds Codes records rather than Values
 };

@@ -19,7 +19,7 @@ bool TJpegRotation::ProcessDQT() {
         out_->WriteByte(pqTq);
         uint8_t bytes[64];
         in_->ReadBytes(bytes, 64);
-        if (IsQuarterTurn(kind_)) {
+        if (SwapsAxes(kind_)) {
             std::array<int16_t, 64> table;
             std::copy(bytes, bytes + 64, table.begin());
             TransposeBlock(table);
@@ -73,11 +73,11 @@ bool TJpegRotation::ProcessSOF() {
     frame_.MaxV = std::max(frame_.MaxV, maxV);
     frame_.ComponentCount = count;
 
-    const bool quarter = IsQuarterTurn(kind_);
+    const bool swapsAxes = SwapsAxes(kind_);
     out_->WriteWord(length);
     out_->WriteByte(precision);
-    out_->WriteWord(static_cast<uint16_t>(quarter ? frame_.OutputWidth : frame_.OutputHeight));
-    out_->WriteWord(static_cast<uint16_t>(quarter ? frame_.OutputHeight : frame_.OutputWidth));
+    out_->WriteWord(static_cast<uint16_t>(swapsAxes ? frame_.OutputWidth : frame_.OutputHeight));
+    out_->WriteWord(static_cast<uint16_t>(swapsAxes ? frame_.OutputHeight : frame_.OutputWidth));
     out_->WriteByte(static_cast<uint8_t>(count));
     for (int i = 0; i < count; ++i) {
         const uint8_t sampling = components[i][1];
@@ -86,7 +86,7 @@ bool TJpegRotation::ProcessSOF() {
         frame_.CompV[i] = count == 1 ? 1 : sampling & 15;
         frame_.CompTq[i] = components[i][2];
         out_->WriteByte(components[i][0]);
-        out_->WriteByte(quarter ? static_cast<uint8_t>((sampling & 15) << 4 | sampling >> 4) : sampling);
+        out_->WriteByte(swapsAxes ? static_cast<uint8_t>((sampling & 15) << 4 | sampling >> 4) : sampling);
         out_->WriteByte(components[i][2]);
     }
     return true;
@@ -138,10 +138,8 @@ void TJpegRotation::SettleOutputSize() {
     if (AllowAdjustMCU && frame_.ImageWidth >= mcuWidth) trimmedWidth = frame_.ImageWidth / mcuWidth * mcuWidth;
     if (AllowAdjustMCU && frame_.ImageHeight >= mcuHeight) trimmedHeight = frame_.ImageHeight / mcuHeight * mcuHeight;
     // Only the edge that the transform moves to the top or left is trimmed.
-    const bool trimWidth = kind_ == Kind::Rotate270 || kind_ == Kind::Rotate180 || kind_ == Kind::MirrorLR;
-    const bool trimHeight = kind_ == Kind::Rotate90 || kind_ == Kind::Rotate180 || kind_ == Kind::MirrorTB;
-    frame_.OutputWidth = trimWidth ? trimmedWidth : frame_.ImageWidth;
-    frame_.OutputHeight = trimHeight ? trimmedHeight : frame_.ImageHeight;
+    frame_.OutputWidth = TrimsRightEdge(kind_) ? trimmedWidth : frame_.ImageWidth;
+    frame_.OutputHeight = TrimsBottomEdge(kind_) ? trimmedHeight : frame_.ImageHeight;
 }
 
 }  // namespace pivotta

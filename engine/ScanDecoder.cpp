@@ -116,7 +116,7 @@ bool TJpegRotation::DecodeScan() {
         tables.ac[i] = &huff_.Decoder(1, frame_.AcTableSel[i]);
     }
     tables.order = scan::MakeStoreOrder(kind_);
-    tables.transposed = IsQuarterTurn(kind_);
+    tables.transposed = SwapsAxes(kind_);
     // Codes can be copied when every coefficient stays in place and the AC tables are full,
     // so that they are written out unchanged.
     codesCopied_ = !tables.transposed;

@@ -118,7 +118,7 @@ bool EncodeBlock(Sink& sink, const EncodeTables& tables, bool copyCodes, const i
 // Everything the row loop needs, in output terms.
 struct TJpegRotation::ScanLayout {
     TransformKind kind;
-    bool quarter;
+    bool swapsAxes;
     int cols, rows, skipCol, skipRow;
     std::array<int, kMaxComponents> compH, compV;
     int interval;  // 0 when no restart markers are written
@@ -139,18 +139,9 @@ struct TJpegRotation::EncodeState {
 // Where the input block that lands at output block (x, y) of a slot is in the index.
 inline size_t TJpegRotation::SourceIndex(const ScanLayout& layout, int slot, int x, int y) const {
     const int width = layout.cols * layout.compH[slot], height = layout.rows * layout.compV[slot];
-    const int inWidth = layout.quarter ? height : width;
-    const int inHeight = layout.quarter ? width : height;
-    int sx = x, sy = y;
-    switch (layout.kind) {
-        case Kind::NoRotation: break;
-        case Kind::Rotate90: sx = y; sy = inHeight - 1 - x; break;
-        case Kind::Rotate270: sx = inWidth - 1 - y; sy = x; break;
-        case Kind::Rotate180: sx = inWidth - 1 - x; sy = inHeight - 1 - y; break;
-        case Kind::MirrorLR: sx = inWidth - 1 - x; break;
-        case Kind::MirrorTB: sy = inHeight - 1 - y; break;
-    }
-    return static_cast<size_t>(sy) * inWidth + sx;
+    const int inWidth = layout.swapsAxes ? height : width;
+    const GridPosition source = SourcePosition(layout.kind, x, y, width, height);
+    return static_cast<size_t>(source.y) * inWidth + source.x;
 }
 
 const int16_t* TJpegRotation::SourceBlock(const ScanLayout& layout, int slot, int x, int y) const {
@@ -189,13 +180,13 @@ int TJpegRotation::EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd
         for (int c = layout.skipCol; c < layout.cols; ++c) {
             for (size_t b = 0; b < count; ++b) {
                 const BlockWalk& walk = walks[b];
-                // A quarter turn reads the store across its rows, where every block is a cache
+                // A transposing kind reads the store across its rows, where every block is a cache
                 // miss: ask for the index entries a few MCUs ahead, and for the blocks of
                 // entries asked for earlier.
-                if (layout.quarter && c + kIndexAhead < layout.cols) {
+                if (layout.swapsAxes && c + kIndexAhead < layout.cols) {
                     __builtin_prefetch(walk.index + walk.first + (c + kIndexAhead) * walk.step);
                 }
-                if (layout.quarter && c + kBlockAhead < layout.cols) {
+                if (layout.swapsAxes && c + kBlockAhead < layout.cols) {
                     __builtin_prefetch(walk.index[walk.first + (c + kBlockAhead) * walk.step]);
                 }
                 const int16_t* block = walk.index[walk.first + c * walk.step];
@@ -237,14 +228,14 @@ TJpegRotation::EncodeState TJpegRotation::StateAtRow(const ScanLayout& layout, i
 bool TJpegRotation::EncodeScan() {
     ScanLayout layout{};
     layout.kind = kind_;
-    layout.quarter = IsQuarterTurn(kind_);
+    layout.swapsAxes = SwapsAxes(kind_);
     layout.cols = frame_.McuCols;
     layout.rows = frame_.McuRows;
     layout.skipCol = frame_.OutputWidth != frame_.ImageWidth ? 1 : 0;
     layout.skipRow = frame_.OutputHeight != frame_.ImageHeight ? 1 : 0;
     layout.compH = frame_.CompH;
     layout.compV = frame_.CompV;
-    if (layout.quarter) {  // from here on, everything describes the output picture
+    if (layout.swapsAxes) {  // from here on, everything describes the output picture
         std::swap(layout.cols, layout.rows);
         std::swap(layout.skipCol, layout.skipRow);
         std::swap(layout.compH, layout.compV);

@@ -42,9 +42,9 @@ void TransformWithExif(const fuzz::Bytes& payload) {
         engine.AllowAdjustMCU = (options & 1) != 0;
         engine.AllowBreakDCF = (options & 2) != 0;
         Require(engine.CheckJpeg(input), "the carrier passes the check");
-        for (int code = 0; code <= 5; ++code) {
+        for (TransformKind kind : kAllTransformKinds) {
             TMemoryStream output;
-            Require(engine.RotateJpeg(input, output, static_cast<TransformKind>(code)), "the picture transforms");
+            Require(engine.RotateJpeg(input, output, kind), "the picture transforms");
             Require(errors == 0, "no error reported");
             const std::vector<uint8_t>& out = output.Bytes();
             Require(out.size() >= 6 && out[2] == 0xFF && out[3] == 0xE1, "APP1 stays first");
@@ -61,6 +61,7 @@ void RewriteDirectly(const uint8_t* data, size_t size) {
         {TransformKind::Rotate270, false, true, 1000, 750, 992, 750},
         {TransformKind::Rotate180, true, false, 64, 48, 64, 48},
         {TransformKind::MirrorLR, false, true, 70, 40, 64, 40},
+        {TransformKind::Transverse, true, true, 70, 40, 64, 40, true},
     };
     for (const ExifTransform& transform : kTransforms) {
         const std::vector<uint8_t> result = RewriteExifSegment(data, size, transform);

@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    const auto kind = static_cast<TransformKind>(input.ConsumeIntegralInRange(0, 5));
+    const auto kind = pivotta::kAllTransformKinds[input.ConsumeIntegralInRange(0, pivotta::kTransformKindCount - 1)];
     const bool trim = input.ConsumeBool();
     const Run one = Transform(jpeg, kind, trim, 1);
     const Run two = Transform(jpeg, kind, trim, 2);

@@ -61,12 +61,12 @@ void CheckResult(const TMemoryStream& output) {
 }
 
 void RotateAll(TJpegRotation& engine, HookRecord& hooks, const TMemoryStream& input, bool verify) {
-    for (int code = 0; code <= 5; ++code) {
+    for (TransformKind kind : pivotta::kAllTransformKinds) {
         TMemoryStream output;
         hooks.errors = 0;
         hooks.progressMax = -1;
         hooks.progressOutOfRange = false;
-        const bool ok = engine.RotateJpeg(input, output, static_cast<TransformKind>(code));
+        const bool ok = engine.RotateJpeg(input, output, kind);
         if (!ok) {
             Require(hooks.errors > 0, "failure reported at level 2");
             Require(output.Position() == output.Size(), "failure leaves the output position at its end");

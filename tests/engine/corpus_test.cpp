@@ -79,8 +79,7 @@ TEST_P(Corpus, EveryBaselineFileTransformsExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Corpus,
-                         ::testing::Values(TransformKind::Rotate90, TransformKind::Rotate270, TransformKind::Rotate180,
-                                           TransformKind::MirrorLR, TransformKind::MirrorTB),
+                         ::testing::ValuesIn(pivotta::kAllTransformKinds.begin() + 1, pivotta::kAllTransformKinds.end()),
                          [](const ::testing::TestParamInfo<TransformKind>& info) { return TransformName(info.param); });
 
 class CorpusRefusals : public ::testing::Test {

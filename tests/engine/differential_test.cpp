@@ -19,9 +19,7 @@
 namespace pivotta::test {
 namespace {
 
-constexpr TransformKind kAllKinds[] = {TransformKind::NoRotation, TransformKind::Rotate90,
-                                       TransformKind::Rotate270,  TransformKind::Rotate180,
-                                       TransformKind::MirrorLR,   TransformKind::MirrorTB};
+constexpr auto& kAllKinds = pivotta::kAllTransformKinds;
 
 struct Run {
     bool ok = false;

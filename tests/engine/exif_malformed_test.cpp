@@ -133,7 +133,7 @@ TEST_P(MalformedExif, StopsAtTheBrokenStructure) {
         const ExifLayout& l = intact.layout;
         if (breakage.structuresHandled >= 1) {
             // IFD0's resolutions exchange for quarter turns and for nothing else.
-            const uint16_t from = IsQuarterTurn(kind) ? tag::YResolution : tag::XResolution;
+            const uint16_t from = SwapsAxes(kind) ? tag::YResolution : tag::XResolution;
             EXPECT_EQ(BodyAt(out, l.ifd0, tag::XResolution), BodyAt(in, l.ifd0, from));
         }
         if (breakage.structuresHandled >= 2) {
@@ -183,7 +183,7 @@ TEST(MalformedExifSweep, RandomDamageToTheStructures) {
         for (int round = 0; round < 1500; ++round) {
             std::vector<uint8_t> in = sample.payload;
             for (int i = flips(random); i > 0; --i) in[where(random)] = static_cast<uint8_t>(byte(random));
-            const K kind = static_cast<K>(round % 6);
+            const K kind = kAllTransformKinds[round % kTransformKindCount];
             const std::vector<uint8_t> out = Rewrite(in, Transform(kind, round % 2 == 0));
             ASSERT_LE(out.size(), 65533u);
         }

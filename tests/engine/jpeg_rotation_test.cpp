@@ -380,7 +380,7 @@ TEST(Engine, KindsBeyondTheContractAreRefused) {
     const TMemoryStream input = Stream(SimpleGray(8, 8));
     ASSERT_TRUE(engine.CheckJpeg(input));
     TMemoryStream output;
-    EXPECT_FALSE(engine.RotateJpeg(input, output, static_cast<TransformKind>(6)));
+    EXPECT_FALSE(engine.RotateJpeg(input, output, static_cast<TransformKind>(kTransformKindCount)));
     EXPECT_EQ(log.messages.back().first, msg::kBadKind);
 }
 
@@ -398,15 +398,26 @@ TEST(BlockTransforms, QuarterTurnsAndMirrorsComposeToIdentity) {
     CoefBlock block;
     for (int k = 0; k < 64; ++k) block[k] = static_cast<int16_t>(k * 37 % 101 - 50);
     CoefBlock b = block;
-    for (int i = 0; i < 4; ++i) Rotate90Block(b);
+    for (int i = 0; i < 4; ++i) TransformBlock(TransformKind::Rotate90, b);
     EXPECT_EQ(b, block);
-    Rotate90Block(b), Rotate270Block(b);
+    TransformBlock(TransformKind::Rotate90, b), TransformBlock(TransformKind::Rotate270, b);
     EXPECT_EQ(b, block);
-    MirrorLRBlock(b), MirrorLRBlock(b);
+    TransformBlock(TransformKind::MirrorLR, b), TransformBlock(TransformKind::MirrorLR, b);
     EXPECT_EQ(b, block);
-    MirrorLRBlock(b), MirrorTBBlock(b);
+    for (TransformKind kind : {TransformKind::Transpose, TransformKind::Transverse}) {
+        TransformBlock(kind, b), TransformBlock(kind, b);
+        EXPECT_EQ(b, block) << Facts(kind).name << " twice";
+    }
+    // Transverse is a transposition turned by 180 degrees.
+    CoefBlock transverse = block;
+    TransformBlock(TransformKind::Transverse, transverse);
+    b = block;
+    TransformBlock(TransformKind::Transpose, b), TransformBlock(TransformKind::Rotate180, b);
+    EXPECT_EQ(b, transverse);
+    b = block;
+    TransformBlock(TransformKind::MirrorLR, b), TransformBlock(TransformKind::MirrorTB, b);
     CoefBlock half = block;
-    Rotate180Block(half);
+    TransformBlock(TransformKind::Rotate180, half);
     EXPECT_EQ(b, half);
     // 180 degrees: 0, 3, 4, 5 and 63 keep their sign; 1, 2, 6, 7, 8, 9 change it.
     for (int k : {0, 3, 4, 5, 63}) EXPECT_EQ(half[k], block[k]) << k;

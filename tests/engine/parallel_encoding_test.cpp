@@ -52,12 +52,12 @@ TEST_P(ParallelEncoding, SameBytesHooksAndMessagesAsOneThread) {
     spec.restartInterval = GetParam();
     spec.seed = 11;
     const test::Bytes jpeg = pivotta::test::MakeJpeg(spec);
-    for (int kind = 0; kind <= 5; ++kind) {
+    for (TransformKind kind : kAllTransformKinds) {
         for (bool trim : {false, true}) {
-            const Outcome one = Transform(jpeg, static_cast<TransformKind>(kind), trim, 1);
-            const Outcome two = Transform(jpeg, static_cast<TransformKind>(kind), trim, 2);
+            const Outcome one = Transform(jpeg, kind, trim, 1);
+            const Outcome two = Transform(jpeg, kind, trim, 2);
             ASSERT_TRUE(one.ok);
-            EXPECT_EQ(one.bytes, two.bytes) << "kind " << kind << " trim " << trim;
+            EXPECT_EQ(one.bytes, two.bytes) << Facts(kind).name << " trim " << trim;
             EXPECT_EQ(one.log.progress, two.log.progress);
             EXPECT_EQ(one.log.messages, two.log.messages);
         }
@@ -226,13 +226,13 @@ TEST(SpeculativeDecoding, PredictorsThatWrapAroundAreCarriedOverExactly) {
         }
     }
     const test::Bytes jpeg = test::BuildJpeg(512, 512, test::Gray(), w.Finish());
-    for (int kind = 0; kind <= 5; ++kind) {
-        const Outcome one = Transform(jpeg, static_cast<TransformKind>(kind), false, 1);
-        const Outcome two = Transform(jpeg, static_cast<TransformKind>(kind), false, 2);
-        ASSERT_TRUE(one.ok) << kind;
-        EXPECT_TRUE(two.ok) << kind;
-        EXPECT_EQ(one.bytes, two.bytes) << kind;
-        EXPECT_EQ(one.log.progress, two.log.progress) << kind;
+    for (TransformKind kind : kAllTransformKinds) {
+        const Outcome one = Transform(jpeg, kind, false, 1);
+        const Outcome two = Transform(jpeg, kind, false, 2);
+        ASSERT_TRUE(one.ok) << Facts(kind).name;
+        EXPECT_TRUE(two.ok) << Facts(kind).name;
+        EXPECT_EQ(one.bytes, two.bytes) << Facts(kind).name;
+        EXPECT_EQ(one.log.progress, two.log.progress) << Facts(kind).name;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,9 @@ namespace {
 using test::Bytes;
 using test::EngineHarness;
 
-constexpr TransformKind kKinds[] = {TransformKind::Rotate90, TransformKind::Rotate270, TransformKind::Rotate180,
-                                    TransformKind::MirrorLR, TransformKind::MirrorTB};
+// Every kind that moves something.
+constexpr std::span<const TransformKind> kKinds = std::span(kAllTransformKinds).subspan(1);
+static_assert(kAllTransformKinds[0] == TransformKind::NoRotation);
 
 // ---------------------------------------------------------------- bit reader positions
 
@@ -92,7 +94,7 @@ TEST(DamagedFiles, EveryCutShortFileFailsCleanly) {
             EXPECT_FALSE(harness.Messages(2).empty()) << context;
             continue;
         }
-        const TransformKind kind = kKinds[length % 5];
+        const TransformKind kind = kKinds[length % kKinds.size()];
         const bool ok = harness.Rotate(cut, kind);
         EXPECT_EQ(ok, length >= endOfImage) << context << "\n" << harness.Transcript();
         ExpectPromisesKept(harness, ok, context);

@@ -276,15 +276,15 @@ TEST(ScanDecoding, ZeroRunsThatOnlyReachTheEndAreDroppedInEveryTransform) {
     const Bytes plain = BuildJpeg(32, 24, Gray(), scan(false));
     const Bytes padded = BuildJpeg(32, 24, Gray(), scan(true));
     ASSERT_NE(plain, padded);
-    for (int kind = 0; kind <= 5; ++kind) {
+    for (TransformKind kind : kAllTransformKinds) {
         EngineRun a, b;
         a.log.Attach(a.engine), b.log.Attach(b.engine);
         const TMemoryStream inA = Stream(plain), inB = Stream(padded);
-        ASSERT_TRUE(a.engine.CheckJpeg(inA) && a.engine.RotateJpeg(inA, a.output, static_cast<TransformKind>(kind)));
-        ASSERT_TRUE(b.engine.CheckJpeg(inB) && b.engine.RotateJpeg(inB, b.output, static_cast<TransformKind>(kind)));
-        EXPECT_EQ(a.output.Bytes(), b.output.Bytes()) << kind;
-        EXPECT_EQ(a.engine.Coefficients(0), b.engine.Coefficients(0)) << kind;
-        if (kind == 0) {
+        ASSERT_TRUE(a.engine.CheckJpeg(inA) && a.engine.RotateJpeg(inA, a.output, kind));
+        ASSERT_TRUE(b.engine.CheckJpeg(inB) && b.engine.RotateJpeg(inB, b.output, kind));
+        EXPECT_EQ(a.output.Bytes(), b.output.Bytes()) << Facts(kind).name;
+        EXPECT_EQ(a.engine.Coefficients(0), b.engine.Coefficients(0)) << Facts(kind).name;
+        if (kind == TransformKind::NoRotation) {
             const auto blocks = a.engine.Coefficients(0);
             EXPECT_EQ(blocks[11][63], 1);
             EXPECT_EQ(blocks[4][4], -1);

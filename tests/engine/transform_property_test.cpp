@@ -15,6 +15,7 @@
 
 #include "CoefficientMatchers.h"
 #include "EngineHarness.h"
+#include "ExternalTools.h"
 #include "JpegFixtures.h"
 #include "JpegLayout.h"
 
@@ -23,9 +24,7 @@ namespace {
 
 using pivotta::TransformKind;
 
-constexpr TransformKind kAllKinds[] = {TransformKind::NoRotation, TransformKind::Rotate90,
-                                       TransformKind::Rotate270,  TransformKind::Rotate180,
-                                       TransformKind::MirrorLR,   TransformKind::MirrorTB};
+constexpr auto& kAllKinds = pivotta::kAllTransformKinds;
 
 struct Sampling {
     const char* name;
@@ -230,7 +229,7 @@ TEST(TransformModel, TrimsOnlyTheEdgeThatMovesToTheTopOrLeft) {
         EXPECT_EQ(trimmed.width, c.width);
         EXPECT_EQ(trimmed.height, c.height);
         const JpegCoefs whole = ExpectedTransform(in, c.kind, false);
-        const bool quarter = IsQuarterTurn(c.kind);
+        const bool quarter = SwapsAxes(c.kind);
         EXPECT_EQ(whole.width, quarter ? 750 : 1000);
         EXPECT_EQ(whole.height, quarter ? 1000 : 750);
     }
@@ -262,53 +261,6 @@ TEST(TransformModel, QuarterTurnsAndMirrorsCompose) {
 }
 
 // ---- The model against a second, independent oracle ----
-
-std::string FindProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
-        std::error_code ignored;
-        if (end > start && std::filesystem::is_regular_file(candidate, ignored)) return candidate.string();
-        start = end + 1;
-    }
-    return {};
-}
-
-const char* JpegtranTransform(TransformKind kind) {
-    switch (kind) {
-    case TransformKind::Rotate90: return "-rotate 90";
-    case TransformKind::Rotate270: return "-rotate 270";
-    case TransformKind::Rotate180: return "-rotate 180";
-    case TransformKind::MirrorLR: return "-flip horizontal";
-    case TransformKind::MirrorTB: return "-flip vertical";
-    case TransformKind::NoRotation: break;
-    }
-    return "";
-}
-
-std::vector<uint8_t> RunJpegtran(const std::string& jpegtran, const std::vector<uint8_t>& jpeg, TransformKind kind,
-                                 bool trim) {
-    // Test processes run in parallel: each needs names of its own.
-    static const std::string process = std::to_string(std::random_device{}());
-    static int counter = 0;
-    const std::filesystem::path dir = ::testing::TempDir();
-    const std::string stem = "pivotta_jpegtran_" + process + "_" + std::to_string(counter++);
-    const std::filesystem::path in = dir / (stem + "_in.jpg"), out = dir / (stem + "_out.jpg");
-    std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()),
-                                                static_cast<std::streamsize>(jpeg.size()));
-    const std::string command = "\"" + jpegtran + "\" " + JpegtranTransform(kind) + (trim ? " -trim" : "") +
-                                " -outfile \"" + out.string() + "\" \"" + in.string() + "\"";
-    const int status = std::system(command.c_str());
-    std::vector<uint8_t> result;
-    if (status == 0) result = ReadFileBytes(out.string());
-    else ADD_FAILURE() << command << " failed with status " << status;
-    std::filesystem::remove(in);
-    std::filesystem::remove(out);
-    return result;
-}
 
 // Only the blocks that cover the picture: jpegtran makes up its own padding blocks, and
 // leaves a ragged edge untransformed unless it is trimmed.

@@ -14,14 +14,6 @@ using pivotta::TransformKind;
 
 int CeilDiv(int a, int b) { return (a + b - 1) / b; }
 
-bool TrimsWidth(TransformKind kind) {
-    return kind == TransformKind::Rotate270 || kind == TransformKind::Rotate180 || kind == TransformKind::MirrorLR;
-}
-
-bool TrimsHeight(TransformKind kind) {
-    return kind == TransformKind::Rotate90 || kind == TransformKind::Rotate180 || kind == TransformKind::MirrorTB;
-}
-
 // The ragged last MCU column or row goes when trimming applies to that dimension and the
 // picture has at least one whole MCU there; a picture smaller than one MCU stays whole.
 int TrimmedSize(int size, int mcuSize, bool trimHere) {
@@ -30,19 +22,13 @@ int TrimmedSize(int size, int mcuSize, bool trimHere) {
 }
 
 // Natural-order coefficient (row v, column u) of the output block, from the input block.
-// A horizontal flip of the samples negates the odd horizontal frequencies, a vertical flip
-// the odd vertical ones; a transposition exchanges the two frequencies.
+// A transposition exchanges the two frequencies; then a horizontal flip of the samples
+// negates the odd horizontal frequencies, a vertical flip the odd vertical ones.
 int16_t TransformedCoefficient(const NaturalBlock& in, TransformKind kind, int v, int u) {
-    auto sign = [](bool negate, int value) { return static_cast<int16_t>(negate ? -value : value); };
-    switch (kind) {
-    case TransformKind::NoRotation: return in[v * 8 + u];
-    case TransformKind::Rotate90: return sign(u % 2 == 1, in[u * 8 + v]);   // transpose, then mirror LR
-    case TransformKind::Rotate270: return sign(v % 2 == 1, in[u * 8 + v]);  // transpose, then mirror TB
-    case TransformKind::Rotate180: return sign((u + v) % 2 == 1, in[v * 8 + u]);
-    case TransformKind::MirrorLR: return sign(u % 2 == 1, in[v * 8 + u]);
-    case TransformKind::MirrorTB: return sign(v % 2 == 1, in[v * 8 + u]);
-    }
-    return 0;
+    const pivotta::TransformFacts& f = pivotta::Facts(kind);
+    const int value = f.swapsAxes ? in[u * 8 + v] : in[v * 8 + u];
+    const bool negate = (f.reversesX && u % 2 == 1) != (f.reversesY && v % 2 == 1);
+    return static_cast<int16_t>(negate ? -value : value);
 }
 
 NaturalBlock TransformBlock(const NaturalBlock& in, TransformKind kind) {
@@ -56,21 +42,17 @@ struct GridPoint {
     int x, y;
 };
 
-// Where block (x, y) of a grid of width w and height h lands.
+// Where block (x, y) of a grid of width w and height h lands: the output's x runs along the
+// input's y when the kind swaps axes, backwards when it reverses x; the same for its y.
 GridPoint TransformedPosition(GridPoint p, int w, int h, TransformKind kind) {
-    switch (kind) {
-    case TransformKind::NoRotation: return p;
-    case TransformKind::Rotate90: return {h - 1 - p.y, p.x};   // clockwise: the left column becomes the top row
-    case TransformKind::Rotate270: return {p.y, w - 1 - p.x};  // the top row becomes the left column
-    case TransformKind::Rotate180: return {w - 1 - p.x, h - 1 - p.y};
-    case TransformKind::MirrorLR: return {w - 1 - p.x, p.y};
-    case TransformKind::MirrorTB: return {p.x, h - 1 - p.y};
-    }
-    return p;
+    const pivotta::TransformFacts& f = pivotta::Facts(kind);
+    const int alongX = f.swapsAxes ? p.y : p.x, lengthX = f.swapsAxes ? h : w;
+    const int alongY = f.swapsAxes ? p.x : p.y, lengthY = f.swapsAxes ? w : h;
+    return {f.reversesX ? lengthX - 1 - alongX : alongX, f.reversesY ? lengthY - 1 - alongY : alongY};
 }
 
 ComponentCoefs TransformComponent(const ComponentCoefs& in, int keepCols, int keepRows, TransformKind kind) {
-    const bool quarter = pivotta::IsQuarterTurn(kind);
+    const bool quarter = pivotta::SwapsAxes(kind);
     ComponentCoefs out;
     out.id = in.id;
     out.h = quarter ? in.v : in.h;
@@ -91,17 +73,7 @@ ComponentCoefs TransformComponent(const ComponentCoefs& in, int keepCols, int ke
 
 }  // namespace
 
-const char* TransformName(TransformKind kind) {
-    switch (kind) {
-    case TransformKind::NoRotation: return "NoRotation";
-    case TransformKind::Rotate90: return "Rotate90";
-    case TransformKind::Rotate270: return "Rotate270";
-    case TransformKind::Rotate180: return "Rotate180";
-    case TransformKind::MirrorLR: return "MirrorLR";
-    case TransformKind::MirrorTB: return "MirrorTB";
-    }
-    return "Unknown";
-}
+const char* TransformName(TransformKind kind) { return pivotta::Facts(kind).name; }
 
 JpegCoefs ExpectedTransform(const JpegCoefs& in, TransformKind kind, bool trim) {
     if (in.comps.empty()) {
@@ -118,12 +90,12 @@ JpegCoefs ExpectedTransform(const JpegCoefs& in, TransformKind kind, bool trim) 
     }
     const int mcuWidth = blockMcu ? 8 : 8 * maxH, mcuHeight = blockMcu ? 8 : 8 * maxV;
     const int mcuCols = CeilDiv(in.width, mcuWidth), mcuRows = CeilDiv(in.height, mcuHeight);
-    const int keptWidth = TrimmedSize(in.width, mcuWidth, trim && TrimsWidth(kind));
-    const int keptHeight = TrimmedSize(in.height, mcuHeight, trim && TrimsHeight(kind));
+    const int keptWidth = TrimmedSize(in.width, mcuWidth, trim && pivotta::TrimsRightEdge(kind));
+    const int keptHeight = TrimmedSize(in.height, mcuHeight, trim && pivotta::TrimsBottomEdge(kind));
     const bool dropCol = keptWidth != in.width, dropRow = keptHeight != in.height;
 
     JpegCoefs out;
-    const bool quarter = pivotta::IsQuarterTurn(kind);
+    const bool quarter = pivotta::SwapsAxes(kind);
     out.width = quarter ? keptHeight : keptWidth;
     out.height = quarter ? keptWidth : keptHeight;
     for (const ComponentCoefs& c : in.comps) {

@@ -35,16 +35,11 @@ void TransposeBlock(RefBlock& block) {
 
 void TransformBlock(TransformKind kind, RefBlock& block) {
     const RefBlock in = block;
+    const TransformFacts& facts = Facts(kind);
     for (int k = 0; k < 64; ++k) {
         const bool oddU = FreqU(k) % 2 == 1, oddV = FreqV(k) % 2 == 1;
-        switch (kind) {
-            case TransformKind::NoRotation: break;
-            case TransformKind::Rotate90: block[k] = Negated(in[kTransposedZigZag[k]], oddU); break;
-            case TransformKind::Rotate270: block[k] = Negated(in[kTransposedZigZag[k]], oddV); break;
-            case TransformKind::Rotate180: block[k] = Negated(in[k], oddU != oddV); break;
-            case TransformKind::MirrorLR: block[k] = Negated(in[k], oddU); break;
-            case TransformKind::MirrorTB: block[k] = Negated(in[k], oddV); break;
-        }
+        const int source = facts.swapsAxes ? kTransposedZigZag[k] : k;
+        block[k] = Negated(in[source], (facts.reversesX && oddU) != (facts.reversesY && oddV));
     }
 }
 

@@ -121,7 +121,7 @@ bool RefRotator::RotateWalk() {
 
     McuCols = (ImageWidth + 8 * MaxH - 1) / (8 * MaxH);
     McuRows = (ImageHeight + 8 * MaxV - 1) / (8 * MaxV);
-    const int outputRows = IsQuarterTurn(Kind) ? McuCols : McuRows;
+    const int outputRows = SwapsAxes(Kind) ? McuCols : McuRows;
     if (OnProgressMax) OnProgressMax(McuRows + outputRows);
     Progress(0);
     if (!DecodeScan()) return false;
@@ -180,7 +180,7 @@ void RefRotator::ProcessDQT() {
         out_->WriteByte(in_->ReadByte());
         RefBlock table;
         for (int16_t& q : table) q = in_->ReadByte();
-        if (IsQuarterTurn(Kind)) TransposeBlock(table);
+        if (SwapsAxes(Kind)) TransposeBlock(table);
         for (const int16_t q : table) out_->WriteByte(static_cast<uint8_t>(q & 0xFF));
     }
 }
@@ -191,7 +191,7 @@ bool RefRotator::ProcessSOF() {
     out_->WriteByte(in_->ReadByte());
     ImageHeight = in_->ReadWord();
     ImageWidth = in_->ReadWord();
-    if (IsQuarterTurn(Kind)) {
+    if (SwapsAxes(Kind)) {
         out_->WriteWord(static_cast<uint16_t>(OutputWidth));
         out_->WriteWord(static_cast<uint16_t>(OutputHeight));
     } else {
@@ -208,7 +208,7 @@ bool RefRotator::ProcessSOF() {
         out_->WriteByte(static_cast<uint8_t>(ComponentId[slot]));
         const int sampling = in_->ReadByte();
         const int h = sampling / 16, v = sampling % 16;
-        out_->WriteByte(static_cast<uint8_t>(IsQuarterTurn(Kind) ? v * 16 + h : sampling));
+        out_->WriteByte(static_cast<uint8_t>(SwapsAxes(Kind) ? v * 16 + h : sampling));
         // One component: one block per MCU whatever its factors say (ITU T.81 A.2.2).
         CompH[slot] = nf == 1 ? 1 : h;
         CompV[slot] = nf == 1 ? 1 : v;
@@ -261,12 +261,8 @@ void RefRotator::SettleOutputSize() {
         OutputHeight = ImageHeight;
         OutputWidth = ImageWidth;
     }
-    if (Kind != TransformKind::Rotate270 && Kind != TransformKind::Rotate180 && Kind != TransformKind::MirrorLR) {
-        OutputWidth = ImageWidth;
-    }
-    if (Kind != TransformKind::Rotate90 && Kind != TransformKind::Rotate180 && Kind != TransformKind::MirrorTB) {
-        OutputHeight = ImageHeight;
-    }
+    if (!TrimsRightEdge(Kind)) OutputWidth = ImageWidth;
+    if (!TrimsBottomEdge(Kind)) OutputHeight = ImageHeight;
 }
 
 }  // namespace pivotta::reference

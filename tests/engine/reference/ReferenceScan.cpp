@@ -135,7 +135,8 @@ bool RefRotator::EncodeScan() {
     const int progressBase = McuRows;
     int skipColumn = OutputWidth != ImageWidth ? 1 : 0;
     int skipRow = OutputHeight != ImageHeight ? 1 : 0;
-    const bool quarter = Kind == TransformKind::Rotate90 || Kind == TransformKind::Rotate270;
+    const TransformFacts& facts = Facts(Kind);
+    const bool quarter = facts.swapsAxes;
     if (quarter) {
         std::swap(McuCols, McuRows);
         std::swap(CompH, CompV);
@@ -152,15 +153,9 @@ bool RefRotator::EncodeScan() {
                 for (int v = 0; v < V; ++v) {
                     for (int h = 0; h < H; ++h) {
                         const int x = c * H + h, y = r * V + v;
-                        int X = x, Y = y;
-                        switch (Kind) {
-                            case TransformKind::NoRotation: break;
-                            case TransformKind::Rotate90: X = y; Y = Ri - 1 - x; break;
-                            case TransformKind::Rotate270: X = Wi - 1 - y; Y = x; break;
-                            case TransformKind::Rotate180: X = Wi - 1 - x; Y = Ri - 1 - y; break;
-                            case TransformKind::MirrorLR: X = Wi - 1 - x; break;
-                            case TransformKind::MirrorTB: Y = Ri - 1 - y; break;
-                        }
+                        const int alongX = facts.reversesX ? W - 1 - x : x;
+                        const int alongY = facts.reversesY ? R - 1 - y : y;
+                        const int X = quarter ? alongY : alongX, Y = quarter ? alongX : alongY;
                         RefBlock& block = Coefficients[s][static_cast<size_t>(Y) * Wi + X];
                         TransformBlock(Kind, block);
                         if (!EncodeBlock(s, block)) return Fail(msg::kMissingCode);
