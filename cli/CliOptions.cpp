@@ -7,7 +7,7 @@
 namespace pivotta::cli {
 namespace {
 
-enum class OptionId { Rotate, Mirror, NoTransform, Trim, TurnThumbnail, KeepTimes, Jobs, Quiet, Help, Version,
+enum class OptionId { Rotate, Mirror, Transpose, Transverse, AutoOrient, KeepOrientation, NoTransform, Trim, TurnThumbnail, KeepTimes, Jobs, Quiet, Help, Version,
                       OutputDir, InPlace, Check };
 
 struct OptionSpec {
@@ -20,7 +20,11 @@ struct OptionSpec {
 constexpr OptionSpec kOptions[] = {
     {'r', "rotate", true, OptionId::Rotate},
     {'m', "mirror", true, OptionId::Mirror},
+    {0, "transpose", false, OptionId::Transpose},
+    {0, "transverse", false, OptionId::Transverse},
+    {'a', "auto-orient", false, OptionId::AutoOrient},
     {0, "none", false, OptionId::NoTransform},
+    {0, "keep-orientation", false, OptionId::KeepOrientation},
     {'t', "trim", false, OptionId::Trim},
     {0, "turn-thumbnail", false, OptionId::TurnThumbnail},
     {'p', "keep-times", false, OptionId::KeepTimes},
@@ -147,7 +151,13 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
     switch (spec.id) {
     case OptionId::Rotate: return SetTransform(RotationFromText(value), spelling, value, "90, 180 or 270");
     case OptionId::Mirror: return SetTransform(MirrorFromText(value), spelling, value, "lr or tb");
+    case OptionId::Transpose: return SetTransform(TransformKind::Transpose, spelling, {}, {});
+    case OptionId::Transverse: return SetTransform(TransformKind::Transverse, spelling, {}, {});
+    case OptionId::AutoOrient:
+        options_.autoOrient = true;
+        return SetTransform(std::nullopt, spelling, {}, {});
     case OptionId::NoTransform: return SetTransform(TransformKind::NoRotation, spelling, {}, {});
+    case OptionId::KeepOrientation: options_.keepOrientation = true; return;
     case OptionId::Trim: options_.trim = true; return;
     case OptionId::TurnThumbnail: options_.turnThumbnail = true; return;
     case OptionId::KeepTimes: options_.keepTimes = true; return;
@@ -173,9 +183,11 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
     }
 }
 
+// A value that names no kind is an error, except for auto-orientation, which has no value and
+// leaves the kind to each file.
 void Parser::SetTransform(std::optional<TransformKind> kind, std::string_view spelling, std::string_view value,
                           std::string_view allowed) {
-    if (!kind) {
+    if (!kind && !allowed.empty()) {
         return Fail("invalid value '" + std::string(value) + "' for " + std::string(spelling) + ": " +
                     std::string(allowed));
     }
@@ -196,11 +208,17 @@ void Parser::SetMode(RunMode mode, std::string_view spelling) {
 void Parser::Validate() {
     const bool check = options_.mode == RunMode::Check;
     if (check) {
-        if (options_.kind) return Fail("--check takes no transform");
+        if (transformCount_ > 0) return Fail("--check takes no transform");
         if (options_.keepTimes) return Fail("--check writes nothing: -p/--keep-times does not apply");
         if (options_.turnThumbnail) return Fail("--check writes nothing: --turn-thumbnail does not apply");
-    } else if (!options_.kind) {
-        return Fail("no transform given: choose one of -r 90|180|270, -m lr|tb, --none");
+        if (options_.keepOrientation) return Fail("--check writes nothing: --keep-orientation does not apply");
+    } else if (transformCount_ == 0) {
+        return Fail("no transform given: choose one of -r 90|180|270, -m lr|tb, --transpose, --transverse, "
+                    "-a/--auto-orient, --none");
+    }
+    if (options_.autoOrient && options_.keepOrientation) {
+        return Fail("-a/--auto-orient and --keep-orientation cannot be combined: the kept tag would turn the "
+                    "upright picture again");
     }
 
     if (options_.mode == RunMode::SingleFile) {

@@ -20,7 +20,9 @@ inline constexpr const char* kStandardStream = "-";
 
 struct CliOptions {
     RunMode mode = RunMode::SingleFile;
-    std::optional<TransformKind> kind;  // set in every mode but Check
+    std::optional<TransformKind> kind;  // set in every mode but Check and auto-orientation
+    bool autoOrient = false;            // each file's kind comes from its Exif Orientation
+    bool keepOrientation = false;       // KeepOrientation
     bool trim = false;                  // AllowAdjustMCU
     bool turnThumbnail = false;         // AllowBreakDCF
     bool keepTimes = false;

@@ -2,6 +2,8 @@
 
 #include <exception>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "FileSystem.h"
 #include "JpegRotation.h"
@@ -42,6 +44,25 @@ WriteResult WriteResultBytes(const FileJob& job, const TMemoryStream& result, co
     return WriteFileAtomically(job.target, bytes, times);
 }
 
+// The kind that rights the file by its Exif Orientation; NoRotation when it is upright already.
+TransformKind UprightKindOf(const TJpegRotation& engine, FileMessages& messages) {
+    const std::optional<uint32_t> orientation = engine.Orientation();
+    if (!orientation) return TransformKind::NoRotation;
+    if (const std::optional<TransformKind> kind = UprightKind(*orientation)) return *kind;
+    messages.Warning("Exif orientation " + std::to_string(*orientation) +
+                     " is not one of 1 to 8; the picture is taken as upright");
+    return TransformKind::NoRotation;
+}
+
+void WriteOrReport(const FileJob& job, const TMemoryStream& bytes, const ReadResult& source, const CliOptions& options,
+                   FileMessages& messages) {
+    WriteResult written = WriteResultBytes(job, bytes, source, options.keepTimes);
+    if (!written.ok) {
+        const std::string where = job.target == kStandardStream ? "standard output" : "'" + job.target + "'";
+        messages.Error("cannot write " + where + ": " + written.error);
+    }
+}
+
 void Process(const FileJob& job, const CliOptions& options, unsigned engineThreads, FileMessages& messages) {
     if (!job.refusal.empty()) return messages.Error(job.refusal);
 
@@ -53,6 +74,7 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     engine.MaxThreads = engineThreads;
     engine.AllowAdjustMCU = options.trim;
     engine.AllowBreakDCF = options.turnThumbnail;
+    engine.KeepOrientation = options.keepOrientation;
     engine.OnMessage = [&messages](const std::string& text, int level) { messages.Engine(text, level); };
     engine.OnDHTWarning = [&messages] { messages.Warning(kOptimizedTablesWarning); };
 
@@ -64,16 +86,24 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
         return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight));
     }
 
-    if (!options.kind || !IsValidKind(*options.kind)) return messages.Error("no valid transform");
-    TMemoryStream result;
-    const bool rotated = RunGuarded(messages, [&] { return engine.RotateJpeg(input, result, *options.kind); });
-    if (!Succeeded(rotated, messages, "transformation")) return;
-
-    WriteResult written = WriteResultBytes(job, result, source, options.keepTimes);
-    if (!written.ok) {
-        const std::string where = job.target == kStandardStream ? "standard output" : "'" + job.target + "'";
-        messages.Error("cannot write " + where + ": " + written.error);
+    TransformKind kind;
+    if (options.autoOrient) {
+        kind = UprightKindOf(engine, messages);
+        // An upright file stays as it is: an input is not rewritten, any other target gets
+        // its bytes unchanged.
+        if (kind == TransformKind::NoRotation) {
+            if (options.mode != RunMode::InPlace) WriteOrReport(job, input, source, options, messages);
+            return;
+        }
+    } else if (options.kind) {
+        kind = *options.kind;
+    } else {
+        return messages.Error("no valid transform");
     }
+    TMemoryStream result;
+    const bool rotated = RunGuarded(messages, [&] { return engine.RotateJpeg(input, result, kind); });
+    if (!Succeeded(rotated, messages, "transformation")) return;
+    WriteOrReport(job, result, source, options, messages);
 }
 
 }  // namespace

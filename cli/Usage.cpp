@@ -29,12 +29,20 @@ Modes:
 Transform (exactly one, except with --check):
   -r, --rotate 90|180|270   rotate clockwise
   -m, --mirror lr|tb        mirror left-right or top-bottom
+      --transpose           mirror about the top-left to bottom-right diagonal
+      --transverse          mirror about the top-right to bottom-left diagonal
+  -a, --auto-orient         turn each file as its Exif Orientation tag says; a file
+                            without the tag or with tag 1 is upright already: not
+                            rewritten with --in-place, copied unchanged otherwise
       --none                re-encode without turning
 
 Options:
   -t, --trim             trim a ragged edge (a size that is not a whole number of
                          MCUs) that the transform would move into the picture
       --turn-thumbnail   turn the Exif thumbnail for 90 and 270 degrees too
+      --keep-orientation keep the Exif Orientation tag as it was; by default every
+                         transform sets it to 1, so that viewers show the result
+                         the way its pixels are
   -p, --keep-times       give each result the input's last-write and access times
                          (not for standard input)
   -j, --jobs N           use N processors: N files at once, or N threads for one

@@ -27,14 +27,19 @@ INSTANTIATE_TEST_SUITE_P(
                       Args{"--check"}, Args{"-r", "90", "--in-place", "-"}, Args{"-r", "90", "-o", "d", "a", "-"},
                       Args{"--check", "-", "-"}, Args{"-j", "0", "-r90", "a", "b"}, Args{"-j", "x", "-r90", "a", "b"},
                       Args{"-j2x", "-r90", "a", "b"}, Args{"--jobs=-1", "-r90", "a", "b"}, Args{"--bogus"},
-                      Args{"-x", "-r90", "a", "b"}, Args{"--trim=yes", "-r90", "a", "b"}));
+                      Args{"-x", "-r90", "a", "b"}, Args{"--trim=yes", "-r90", "a", "b"},
+                      Args{"--transpose", "--transverse", "a", "b"}, Args{"-a", "-r90", "a", "b"},
+                      Args{"-a", "--keep-orientation", "a", "b"}, Args{"--check", "-a", "a"},
+                      Args{"--check", "--keep-orientation", "a"}, Args{"--transpose=1", "a", "b"},
+                      Args{"--keep-orientation", "a", "b"}));
 
 TEST(CliOptionsTest, AcceptsEverySpellingOfEveryTransform) {
     const std::pair<Args, TransformKind> cases[] = {
         {{"-r", "90"}, TransformKind::Rotate90},       {{"-r180"}, TransformKind::Rotate180},
         {{"--rotate=270"}, TransformKind::Rotate270},  {{"--rotate", "90"}, TransformKind::Rotate90},
         {{"-m", "lr"}, TransformKind::MirrorLR},       {{"--mirror=tb"}, TransformKind::MirrorTB},
-        {{"--none"}, TransformKind::NoRotation},
+        {{"--none"}, TransformKind::NoRotation},       {{"--transpose"}, TransformKind::Transpose},
+        {{"--transverse"}, TransformKind::Transverse},
     };
     for (const auto& [transform, kind] : cases) {
         Args args = transform;
@@ -76,6 +81,20 @@ TEST(CliOptionsTest, StandardStreamsWhereAFileNameIsNotNeeded) {
     EXPECT_EQ(parsed.options.mode, RunMode::Check);
     EXPECT_FALSE(parsed.options.kind.has_value());
     EXPECT_EQ(parsed.options.inputs, (Args{"a.jpg", "-"}));
+}
+
+TEST(CliOptionsTest, AutoOrientIsTheTransformAndKeepOrientationAFlag) {
+    ParsedCommandLine parsed = ParseCommandLine({"-at", "--in-place", "a.jpg"});
+    ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+    EXPECT_TRUE(parsed.options.autoOrient);
+    EXPECT_FALSE(parsed.options.kind.has_value());
+    EXPECT_TRUE(parsed.options.trim);
+
+    parsed = ParseCommandLine({"--keep-orientation", "--transverse", "a.jpg", "b.jpg"});
+    ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+    EXPECT_TRUE(parsed.options.keepOrientation);
+    EXPECT_FALSE(parsed.options.autoOrient);
+    EXPECT_EQ(parsed.options.kind, TransformKind::Transverse);
 }
 
 TEST(CliOptionsTest, HelpAndVersionWinOverMistakes) {
