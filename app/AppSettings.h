@@ -16,6 +16,7 @@ struct AppSettings {
     bool gViewProportional = false;
     bool gAllowBreakDCF = false;
     bool gAllowAdjustMCU = false;
+    bool gResetOrientation = true;  // a transform sets the Exif Orientation tag to 1
 
     friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };

@@ -1,5 +1,13 @@
 #include "MainCommands.h"
 
+std::optional<pivotta::TransformKind> AutoOrientKind(const DocumentState& document)
+{
+    if (!document.fileAccepted) return std::nullopt;
+    const std::optional<pivotta::TransformKind> kind = pivotta::UprightKind(document.exifOrientation);
+    if (kind == pivotta::TransformKind::NoRotation) return std::nullopt;
+    return kind;
+}
+
 std::vector<CommandState> DeriveCommandStates(const DocumentState& document)
 {
     const bool canSave = document.fileAccepted && document.resultSavable;
@@ -11,11 +19,12 @@ std::vector<CommandState> DeriveCommandStates(const DocumentState& document)
         {"mnu_Operation", document.fileAccepted, false},
     };
     for (const TransformCommand& command : kTransformCommands) {
-        const bool down = command.kind == document.selection;
+        const bool down = !document.autoOriented && command.kind == document.selection;
         states.push_back({command.buttonName, document.fileAccepted, down});
         // The menu's items follow the menu, which is enabled and disabled as a whole.
         states.push_back({command.menuName, true, down});
     }
+    states.push_back({kAutoOrientMenuName, AutoOrientKind(document).has_value(), document.autoOriented});
     for (int view = 0; view < static_cast<int>(kViewCommands.size()); ++view) {
         const bool checked = view == document.view;
         states.push_back({kViewCommands[view].menuName, true, checked});

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "TransformKind.h"
@@ -41,6 +42,11 @@ inline constexpr std::array<TransformCommand, 6> kTransformCommands{{
     {pivotta::TransformKind::MirrorTB, "tbn_mirror_tb", "mnu_Mirror_TB", "鏡面 (上下)", kImageMirrorTB},
 }};
 
+// Applies the kind that the opened file's Exif Orientation tag asks for; one radio group with
+// the transform commands, and no toolbar button.
+inline constexpr const char* kAutoOrientMenuName = "mnu_AutoOrient";
+inline constexpr const char* kAutoOrientCaption = "Exifの向きに合わせる (&5)";
+
 struct ViewCommand {
     const char* menuName;
     const char* popupName;
@@ -68,6 +74,8 @@ struct DocumentState {
     bool fileAccepted = false;   // a file is on show and CheckJpeg accepted it
     bool resultSavable = false;  // ResultStream holds a whole picture, not a failed run's part
     pivotta::TransformKind selection = pivotta::TransformKind::NoRotation;
+    bool autoOriented = false;   // the selection came from the auto-orient command
+    uint32_t exifOrientation = 0;  // the file's Exif Orientation tag; 0 when it has none
     int view = kView100;         // index into kViewCommands
 };
 
@@ -76,6 +84,9 @@ struct CommandState {
     bool enabled;
     bool checked;
 };
+
+// The kind that makes the file on show upright, when its tag says it is not (2-8).
+std::optional<pivotta::TransformKind> AutoOrientKind(const DocumentState& document);
 
 // Every command whose state depends on the document, by name. Commands not listed (open,
 // folder, options, exit, help) are always enabled.

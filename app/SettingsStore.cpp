@@ -16,7 +16,7 @@ struct OptionEntry {
 };
 
 // Reading and writing order alike.
-const std::array<OptionEntry, 12> kOptions{{
+const std::array<OptionEntry, 13> kOptions{{
     {"gDHTWarning", &AppSettings::gDHTWarning},
     {"gFolderProcessInfo", &AppSettings::gFolderProcessInfo},
     {"gSaveResult", &AppSettings::gSaveResult},
@@ -29,6 +29,7 @@ const std::array<OptionEntry, 12> kOptions{{
     {"gViewProportional", &AppSettings::gViewProportional},
     {"gAllowBreakDCF", &AppSettings::gAllowBreakDCF},
     {"gAllowAdjustMCU", &AppSettings::gAllowAdjustMCU},
+    {"gResetOrientation", &AppSettings::gResetOrientation},
 }};
 
 void ReadInteger(SettingsKey& key, const char* name, int32_t& target)

@@ -171,6 +171,10 @@ bool TFm_Main::Uty_OpenJpegFile(const QString& path)
         ReportError(QString::fromUtf8(e.what()));
     }
     document_.fileAccepted = accepted;
+    document_.exifOrientation = accepted ? Rotator.Orientation().value_or(0) : 0;
+    if (const QString suffix = OrientationStatusSuffix(document_.exifOrientation); !suffix.isEmpty()) {
+        StatusBar->SetPanelText(0, OpenedFileStatus(path, PreviewImage.Width(), PreviewImage.Height()) + suffix);
+    }
     SetUnturnedState();
     ResultStream.CopyFrom(SourceStream);
     document_.resultSavable = true;
@@ -201,6 +205,7 @@ void TFm_Main::Uty_CloseJpegFile()
 {
     setWindowTitle(texts::kAppTitle);
     document_.fileAccepted = false;
+    document_.exifOrientation = 0;
     SetUnturnedState();
     ApplyCommandState();
     StatusBar->SetPanelText(0, QString());
@@ -213,6 +218,7 @@ void TFm_Main::Uty_CloseJpegFile()
 void TFm_Main::SetUnturnedState()
 {
     document_.selection = pivotta::TransformKind::NoRotation;
+    document_.autoOriented = false;
 }
 
 // ---- Title, layout and view ----

@@ -106,6 +106,7 @@ public:
     QAction* mnu_FileExit = nullptr;
     QAction* mnu_HelpView = nullptr;
     QAction* mnu_HelpAbout = nullptr;
+    QAction* mnu_AutoOrient = nullptr;
     QAction* tbn_FileOpen = nullptr;
     QAction* tbn_FileSave = nullptr;
     QAction* tbn_previous = nullptr;
@@ -141,6 +142,7 @@ public slots:
     void tbn_270Click();
     void tbn_mirror_lrClick();
     void tbn_mirror_tbClick();
+    void mnu_AutoOrientClick();
 
     void tbn_NextClick();
     void tbn_previousClick();
@@ -186,7 +188,7 @@ private:
     void LayoutPicture();
     void ShowPicture(const uint8_t* data, size_t size);
     void RecoverFromFailedOpen(const QString& error);
-    void RunTransform(pivotta::TransformKind kind);
+    void RunTransform(pivotta::TransformKind kind, bool autoOriented = false);
     [[nodiscard]] bool RunEngine(pivotta::TransformKind kind, QString& error);
     void SetUnturnedState();
     void ReportError(const QString& text);

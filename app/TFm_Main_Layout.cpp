@@ -105,6 +105,11 @@ void TFm_Main::BuildMenus()
         item->setCheckable(true);
         operationGroup->addAction(item);
     }
+    mnu_Operation->addSeparator();
+    mnu_AutoOrient = AddCommand(mnu_Operation, kAutoOrientMenuName, QString::fromUtf8(kAutoOrientCaption));
+    mnu_AutoOrient->setCheckable(true);
+    operationGroup->addAction(mnu_AutoOrient);
+    connect(mnu_AutoOrient, &QAction::triggered, this, &TFm_Main::mnu_AutoOrientClick);
 
     mnu_Help = MainMenu->addMenu(QStringLiteral("ヘルプ (&H)"));
     mnu_Help->setObjectName(QStringLiteral("mnu_Help"));

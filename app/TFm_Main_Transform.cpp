@@ -28,6 +28,7 @@ public:
 void TFm_Main::tbn_0Click()
 {
     document_.selection = pivotta::TransformKind::NoRotation;
+    document_.autoOriented = false;
     ApplyCommandState();
     {
         BusyCursor busy;
@@ -48,9 +49,15 @@ void TFm_Main::tbn_270Click() { RunTransform(pivotta::TransformKind::Rotate270);
 void TFm_Main::tbn_mirror_lrClick() { RunTransform(pivotta::TransformKind::MirrorLR); }
 void TFm_Main::tbn_mirror_tbClick() { RunTransform(pivotta::TransformKind::MirrorTB); }
 
-void TFm_Main::RunTransform(pivotta::TransformKind kind)
+void TFm_Main::mnu_AutoOrientClick()
+{
+    if (const auto kind = AutoOrientKind(document_)) RunTransform(*kind, true);
+}
+
+void TFm_Main::RunTransform(pivotta::TransformKind kind, bool autoOriented)
 {
     document_.selection = kind;
+    document_.autoOriented = autoOriented;
     ApplyCommandState();
     QString engineError;
     {
@@ -63,6 +70,8 @@ void TFm_Main::RunTransform(pivotta::TransformKind kind)
 
         Rotator.AllowBreakDCF = Settings.gAllowBreakDCF;
         Rotator.AllowAdjustMCU = Settings.gAllowAdjustMCU;
+        // Turning by the tag while keeping it would have every viewer turn the picture again.
+        Rotator.KeepOrientation = !Settings.gResetOrientation && !autoOriented;
         const bool succeeded = RunEngine(kind, engineError);
 
         ProgressBar->hide();

@@ -62,6 +62,8 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
     chk_AllowAdjustMCU = MakeCheckBox(
         "chk_AllowAdjustMCU", QStringLiteral("画像サイズがMCUの単位でない場合、画像の端をトリミングしてMCU単位に調整する。"), this);
     chk_AllowBreakDCF = MakeCheckBox("chk_AllowBreakDCF", QStringLiteral("サムネイル画像の横回転を許す。"), this);
+    chk_ResetOrientation = MakeCheckBox(
+        "chk_ResetOrientation", QStringLiteral("回転・反転したとき、Exifの向き情報を「標準(1)」にする"), this);
     Lbl_AllowBreakDCF = MakeLabel("Lbl_AllowBreakDCF", QStringLiteral(" (DCFの規格外になります。一般的に実害はありません)"),
                                   DialogFixedFont(13), this);
     chk_KeepTimeStamp_Create = MakeCheckBox(
@@ -140,6 +142,7 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
     layout->addWidget(chk_WaringDHT);
     layout->addWidget(chk_AllowAdjustMCU);
     layout->addLayout(Row({chk_AllowBreakDCF, Lbl_AllowBreakDCF}));
+    layout->addWidget(chk_ResetOrientation);
     layout->addWidget(chk_KeepTimeStamp_Create);
     layout->addWidget(chk_KeepTimeStamp_Write);
     layout->addLayout(Row({Lbl_gToolBarSaveButtonIsSaveAs1, sbn_gToolBarSaveButtonIsSaveAs,
@@ -185,6 +188,7 @@ void TFm_Options::FormShow()
     chk_WaringDHT->setChecked(settings_.gDHTWarning);
     chk_AllowBreakDCF->setChecked(settings_.gAllowBreakDCF);
     chk_AllowAdjustMCU->setChecked(settings_.gAllowAdjustMCU);
+    chk_ResetOrientation->setChecked(settings_.gResetOrientation);
     chk_KeepTimeStamp_Create->setChecked(settings_.gKeepTimeStamp_Create);
     chk_KeepTimeStamp_Write->setChecked(settings_.gKeepTimeStamp_Write);
 
@@ -262,6 +266,7 @@ void TFm_Options::Btn_OKClick()
     settings_.gDHTWarning = chk_WaringDHT->isChecked();
     settings_.gAllowBreakDCF = chk_AllowBreakDCF->isChecked();
     settings_.gAllowAdjustMCU = chk_AllowAdjustMCU->isChecked();
+    settings_.gResetOrientation = chk_ResetOrientation->isChecked();
     settings_.gKeepTimeStamp_Create = chk_KeepTimeStamp_Create->isChecked();
     settings_.gKeepTimeStamp_Write = chk_KeepTimeStamp_Write->isChecked();
     settings_.gSaveResult = chk_SaveResult->isChecked();

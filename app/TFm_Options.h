@@ -50,6 +50,7 @@ private:
     QCheckBox* chk_WaringDHT;
     QCheckBox* chk_AllowAdjustMCU;
     QCheckBox* chk_AllowBreakDCF;
+    QCheckBox* chk_ResetOrientation;
     QLabel* Lbl_AllowBreakDCF;
     QCheckBox* chk_KeepTimeStamp_Create;
     QCheckBox* chk_KeepTimeStamp_Write;

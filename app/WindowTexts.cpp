@@ -36,6 +36,12 @@ QString OpenedFileStatus(const QString& path, int width, int height)
     return QStringLiteral("%1 (%2*%3)").arg(QDir::toNativeSeparators(path)).arg(width).arg(height);
 }
 
+QString OrientationStatusSuffix(uint32_t orientation)
+{
+    if (orientation < 2 || orientation > 8) return {};
+    return QStringLiteral(" [Exif向き %1]").arg(orientation);
+}
+
 QString ProcessingTimeText(uint32_t startTick, uint32_t endTick)
 {
     // Unsigned subtraction stays right across a wrap of the clock.

@@ -13,5 +13,9 @@ QString MainWindowTitle(const QString& currentFileName, bool multiFileMode, int 
 // "D:\photo\a.jpg (1600*1200)".
 QString OpenedFileStatus(const QString& path, int width, int height);
 
+// " [Exif向き 6]" after the size text, for a tag that asks viewers to turn the picture (2-8);
+// empty otherwise.
+QString OrientationStatusSuffix(uint32_t orientation);
+
 // "処理時間  125ミリ秒" for the time between two readings of a 32-bit millisecond clock.
 QString ProcessingTimeText(uint32_t startTick, uint32_t endTick);

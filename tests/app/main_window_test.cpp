@@ -112,9 +112,11 @@ private slots:
                               "smu_Proportional"}));
         QCOMPARE(Captions(window.mnu_Operation),
                  QStringList({"元に戻す (&1)", "90度回転 (&2)", "180度回転 (&3)", "270度回転 (&4)", "-", "鏡面 (左右)",
-                              "鏡面 (上下)"}));
+                              "鏡面 (上下)", "-", "Exifの向きに合わせる (&5)"}));
         QCOMPARE(Names(window.mnu_Operation->actions()),
-                 QStringList({"mnu_0", "mnu_90", "mnu_180", "mnu_270", "-", "mnu_Mirror_LR", "mnu_Mirror_TB"}));
+                 QStringList({"mnu_0", "mnu_90", "mnu_180", "mnu_270", "-", "mnu_Mirror_LR", "mnu_Mirror_TB", "-",
+                              "mnu_AutoOrient"}));
+        QVERIFY(!window.mnu_AutoOrient->isEnabled());
         QCOMPARE(Captions(window.mnu_Help), QStringList({"トピックの検索", "-", "バージョン情報 (&A)"}));
         QCOMPARE(window.mnu_FileOpen->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
         QCOMPARE(window.mnu_FileSave->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));

@@ -41,6 +41,7 @@ AppSettings Inverted()
     s.gViewProportional = !s.gViewProportional;
     s.gAllowBreakDCF = !s.gAllowBreakDCF;
     s.gAllowAdjustMCU = !s.gAllowAdjustMCU;
+    s.gResetOrientation = !s.gResetOrientation;
     return s;
 }
 
@@ -110,6 +111,7 @@ void OptionsTest::showingLoadsEverySetting()
     QCOMPARE(Find<QCheckBox>("chk_WaringDHT")->isChecked(), s.gDHTWarning);
     QCOMPARE(Find<QCheckBox>("chk_AllowAdjustMCU")->isChecked(), s.gAllowAdjustMCU);
     QCOMPARE(Find<QCheckBox>("chk_AllowBreakDCF")->isChecked(), s.gAllowBreakDCF);
+    QCOMPARE(Find<QCheckBox>("chk_ResetOrientation")->isChecked(), s.gResetOrientation);
     QCOMPARE(Find<QCheckBox>("chk_KeepTimeStamp_Create")->isChecked(), s.gKeepTimeStamp_Create);
     QCOMPARE(Find<QCheckBox>("chk_KeepTimeStamp_Write")->isChecked(), s.gKeepTimeStamp_Write);
     QCOMPARE(Find<QComboBox>("cbo_gToolBarSaveButtonIsSaveAs")->currentIndex(), s.gToolBarSaveButtonIsSaveAs ? 0 : 1);
@@ -127,7 +129,7 @@ void OptionsTest::okStoresEveryControl()
 {
     dialog_->show();
     for (const char* name : {"chk_WaringDHT", "chk_AllowAdjustMCU", "chk_AllowBreakDCF", "chk_KeepTimeStamp_Create",
-                             "chk_KeepTimeStamp_Write", "chk_SaveResult", "chk_ForceSave"})
+                             "chk_KeepTimeStamp_Write", "chk_SaveResult", "chk_ForceSave", "chk_ResetOrientation"})
         Find<QCheckBox>(name)->toggle();
     Find<QComboBox>("cbo_gToolBarSaveButtonIsSaveAs")->setCurrentIndex(1);
     Find<QRadioButton>("rdo_SameFolder")->setChecked(true);

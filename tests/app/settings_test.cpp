@@ -55,6 +55,7 @@ const QStringList kOptionOrder{
     "gDHTWarning",          "gFolderProcessInfo",    "gSaveResult",         "gForceSave",
     "gSaveSameFolder",      "gSaveFolder",           "gKeepTimeStamp_Create", "gKeepTimeStamp_Write",
     "gToolBarSaveButtonIsSaveAs", "gViewProportional", "gAllowBreakDCF",      "gAllowAdjustMCU",
+    "gResetOrientation",
 };
 
 QStringList NamesOf(const QStringList& log, const QString& prefix)
@@ -75,7 +76,7 @@ bool SameSettings(const AppSettings& a, const AppSettings& b)
            a.gKeepTimeStamp_Write == b.gKeepTimeStamp_Write &&
            a.gToolBarSaveButtonIsSaveAs == b.gToolBarSaveButtonIsSaveAs &&
            a.gViewProportional == b.gViewProportional && a.gAllowBreakDCF == b.gAllowBreakDCF &&
-           a.gAllowAdjustMCU == b.gAllowAdjustMCU;
+           a.gAllowAdjustMCU == b.gAllowAdjustMCU && a.gResetOrientation == b.gResetOrientation;
 }
 
 AppSettings EveryOptionFlipped()
@@ -93,6 +94,7 @@ AppSettings EveryOptionFlipped()
     s.gViewProportional = true;
     s.gAllowBreakDCF = true;
     s.gAllowAdjustMCU = true;
+    s.gResetOrientation = false;
     return s;
 }
 
@@ -164,7 +166,7 @@ private slots:
             SaveSettings(key, settings, placement);
         }
         QSettings stored(path, QSettings::IniFormat);
-        QCOMPARE(stored.allKeys().size(), 17);
+        QCOMPARE(stored.allKeys().size(), 18);
         QCOMPARE(stored.value("App_Top").toInt(), 164);
         QCOMPARE(stored.value("App_Left").toInt(), 216);
         QCOMPARE(stored.value("App_Height").toInt(), 483);
@@ -326,7 +328,7 @@ private slots:
         window.mnu_FileExitClick();
         QVERIFY(!window.isVisible());
         QSettings stored(harness.SettingsPath(), QSettings::IniFormat);
-        QCOMPARE(stored.allKeys().size(), 17);
+        QCOMPARE(stored.allKeys().size(), 18);
         QCOMPARE(stored.value("App_WindowState").toInt(), 0);
         QCOMPARE(stored.value("App_Left").toInt(), window.x());
         QCOMPARE(stored.value("App_Top").toInt(), window.y());

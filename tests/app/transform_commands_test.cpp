@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QToolButton>
 #include <QtTest>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -14,6 +15,7 @@
 #endif
 
 #include "AppTexts.h"
+#include "ExifBuilder.h"
 #include "MainWindowHarness.h"
 #include "PictureView.h"
 #include "StatusPanels.h"
@@ -54,6 +56,20 @@ void SetModificationTime(const QString& path, const QDateTime& time)
 constexpr int kWidth = 128;
 constexpr int kHeight = 64;
 
+std::vector<uint8_t> WithOrientation(const std::vector<uint8_t>& jpeg, uint16_t orientation)
+{
+    pivotta::test::ExifBuilder exif(true);
+    exif.Ifd0().Short(pivotta::test::exif_tag::Orientation, orientation);
+    return pivotta::test::WithApp1(jpeg, exif.Build());
+}
+
+std::optional<uint32_t> OrientationOf(const std::vector<uint8_t>& jpeg)
+{
+    pivotta::TJpegRotation engine;
+    if (!engine.CheckJpeg(pivotta::TMemoryStream(jpeg))) return std::nullopt;
+    return engine.Orientation();
+}
+
 }  // namespace
 
 class TransformCommandsTest : public QObject {
@@ -92,6 +108,63 @@ private slots:
         QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::MirrorTB));
         QCOMPARE(Checked(window, false), QStringList{"mnu_Mirror_TB"});
         QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void AutoOrientTurnsByTheTagAndSavesItUpright()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        const std::vector<uint8_t> plain = TestJpeg(kWidth, kHeight);
+        // No tag, or tag 1: nothing to do, and nothing said about it.
+        for (const auto& [name, bytes] : {std::pair{"plain.jpg", plain}, {"one.jpg", WithOrientation(plain, 1)}}) {
+            const QString path = harness.WriteFile(name, bytes);
+            QVERIFY(window.Uty_OpenJpegFile(path));
+            QVERIFY(!window.mnu_AutoOrient->isEnabled());
+            QVERIFY(!window.StatusBar->PanelText(0).contains(QStringLiteral("Exif")));
+        }
+
+        const std::vector<uint8_t> source = WithOrientation(plain, 6);
+        const QString path = harness.WriteFile("six.jpg", source);
+        QVERIFY(window.Uty_OpenJpegFile(path));
+        QVERIFY(window.mnu_AutoOrient->isEnabled());
+        QVERIFY(window.StatusBar->PanelText(0).endsWith(QStringLiteral("(128*64) [Exif向き 6]")));
+        window.mnu_AutoOrient->trigger();
+        QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::Rotate90));
+        QCOMPARE(OrientationOf(StreamBytes(window.ResultStream)), 1u);
+        QVERIFY(window.mnu_AutoOrient->isChecked());
+        QCOMPARE(Checked(window, false), QStringList{});
+        QCOMPARE(Checked(window, true), QStringList{});
+        QVERIFY(!window.UnturnedIsDown());
+        harness.platform.messageAnswers = {MessageAnswer::Yes};
+        window.mnu_FileSaveClick();
+        QCOMPARE(ReadBytes(path), EngineTransform(source, TransformKind::Rotate90));
+
+        // The unturned state and the other commands leave the group's check to themselves.
+        window.tbn_0Click();
+        QVERIFY(!window.mnu_AutoOrient->isChecked());
+        QCOMPARE(Checked(window, false), QStringList{"mnu_0"});
+        window.mnu_AutoOrient->trigger();
+        window.tbn_180Click();
+        QVERIFY(!window.mnu_AutoOrient->isChecked());
+        QCOMPARE(Checked(window, true), QStringList{"tbn_180"});
+    }
+
+    void ResetOrientationOptionReachesTheEngine()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        const std::vector<uint8_t> source = WithOrientation(TestJpeg(kWidth, kHeight), 8);
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("eight.jpg", source)));
+        QVERIFY(window.Settings.gResetOrientation);
+        window.tbn_90Click();
+        QCOMPARE(OrientationOf(StreamBytes(window.ResultStream)), 1u);
+        window.Settings.gResetOrientation = false;
+        window.tbn_90Click();
+        QCOMPARE(OrientationOf(StreamBytes(window.ResultStream)), 8u);
+        // Turning by the tag and keeping it would turn the picture twice in every viewer.
+        window.mnu_AutoOrient->trigger();
+        QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::Rotate270));
+        QCOMPARE(OrientationOf(StreamBytes(window.ResultStream)), 1u);
     }
 
     void ClickingTheButtonThatIsDownRunsItAgain()
