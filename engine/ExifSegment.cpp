@@ -105,10 +105,11 @@ public:
         if (!IsExif()) return std::move(out_);
         if (WalkToThumbnail() && ShouldTransformThumbnail()) ReplaceThumbnail();
         if (SwapsAxes(t_.Kind)) ExchangeBodies();
-        // The pixels are now as they should be shown: a viewer must not turn them again.
+        // The pixels are now as they should be shown: a viewer must not turn them again. IFD1's
+        // entry describes the thumbnail, so it goes with the thumbnail.
         if (t_.Kind != TransformKind::NoRotation && !t_.KeepOrientation) {
             SetUpright(bodies_.ifd0Orientation);
-            SetUpright(bodies_.ifd1Orientation);
+            if (thumbnailReplaced_) SetUpright(bodies_.ifd1Orientation);
         }
         return std::move(out_);
     }

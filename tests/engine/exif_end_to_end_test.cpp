@@ -197,10 +197,9 @@ Tags ExpectedTags(Tags tags, const CameraRun& run) {
         }
     }
     if (run.thumbnailReplaced) tags["IFD1:ThumbnailLength"] = std::to_string(run.thumbnailLength);
-    // The pixels are upright now.
-    for (const char* orientation : {"IFD0:Orientation", "IFD1:Orientation"}) {
-        if (tags.count(orientation)) tags[orientation] = "1";
-    }
+    // The pixels are upright now, and so is the thumbnail when it was turned.
+    if (tags.count("IFD0:Orientation")) tags["IFD0:Orientation"] = "1";
+    if (run.thumbnailReplaced && tags.count("IFD1:Orientation")) tags["IFD1:Orientation"] = "1";
     return tags;
 }
 
