@@ -1,5 +1,5 @@
 // Real camera files, when the checkout has them beside it: every baseline file must
-// transform exactly in all five ways, and the two damaged or unsupported ones must be
+// transform exactly in every way but NoRotation, and the two damaged or unsupported ones must be
 // refused with an error, never turned into a file.
 #include <gtest/gtest.h>
 

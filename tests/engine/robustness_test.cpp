@@ -151,7 +151,7 @@ TEST(DamagedFiles, DamagedFilesFailCleanlyOrTransformToValidFiles) {
             continue;
         }
         harness.ClearCalls();
-        const bool ok = harness.Rotate(damaged, kKinds[round % 5]);
+        const bool ok = harness.Rotate(damaged, kKinds[round % kKinds.size()]);
         transformed += ok;
         ExpectPromisesKept(harness, ok, context);
         if (HasFailure()) return;
