@@ -14,6 +14,7 @@
 #include "AppTexts.h"
 #include "MainWindowHarness.h"
 #include "ModalAnswerer.h"
+#include "ExifBuilder.h"
 #include "TransformKind.h"
 
 using pivotta::TransformKind;
@@ -111,6 +112,7 @@ private slots:
     void optionsChangedDuringARunDoNotApply();
     void lastNextSavesThenEnds();
     void previousGoesBackAndNextSavesAgain();
+    void autoOrientedFileIsSavedAsATurnedOne();
     void existingResultFolderIsReportedOnceAtTheStart();
     void resultFolderFollowsTheOptions();
     void failedWriteStaysOnTheFileUntilItWorks();
@@ -349,6 +351,27 @@ void MultiFileWindowTest::lastNextSavesThenEnds()
     QCOMPARE(window.CurrentFileName, trip.files[1]);
     QVERIFY(!window.UnturnedIsDown());  // the last result stays on show
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p2.jpg"));
+}
+
+void MultiFileWindowTest::autoOrientedFileIsSavedAsATurnedOne()
+{
+    Trip trip(2);
+    pivotta::test::ExifBuilder exif(false);
+    exif.Ifd0().Short(pivotta::test::exif_tag::Orientation, 3);
+    trip.jpegs[0] = pivotta::test::WithApp1(trip.jpegs[0], exif.Build());
+    trip.harness.WriteFile(QStringLiteral("trip/p1.jpg"), trip.jpegs[0]);
+    TFm_Main& window = trip.Window();
+    window.Settings.gForceSave = false;  // only turned files are saved
+    trip.Start();
+    QVERIFY(window.mnu_AutoOrient->isEnabled());
+    window.mnu_AutoOrient->trigger();
+    window.tbn_NextClick();
+    QVERIFY(ReadBytes(trip.ResultPath(0)) == EngineTransform(trip.jpegs[0], TransformKind::Rotate180));
+    // The next file has no tag: the command is off, and unchecked with the unturned state.
+    QCOMPARE(window.CurrentFileName, trip.files[1]);
+    QVERIFY(!window.mnu_AutoOrient->isEnabled());
+    QVERIFY(!window.mnu_AutoOrient->isChecked());
+    QVERIFY(window.UnturnedIsDown());
 }
 
 void MultiFileWindowTest::previousGoesBackAndNextSavesAgain()
