@@ -67,7 +67,8 @@ inputs=(12mp-422 12mp-422-rst 24mp-420 24mp-420-rst)
 
 # name|our flags|jpegtran flags
 transforms=("rotate-90|-r 90|-rotate 90" "rotate-180|-r 180|-rotate 180" "rotate-270|-r 270|-rotate 270"
-            "mirror-lr|-m lr|-flip horizontal" "mirror-tb|-m tb|-flip vertical")
+            "mirror-lr|-m lr|-flip horizontal" "mirror-tb|-m tb|-flip vertical"
+            "transpose|--transpose|-transpose" "transverse|--transverse|-transverse")
 
 # ---------------------------------------------------------------- Timing
 

@@ -32,7 +32,10 @@ bool ParseKind(const std::string& flag, const std::string& value, TransformKind&
 int main(int argc, char** argv) {
     TransformKind kind = TransformKind::NoRotation;
     int next = 1;
-    if (argc > 1 && std::string(argv[1]) == "--none") {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--none" || first == "--transpose" || first == "--transverse") {
+        if (first == "--transpose") kind = TransformKind::Transpose;
+        if (first == "--transverse") kind = TransformKind::Transverse;
         next = 2;
     } else if (argc > 2 && ParseKind(argv[1], argv[2], kind)) {
         next = 3;
@@ -40,7 +43,8 @@ int main(int argc, char** argv) {
         next = argc;  // fall through to the usage text
     }
     if (argc - next != 2 && argc - next != 3) {
-        std::fprintf(stderr, "usage: engine_driver (-r 90|180|270 | -m lr|tb | --none) INPUT OUTPUT [REPEAT]\n");
+        std::fprintf(stderr, "usage: engine_driver (-r 90|180|270 | -m lr|tb | --transpose | --transverse | --none) "
+                             "INPUT OUTPUT [REPEAT]\n");
         return 2;
     }
     const int repeat = argc - next == 3 ? std::max(1, std::atoi(argv[next + 2])) : 1;
