@@ -7,7 +7,8 @@
 namespace pivotta::cli {
 namespace {
 
-enum class OptionId { Rotate, Mirror, Transpose, Transverse, AutoOrient, KeepOrientation, NoTransform, Trim, TurnThumbnail, KeepTimes, Jobs, Quiet, Help, Version,
+enum class OptionId { Rotate, Mirror, Transpose, Transverse, AutoOrient, KeepOrientation, NoTransform, Trim,
+                      TurnThumbnail, KeepTimes, Jobs, Quiet, Help, Version,
                       OutputDir, InPlace, Check };
 
 struct OptionSpec {

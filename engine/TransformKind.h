@@ -121,6 +121,7 @@ static_assert(SourcePosition(TransformKind::Transverse, 0, 0, 3, 2).x == 1 &&
               SourcePosition(TransformKind::Transverse, 0, 0, 3, 2).y == 2);
 static_assert(TrimsRightEdge(TransformKind::Transverse) && TrimsBottomEdge(TransformKind::Transverse) &&
               !TrimsRightEdge(TransformKind::Transpose) && !TrimsBottomEdge(TransformKind::Transpose));
-static_assert(!NegatesCoefficient(TransformKind::Rotate180, 1, 1) && NegatesCoefficient(TransformKind::Rotate180, 0, 1));
+static_assert(!NegatesCoefficient(TransformKind::Rotate180, 1, 1) &&
+              NegatesCoefficient(TransformKind::Rotate180, 0, 1));
 
 }  // namespace pivotta

@@ -81,7 +81,8 @@ TEST_F(CliOrientationTest, TheEightOrientationsAutoOrientToOnePictureTaggedUprig
                 if (withThumbnail) thumbnail = n == 1 ? thumbnail_ : RunJpegtran(jpegtran, thumbnail_, options);
                 const std::string path = (in / ("o" + std::to_string(n) + ".jpg")).string();
                 WriteFileBytes(path, WithExif(stored, little, thumbnail, 1));
-                tagging += (n > 1 ? " -execute" : "") + std::string(" -Orientation=") + std::to_string(n) + " '" + path + "'";
+                tagging += (n > 1 ? " -execute" : "") + std::string(" -Orientation=") + std::to_string(n) + " '" +
+                           path + "'";
                 args.push_back(path);
             }
             RunCommand(tagging + " -common_args -q -overwrite_original -n");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,7 @@ TEST_P(Corpus, EveryBaselineFileTransformsExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Corpus,
-                         ::testing::ValuesIn(pivotta::kAllTransformKinds.begin() + 1, pivotta::kAllTransformKinds.end()),
+                         ::testing::ValuesIn(std::span(pivotta::kAllTransformKinds).subspan(1)),
                          [](const ::testing::TestParamInfo<TransformKind>& info) { return TransformName(info.param); });
 
 class CorpusRefusals : public ::testing::Test {

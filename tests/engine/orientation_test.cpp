@@ -161,7 +161,8 @@ TEST(OrientationEntry, EveryTransformSetsItToOneInPlaceUnlessKept) {
             for (K kind : kAllTransformKinds) {
                 for (auto [keep, turnThumbnail] : {std::pair{false, false}, {false, true}, {true, true}}) {
                     SCOPED_TRACE(std::string(little ? "II " : "MM ") + (type == TiffType::Short ? "SHORT " : "LONG ") +
-                                 TransformName(kind) + (keep ? " kept" : "") + (turnThumbnail ? " turn-thumbnail" : ""));
+                                 TransformName(kind) + (keep ? " kept" : "") +
+                                 (turnThumbnail ? " turn-thumbnail" : ""));
                     EngineHarness engine(false, turnThumbnail);
                     engine.Engine().KeepOrientation = keep;
                     ASSERT_TRUE(engine.Check(file.jpeg));
