@@ -149,7 +149,7 @@ bool RefRotator::EncodeScan() {
                 const int s = ScanOrder[i];
                 const int H = CompH[s], V = CompV[s];
                 const int W = McuCols * H, R = McuRows * V;
-                const int Wi = quarter ? R : W, Ri = quarter ? W : R;
+                const int Wi = quarter ? R : W;  // the input grid's width
                 for (int v = 0; v < V; ++v) {
                     for (int h = 0; h < H; ++h) {
                         const int x = c * H + h, y = r * V + v;
