@@ -208,7 +208,7 @@ void TFm_Main::BuildCentralArea()
 
     ScrollBox = new ViewArea(central);
     ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
-    Image = new PictureView(PreviewImage);
+    Image = new PictureView(previewImage_);
     Image->setObjectName(QStringLiteral("Image"));
     ScrollBox->setWidget(Image);
     lbl_StartInfo = new QLabel(texts::kStartInfo);

@@ -8,27 +8,23 @@
 #include "FileGathering.h"
 #include "TFm_Main.h"
 
-namespace {
-
-// What the run needs of the main window, in the window's own terms.
-class MainWindowRunHost : public MultiFileHost {
+class TFm_Main::RunHost : public MultiFileHost {
 public:
-    explicit MainWindowRunHost(TFm_Main& window) : window_(window) {}
+    explicit RunHost(TFm_Main& window) : window_(window) {}
 
     void OpenFile(const QString& path) override { window_.Uty_OpenJpegFile(path); }
-    QString CurrentFileName() const override { return window_.CurrentFileName; }
-    bool TransformApplied() const override { return !window_.UnturnedIsDown(); }
-    bool TransformFailed() const override { return !window_.ResultIsSavable(); }
+    QString CurrentFileName() const override { return window_.document_.Path(); }
+    bool TransformApplied() const override { return !window_.document_.Unturned(); }
+    bool TransformFailed() const override { return !window_.document_.ResultSavable(); }
     bool SaveResult(const QString& target) override
     {
-        return window_.Uty_SaveOutputJpegFile(window_.ResultStream, target);
+        return window_.Uty_SaveOutputJpegFile(window_.document_.Result(), target);
     }
     void SetRunButtonsVisible(bool visible) override
     {
-        window_.tbn_previous->setVisible(visible);
-        window_.tbn_Next->setVisible(visible);
+        window_.UpdateActions();
         // A run that ends leaves its file on show: its title loses the counter.
-        if (!visible && !window_.CurrentFileName.isEmpty()) window_.UpdateTitleAndLayout();
+        if (!visible && window_.document_.IsOpen()) window_.UpdateTitleAndLayout();
     }
     bool ShowFolderProcessInfo(bool showNextTime) override
     {
@@ -40,11 +36,9 @@ private:
     TFm_Main& window_;
 };
 
-}  // namespace
-
 std::unique_ptr<MultiFileHost> TFm_Main::MakeRunHost(TFm_Main& window)
 {
-    return std::make_unique<MainWindowRunHost>(window);
+    return std::make_unique<RunHost>(window);
 }
 
 void TFm_Main::StartFileList(const QStringList& files)

@@ -1,5 +1,6 @@
 #include "MainWindowHarness.h"
 
+
 #include <QFile>
 #include <QSettings>
 #include <stdexcept>
@@ -125,3 +126,4 @@ std::vector<uint8_t> StreamBytes(const pivotta::TMemoryStream& stream)
 {
     return stream.Bytes();
 }
+

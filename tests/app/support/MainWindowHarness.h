@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -39,6 +40,13 @@ private:
     std::unique_ptr<QSettingsKey> key_;
     std::unique_ptr<ProgramWindows> windows_;
 };
+
+// A named part of a window, as a test looks it up; null when there is none.
+template <typename Widget>
+Widget* Part(QObject& window, const char* name)
+{
+    return window.findChild<Widget*>(QString::fromLatin1(name));
+}
 
 // A baseline photo-like JPEG (4:2:0) of the given size.
 std::vector<uint8_t> TestJpeg(int width, int height, uint32_t seed = 1);
