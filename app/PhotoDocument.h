@@ -25,7 +25,20 @@ public:
     virtual void ProgressPosition(int position) = 0;
 };
 
-class PhotoDocument {
+// What a run over several files reads of the document on show, and the one thing it asks.
+class ShownDocument {
+public:
+    virtual ~ShownDocument() = default;
+    // Empty when no file is on show.
+    virtual const QString& Path() const = 0;
+    // The result holds the file's own bytes.
+    virtual bool Unturned() const = 0;
+    // The result is a whole picture (not a failed transform's part).
+    virtual bool ResultSavable() const = 0;
+    [[nodiscard]] virtual bool Save(const QString& path, QString* error) const = 0;
+};
+
+class PhotoDocument : public ShownDocument {
 public:
     // settings are read at each check, transform and save, so a change applies to the next one.
     // Only platform's file-time services are used.
@@ -53,19 +66,19 @@ public:
 
     // Writes the whole result atomically and gives the file the opened file's times as the
     // options say. False, with "ファイル … を作成できません" in error, when it could not be written.
-    [[nodiscard]] bool Save(const QString& path, QString* error) const;
+    [[nodiscard]] bool Save(const QString& path, QString* error) const override;
     // The same for any stream (the window's Uty_SaveOutputJpegFile).
     [[nodiscard]] bool SaveStream(const pivotta::TMemoryStream& stream, const QString& path, QString* error) const;
 
     // The bytes of the picture the result holds: empty after a failed transform.
     std::span<const uint8_t> ResultPicture() const;
 
-    const QString& Path() const { return path_; }
+    const QString& Path() const override { return path_; }
     bool IsOpen() const { return !path_.isEmpty(); }
     bool Accepted() const { return accepted_; }
-    bool ResultSavable() const { return resultSavable_; }
+    bool ResultSavable() const override { return resultSavable_; }
     pivotta::TransformKind Selection() const { return selection_; }
-    bool Unturned() const { return selection_ == pivotta::TransformKind::NoRotation; }
+    bool Unturned() const override { return selection_ == pivotta::TransformKind::NoRotation; }
 
     const pivotta::TMemoryStream& Source() const { return source_; }
     const pivotta::TMemoryStream& Result() const { return result_; }

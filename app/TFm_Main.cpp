@@ -26,7 +26,7 @@ TFm_Main::TFm_Main(Platform& platform, SettingsKey& settingsKey, QStringList arg
       arguments_(std::move(arguments)),
       document_(platform, Settings, *this),
       runHost_(MakeRunHost(*this)),
-      run_(*runHost_, platform, Settings, this)
+      run_(document_, *runHost_, platform, Settings, this)
 {
     setObjectName(QStringLiteral("Fm_Main"));
     setWindowTitle(texts::kAppTitle);

@@ -13,19 +13,13 @@ public:
     explicit RunHost(TFm_Main& window) : window_(window) {}
 
     void OpenFile(const QString& path) override { window_.Uty_OpenJpegFile(path); }
-    QString CurrentFileName() const override { return window_.document_.Path(); }
-    bool TransformApplied() const override { return !window_.document_.Unturned(); }
-    bool TransformFailed() const override { return !window_.document_.ResultSavable(); }
-    bool SaveResult(const QString& target) override
-    {
-        return window_.Uty_SaveOutputJpegFile(window_.document_.Result(), target);
-    }
-    void SetRunButtonsVisible(bool visible) override
+    void RunModeChanged() override
     {
         window_.UpdateActions();
         // A run that ends leaves its file on show: its title loses the counter.
-        if (!visible && window_.document_.IsOpen()) window_.UpdateTitleAndLayout();
+        if (!window_.run_.MultiFileMode() && window_.document_.IsOpen()) window_.UpdateTitleAndLayout();
     }
+    void ReportError(const QString& text) override { window_.ReportError(text); }
     bool ShowFolderProcessInfo(bool showNextTime) override
     {
         if (!window_.FolderProcessInfoDialog) return showNextTime;
