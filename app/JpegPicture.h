@@ -45,5 +45,5 @@ private:
 // and never more pixels than a display needs to hold.
 int ChooseDecodeScale(int width, int height, QSize drawn);
 
-// "JPEG エラー #n".
-QString JpegErrorText(int messageNumber);
+// "JPEG エラー #n", and on a second line the display decoder's own message when it has one.
+QString JpegErrorText(int messageNumber, const QString& decoderMessage);
