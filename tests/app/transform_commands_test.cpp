@@ -114,6 +114,34 @@ private slots:
         QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate180));
     }
 
+    void ClockStandsStillWhileAnEngineBoxIsUp_data()
+    {
+        QTest::addColumn<bool>("huffmanWarning");
+        QTest::newRow("error box of a failed run") << false;
+        QTest::newRow("optimized-table warning") << true;
+    }
+
+    // The time a user spends reading a box the engine opened is not processing time.
+    void ClockStandsStillWhileAnEngineBoxIsUp()
+    {
+        QFETCH(bool, huffmanWarning);
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        const std::vector<uint8_t> whole = TestJpeg(kWidth, kHeight);
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", huffmanWarning ? whole : CutShortScan(whole))));
+        if (huffmanWarning) {
+            // The warning's dialog, raised from inside the run by the engine's hook.
+            window.Rotator().OnProgressMax = [&](int) { window.Rotator().OnDHTWarning(); };
+            window.DHTWarningDialog = [&](bool keep) { return keep; };
+            window.Settings.gDHTWarning = true;
+        }
+        harness.platform.ticks = {1000, 1010, 6010, 6030};
+        window.Command("tbn_90")->trigger();
+        QVERIFY(harness.platform.ticks.empty());
+        QCOMPARE(window.ResultIsSavable(), huffmanWarning);
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  30ミリ秒"));
+    }
+
     void UnturnedCommandRestoresTheSourceBytes()
     {
         MainWindowHarness harness;
