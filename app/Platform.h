@@ -42,6 +42,8 @@ public:
 
     // The user's desktop folder; the home folder where the desktop has none.
     virtual QString DesktopFolder() = 0;
+    // False when DesktopFolder names the home folder standing in for a missing desktop.
+    virtual bool HasDesktopFolder() { return true; }
     virtual FileTimes ReadFileTimes(const QString& path) = 0;
     // Each returns false when the platform refuses; callers do not examine it.
     virtual bool SetCreationTime(const QString& path, const QDateTime& time) = 0;

@@ -40,7 +40,9 @@ private:
     void sbn_NextOpenClick();
     void Btn_OKClick();
 
-    void ShowEditedFolder(const QString& shownWhenEmpty);
+    // An empty folder reads as the desktop when the dialog is shown, as nothing after a chooser.
+    enum class EmptyFolder { MeansDesktop, ShownEmpty };
+    void ShowEditedFolder(EmptyFolder empty);
     void ShowPlainMessage(const QString& text);
 
     AppSettings& settings_;
