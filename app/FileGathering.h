@@ -10,7 +10,7 @@ class Platform;
 class QWidget;
 
 // folder + separator + name, with the separator the folder already uses ("/" when it has
-// none) and none added after one that ends it.
+// none) and none added after one that ends it; "\" and "/" both separate.
 QString JoinPath(const QString& folder, const QString& name);
 // The last name of a path, after its last "\" or "/".
 QString FileNameOf(const QString& path);
