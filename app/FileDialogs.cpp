@@ -10,6 +10,8 @@
 
 #include "QtPlatform.h"
 
+namespace pivotta::app {
+
 namespace {
 
 // The column QFileDialog's detail view shows a file's last-modified time in.
@@ -135,3 +137,5 @@ bool FileDialogs::Run(QFileDialog& dialog)
     size_ = dialog.size();
     return accepted;
 }
+
+}  // namespace pivotta::app

@@ -15,6 +15,8 @@ class QFileDialog;
 class QMessageBox;
 class QWidget;
 
+namespace pivotta::app {
+
 // "2026/12/08 9:05", as the Japanese file dialogs of the desktop write a file's date.
 QString JapaneseDateText(const QDateTime& time);
 
@@ -44,3 +46,5 @@ private:
 
     QSize size_ = kFirstSize;
 };
+
+}  // namespace pivotta::app

@@ -8,6 +8,8 @@
 #include "PathText.h"
 #include "Platform.h"
 
+namespace pivotta::app {
+
 namespace {
 
 bool IsSeparator(QChar c) { return c == u'\\' || c == u'/'; }
@@ -119,3 +121,5 @@ QStringList GatherCommandLine(const QStringList& arguments, const PathExpander& 
     if (info.isDir()) return EnumerateJpegFiles(expandLongPath(arguments.front()));
     return {};
 }
+
+}  // namespace pivotta::app

@@ -3,6 +3,8 @@
 #include "AppTexts.h"
 #include "LibjpegDecode.h"
 
+namespace pivotta::app {
+
 namespace {
 
 constexpr int kFullScale = 8;
@@ -103,3 +105,5 @@ const QImage& JpegPicture::Decoded(QSize drawnSize)
     decodedScale_ = scale;
     return decoded_;
 }
+
+}  // namespace pivotta::app

@@ -6,6 +6,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+namespace pivotta::app {
+
 namespace libjpeg_decode {
 namespace {
 
@@ -117,3 +119,5 @@ Status DecodeRgbx(const uint8_t* data, size_t size, int scaleNumerator, Allocate
 }
 
 }  // namespace libjpeg_decode
+
+}  // namespace pivotta::app

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace pivotta::app {
+
 namespace libjpeg_decode {
 
 inline constexpr int kOk = 0;
@@ -40,3 +42,5 @@ Status ReadHeader(const uint8_t* data, size_t size, HeaderInfo* info);
 Status DecodeRgbx(const uint8_t* data, size_t size, int scaleNumerator, AllocateRows allocate, void* context);
 
 }  // namespace libjpeg_decode
+
+}  // namespace pivotta::app

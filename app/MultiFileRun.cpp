@@ -7,6 +7,8 @@
 #include "FileGathering.h"
 #include "Platform.h"
 
+namespace pivotta::app {
+
 namespace {
 
 QString ForDisplay(const QString& path) { return QDir::toNativeSeparators(path); }
@@ -109,3 +111,5 @@ void MultiFileRun::EndRun()
     multiFileMode_ = false;
     host_.RunModeChanged();
 }
+
+}  // namespace pivotta::app

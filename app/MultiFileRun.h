@@ -9,8 +9,11 @@
 #include "AppSettings.h"
 #include "PhotoDocument.h"
 
-class Platform;
 class QWidget;
+
+namespace pivotta::app {
+
+class Platform;
 
 // What a run needs from the main window.
 class MultiFileHost {
@@ -69,3 +72,5 @@ private:
     bool runForceSave_ = false;
     QString resultFolder_;
 };
+
+}  // namespace pivotta::app

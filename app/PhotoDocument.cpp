@@ -7,6 +7,8 @@
 #include "FileIO.h"
 #include "Platform.h"
 
+namespace pivotta::app {
+
 namespace {
 
 QString EngineErrorText(const std::exception& e)
@@ -128,3 +130,5 @@ bool PhotoDocument::SaveStream(const pivotta::TMemoryStream& stream, const QStri
     if (settings_.gKeepTimeStamp_Write) platform_.SetLastWriteTime(path, lastWriteTime_);
     return true;
 }
+
+}  // namespace pivotta::app

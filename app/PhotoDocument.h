@@ -12,6 +12,8 @@
 #include "MemoryStream.h"
 #include "TransformKind.h"
 
+namespace pivotta::app {
+
 class Platform;
 
 // The engine's hooks, as the document's owner sees them. They run synchronously inside
@@ -106,3 +108,5 @@ private:
     bool resultSavable_ = false;
     pivotta::TransformKind selection_ = pivotta::TransformKind::NoRotation;
 };
+
+}  // namespace pivotta::app

@@ -9,6 +9,8 @@
 
 class QWidget;
 
+namespace pivotta::app {
+
 enum class MessageIcon { None, Information, Warning, Error };
 enum class MessageButtons { Ok, Yes, YesNo };   // Yes is the single "はい(&Y)" button
 enum class MessageAnswer { Ok, Yes, No };
@@ -52,3 +54,5 @@ public:
     // A 32-bit millisecond clock; differences are taken modulo 2^32.
     virtual uint32_t TickCount() = 0;
 };
+
+}  // namespace pivotta::app

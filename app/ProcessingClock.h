@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace pivotta::app {
+
 class ProcessingClock {
 public:
     void Start(uint32_t now)
@@ -42,3 +44,5 @@ private:
     bool running_ = false;
     bool paused_ = false;
 };
+
+}  // namespace pivotta::app

@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <chrono>
 
+namespace pivotta::app {
+
 namespace {
 
 bool SetFileTime(const QString& path, const QDateTime& time, QFileDevice::FileTime which)
@@ -130,3 +132,5 @@ uint32_t QtPlatform::TickCount()
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
+
+}  // namespace pivotta::app

@@ -4,6 +4,8 @@
 #include "FileDialogs.h"
 #include "Platform.h"
 
+namespace pivotta::app {
+
 class QtPlatform : public Platform {
 public:
     MessageAnswer ShowMessage(QWidget* parent, const QString& caption, const QString& text,
@@ -31,3 +33,5 @@ QString ToQtNameFilter(const QString& filter);
 
 // The path with defaultSuffix appended when its file name has no extension of its own.
 QString WithDefaultSuffix(const QString& path, const QString& defaultSuffix);
+
+}  // namespace pivotta::app

@@ -19,6 +19,8 @@
 #include "ViewGeometry.h"
 #include "WindowTexts.h"
 
+namespace pivotta::app {
+
 TFm_Main::TFm_Main(Platform& platform, SettingsKey& settingsKey, QStringList arguments, QWidget* parent)
     : QMainWindow(parent),
       platform_(platform),
@@ -319,3 +321,5 @@ void TFm_Main::mnu_HelpAboutClick()
 {
     if (AboutBox) AboutBox();
 }
+
+}  // namespace pivotta::app

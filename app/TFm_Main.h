@@ -18,13 +18,16 @@
 #include "ProcessingClock.h"
 #include "SettingsStore.h"
 
-class Platform;
-class PictureView;
 class QLabel;
 class QMenu;
 class QMenuBar;
 class QProgressBar;
 class QToolBar;
+
+namespace pivotta::app {
+
+class Platform;
+class PictureView;
 class StatusPanels;
 class ViewArea;
 
@@ -214,3 +217,5 @@ private:
     QAction* tbn_Next = nullptr;
     std::vector<QIcon> ImageList;
 };
+
+}  // namespace pivotta::app

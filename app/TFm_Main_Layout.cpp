@@ -17,6 +17,8 @@
 #include "TFm_Main.h"
 #include "ViewArea.h"
 
+namespace pivotta::app {
+
 namespace {
 
 constexpr int kToolBarHeight = 33;
@@ -254,3 +256,5 @@ void TFm_Main::BuildCentralArea()
         QMetaObject::invokeMethod(this, [this, error] { ReportError(error); }, Qt::QueuedConnection);
     });
 }
+
+}  // namespace pivotta::app

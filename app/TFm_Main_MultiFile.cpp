@@ -8,6 +8,8 @@
 #include "FileGathering.h"
 #include "TFm_Main.h"
 
+namespace pivotta::app {
+
 class TFm_Main::RunHost : public MultiFileHost {
 public:
     explicit RunHost(TFm_Main& window) : window_(window) {}
@@ -81,3 +83,5 @@ void TFm_Main::tbn_previousClick()
 {
     run_.Previous();
 }
+
+}  // namespace pivotta::app

@@ -12,6 +12,8 @@
 #include "TFm_Main.h"
 #include "WindowTexts.h"
 
+namespace pivotta::app {
+
 namespace {
 
 // The hourglass for as long as a command runs, however it ends.
@@ -116,3 +118,5 @@ bool TFm_Main::Uty_SaveOutputJpegFile(const pivotta::TMemoryStream& stream, cons
     ReportError(error);
     return false;
 }
+
+}  // namespace pivotta::app

@@ -18,6 +18,8 @@
 #include "Platform.h"
 #include "ShortenPath.h"
 
+namespace pivotta::app {
+
 namespace {
 
 // lbl_01 leaves room for the Next button's picture with three ideographic spaces.
@@ -276,3 +278,5 @@ void TFm_Options::Btn_OKClick()
     settings_.gToolBarSaveButtonIsSaveAs = cbo_gToolBarSaveButtonIsSaveAs->currentIndex() == 0;
     accept();
 }
+
+}  // namespace pivotta::app

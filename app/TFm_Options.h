@@ -7,7 +7,6 @@
 
 #include "AppSettings.h"
 
-class Platform;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -16,6 +15,10 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
+
+namespace pivotta::app {
+
+class Platform;
 
 class TFm_Options : public QDialog {
     Q_OBJECT
@@ -74,3 +77,5 @@ private:
     QPushButton* Btn_OK;
     QPushButton* Btn_Cancel;
 };
+
+}  // namespace pivotta::app

@@ -22,6 +22,8 @@
 #include "ViewGeometry.h"
 #include "WindowTexts.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 const QStringList kDocumentCommands{"tbn_FileSave", "mnu_FileSaveAs", "mnu_FileSave", "mnu_FileClose",

@@ -8,6 +8,8 @@
 #include "FakePlatform.h"
 #include "MultiFileRun.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 // A window and its document that show files by name and record what they were asked to do.

@@ -16,6 +16,8 @@
 #include "ModalAnswerer.h"
 #include "TransformKind.h"
 
+using namespace pivotta::app;
+
 using pivotta::TransformKind;
 
 namespace {

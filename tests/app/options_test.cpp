@@ -14,6 +14,8 @@
 #include "ShortenPath.h"
 #include "TFm_Options.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 // The real chooser empties a folder that no longer exists before it starts.

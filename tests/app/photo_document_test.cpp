@@ -10,6 +10,8 @@
 #include "MainWindowHarness.h"
 #include "PhotoDocument.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 using pivotta::TransformKind;

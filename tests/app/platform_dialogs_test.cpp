@@ -14,6 +14,8 @@
 #include "ModalAnswerer.h"
 #include "QtPlatform.h"
 
+using namespace pivotta::app;
+
 class PlatformDialogsTest : public QObject {
     Q_OBJECT
 private slots:

@@ -9,6 +9,8 @@
 #include "JpegPicture.h"
 #include "MainWindowHarness.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 std::vector<uint8_t> GrayJpeg(int width, int height)

@@ -9,6 +9,8 @@
 #include "SettingsStore.h"
 #include "StatusPanels.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 // Records every operation on the key, answering reads from a map.

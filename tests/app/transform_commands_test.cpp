@@ -18,6 +18,8 @@
 #include "PictureView.h"
 #include "StatusPanels.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 using pivotta::TransformKind;

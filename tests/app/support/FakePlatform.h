@@ -11,6 +11,8 @@
 
 #include "QtPlatform.h"
 
+namespace pivotta::app {
+
 using ShownMessage = MessageBoxSpec;
 
 struct SaveDialogCall {
@@ -60,3 +62,5 @@ public:
 private:
     uint32_t lastTick_ = 0;
 };
+
+}  // namespace pivotta::app

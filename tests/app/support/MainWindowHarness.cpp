@@ -8,6 +8,8 @@
 #include "JpegFixtures.h"
 #include "JpegRotation.h"
 
+namespace pivotta::app {
+
 namespace {
 
 size_t FindMarker(const std::vector<uint8_t>& jpeg, uint8_t marker)
@@ -127,3 +129,4 @@ std::vector<uint8_t> StreamBytes(const pivotta::TMemoryStream& stream)
     return stream.Bytes();
 }
 
+}  // namespace pivotta::app

@@ -16,6 +16,8 @@
 #include "TFm_Main.h"
 #include "TransformKind.h"
 
+namespace pivotta::app {
+
 class MainWindowHarness {
 public:
     explicit MainWindowHarness(const QStringList& arguments = {});
@@ -64,3 +66,5 @@ std::vector<uint8_t> EngineTransform(const std::vector<uint8_t>& jpeg, pivotta::
 
 std::vector<uint8_t> ReadBytes(const QString& path);
 std::vector<uint8_t> StreamBytes(const pivotta::TMemoryStream& stream);
+
+}  // namespace pivotta::app
