@@ -3,9 +3,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeView>
 #include <QUrl>
 
 #include "QtPlatform.h"
@@ -54,6 +56,19 @@ QString WithQtLineBreaks(QString text)
     return text;
 }
 
+// The name takes what room is left once size, kind and date show whole.
+void ShowWholeColumns(QFileDialog& dialog)
+{
+    auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!details) return;
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column <= kDateColumn; ++column) {
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+}
+
 }  // namespace
 
 QString JapaneseDateText(const QDateTime& time)
@@ -89,6 +104,7 @@ std::unique_ptr<QFileDialog> FileDialogs::Prepared(QWidget* parent, const QStrin
     // Both take effect only where Qt's own dialog is shown; a native one speaks for itself.
     dialog->setProxyModel(new JapaneseDates(dialog.get()));
     dialog->resize(size_);
+    ShowWholeColumns(*dialog);
     return dialog;
 }
 

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -102,6 +104,15 @@ private slots:
         QVERIFY(files);
         const auto dateShown = [&] { return shown->mapFromSource(files->index(path, 3)).data().toString(); };
         QTRY_COMPARE(dateShown(), JapaneseDateText(QFileInfo(path).lastModified()));
+
+        // Shown, the details view gives the whole date its room.
+        dialog->show();
+        auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+        QVERIFY(details);
+        const int dateWidth = details->fontMetrics().horizontalAdvance(dateShown());
+        QTRY_VERIFY(details->header()->sectionSize(3) > dateWidth);
+        QVERIFY(details->header()->sectionSize(0) > details->header()->sectionSize(3));
+        dialog->hide();
     }
 };
 
