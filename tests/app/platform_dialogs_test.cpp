@@ -105,7 +105,10 @@ private slots:
         const auto dateShown = [&] { return shown->mapFromSource(files->index(path, 3)).data().toString(); };
         QTRY_COMPARE(dateShown(), JapaneseDateText(QFileInfo(path).lastModified()));
 
-        // Shown, the details view gives the whole date its room.
+        // Shown, the details view gives the whole date its room, whatever the font.
+        QFont large = dialog->font();
+        large.setPixelSize(24);
+        dialog->setFont(large);
         dialog->show();
         auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
         QVERIFY(details);
