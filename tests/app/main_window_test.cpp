@@ -213,7 +213,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("exists");
         QTest::addColumn<QString>("expectedStart");
-        QTest::newRow("not a JPEG") << "notes.jpg" << true << "JPEG エラー #";
+        QTest::newRow("not a JPEG") << "notes.jpg" << true
+                                    << "JPEG エラー #53\rNot a JPEG file: starts with 0x68 0x65";
         QTest::newRow("missing") << "gone.jpg" << false << "ファイル ";
     }
 
