@@ -46,10 +46,10 @@ bool PhotoDocument::Read(const QString& path, QString* error)
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, bytes, error)) {
         // Nothing of the previous file may stay behind to be saved under the new name.
-        Clear();
+        Close();
         return false;
     }
-    Clear();
+    Close();
     path_ = path;
     source_ = pivotta::TMemoryStream(std::move(bytes));
     const FileTimes times = platform_.ReadFileTimes(path);
@@ -78,11 +78,7 @@ void PhotoDocument::Close()
     path_.clear();
     accepted_ = false;
     selection_ = pivotta::TransformKind::NoRotation;
-}
-
-void PhotoDocument::Clear()
-{
-    Close();
+    // A closed photo's bytes are of no further use, and may be large.
     source_.Clear();
     result_.Clear();
     creationTime_ = QDateTime();

@@ -56,7 +56,7 @@ public:
     // unturned picture. Returns whether the engine accepted the file; an error the engine
     // raised is put in error (the file is then not accepted).
     bool Check(QString* error);
-    // Forgets the file: no path, nothing to save, the unturned selection.
+    // Forgets the file: no path, no bytes or times, nothing to save, the unturned selection.
     void Close();
 
     // The transform the next RunSelectedTransform makes; the window shows it before the run.
@@ -92,7 +92,6 @@ private:
     // Every engine flag comes from the settings here, just before the engine runs.
     void ApplyEngineOptions();
     void InstallEngineHooks();
-    void Clear();
 
     Platform& platform_;
     const AppSettings& settings_;

@@ -71,6 +71,11 @@ private slots:
         QCOMPARE(Bytes(document.ResultPicture()), jpeg);
         QCOMPARE(document.LastWriteTime(), QFileInfo(path).lastModified());
         QVERIFY(events_.messages.isEmpty());
+
+        document.Close();
+        QVERIFY(!document.IsOpen() && !document.Accepted() && !document.ResultSavable());
+        QVERIFY(document.ResultPicture().empty());
+        QCOMPARE(document.Source().Size(), size_t{0});
     }
 
     void UnreadableFileLeavesNothingOfThePreviousOne()
