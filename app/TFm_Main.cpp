@@ -10,7 +10,6 @@
 #include "AppTexts.h"
 #include "EngineMessages.h"
 #include "FileGathering.h"
-#include "FileIO.h"
 #include "LongPath.h"
 #include "PictureView.h"
 #include "Platform.h"

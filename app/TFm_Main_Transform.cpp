@@ -1,10 +1,8 @@
-// The transform commands and saving.
+// The transform commands and saving: the document does the work, the window shows it.
 #include <QApplication>
-#include <QDir>
 #include <QProgressBar>
 
 #include "AppTexts.h"
-#include "FileIO.h"
 #include "PictureView.h"
 #include "Platform.h"
 #include "QtPlatform.h"
