@@ -1,5 +1,7 @@
 #include "MainCommands.h"
 
+namespace pivotta::app {
+
 std::optional<pivotta::TransformKind> AutoOrientKind(const DocumentState& document)
 {
     if (!document.fileAccepted) return std::nullopt;
@@ -32,3 +34,5 @@ std::vector<CommandState> DeriveCommandStates(const DocumentState& document)
     }
     return states;
 }
+
+}  // namespace pivotta::app

@@ -9,6 +9,8 @@
 
 #include "TransformKind.h"
 
+namespace pivotta::app {
+
 // Indices into the toolbar's image list.
 enum ImageIndex : int {
     kImageOpen = 0,
@@ -91,3 +93,5 @@ std::optional<pivotta::TransformKind> AutoOrientKind(const DocumentState& docume
 // Every command whose state depends on the document, by name. Commands not listed (open,
 // folder, options, exit, help) are always enabled.
 std::vector<CommandState> DeriveCommandStates(const DocumentState& document);
+
+}  // namespace pivotta::app

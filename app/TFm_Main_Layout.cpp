@@ -17,6 +17,8 @@
 #include "TFm_Main.h"
 #include "ViewArea.h"
 
+namespace pivotta::app {
+
 namespace {
 
 constexpr int kToolBarHeight = 33;
@@ -213,7 +215,7 @@ void TFm_Main::BuildCentralArea()
 
     ScrollBox = new ViewArea(central);
     ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
-    Image = new PictureView(PreviewImage);
+    Image = new PictureView(previewImage_);
     Image->setObjectName(QStringLiteral("Image"));
     ScrollBox->setWidget(Image);
     lbl_StartInfo = new QLabel(texts::kStartInfo);
@@ -259,3 +261,5 @@ void TFm_Main::BuildCentralArea()
         QMetaObject::invokeMethod(this, [this, error] { ReportError(error); }, Qt::QueuedConnection);
     });
 }
+
+}  // namespace pivotta::app
