@@ -52,7 +52,8 @@ TEST(CliOptionsTest, ClustersFlagsAndTakesValuesFromTheClusterOrTheNextArgument)
     ParsedCommandLine parsed = ParseCommandLine({"-tpqj3", "--turn-thumbnail", "-o", "out", "-r", "270", "x", "y"});
     ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
     const CliOptions& o = parsed.options;
-    EXPECT_TRUE(o.trim && o.keepTimes && o.quiet && o.turnThumbnail);
+    EXPECT_EQ(o.trim, TrimMode::Trim);
+    EXPECT_TRUE(o.keepTimes && o.quiet && o.turnThumbnail);
     EXPECT_EQ(o.jobs, 3u);
     EXPECT_EQ(o.mode, RunMode::OutputDir);
     EXPECT_EQ(o.outputDir, "out");
