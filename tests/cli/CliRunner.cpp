@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -75,7 +78,8 @@ std::string CliPath() {
     return std::string(PIVOTTA_BIN_DIR) + "/pivotta-cli";
 }
 
-StartedCli::StartedCli(const CliRun& run) : outCapture_(TemporaryCapture()), errCapture_(TemporaryCapture()) {
+StartedCli::StartedCli(const CliRun& run)
+    : timeoutSeconds_(run.timeoutSeconds), outCapture_(TemporaryCapture()), errCapture_(TemporaryCapture()) {
     const std::string outFile = run.stdoutFile.empty() ? outCapture_ : run.stdoutFile;
     std::string program = run.program.empty() ? CliPath() : run.program;
     std::vector<std::string> args = run.args;
@@ -98,7 +102,18 @@ CliResult StartedCli::Finish() {
     finished_ = true;
     CliResult result;
     int status = 0;
-    if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) {
+    // A tool that blocks (a FIFO nobody opens) must fail its test, not hang the suite.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds_);
+    pid_t waited = 0;
+    while (pid_ > 0 && (waited = ::waitpid(pid_, &status, WNOHANG)) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "pivotta-cli did not finish within " << timeoutSeconds_ << " s";
+            ::kill(pid_, SIGKILL);
+            deadline = std::chrono::steady_clock::time_point::max();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (waited == pid_) {
         if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
         if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     }

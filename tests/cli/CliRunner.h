@@ -19,6 +19,7 @@ struct CliRun {
     // "NAME=value" entries added to the environment, which otherwise keeps no locale
     // variable (LC_ALL, LC_MESSAGES, LANG), so that messages are in English.
     std::vector<std::string> env = {};
+    int timeoutSeconds = 300;  // then the tool is killed (SIGKILL) and the run reads as a crash
 };
 
 // Exit codes of a child that could not become nobody or could not start the program.
@@ -49,6 +50,7 @@ public:
 
 private:
     int pid_ = -1;
+    int timeoutSeconds_;
     std::string outCapture_, errCapture_;
     bool finished_ = false;
 };
