@@ -67,7 +67,7 @@ DestinationChoice ChooseDestination(const FileJob& job, const CliOptions& option
         return {Destination::Nowhere, "--in-place replaces regular files only, and " + Quoted(job.target) +
                                           " is a device, FIFO or socket"};
     }
-    if (info.kind == PathKind::Special) {
+    if (info.kind == PathKind::Special || (info.kind == PathKind::Regular && NamesDeviceOrDescriptor(job.target))) {
         if (options.mode == RunMode::OutputDir) {
             return {Destination::Nowhere, "cannot write " + Quoted(job.target) +
                                               ": it exists and is not a regular file (-o writes regular files only)"};

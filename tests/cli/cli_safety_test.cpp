@@ -27,6 +27,12 @@ mode_t ModeOf(const std::string& path) {
     return st.st_mode;
 }
 
+ino_t InodeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_ino;
+}
+
 class CliSafetyTest : public ::testing::Test {
 protected:
     Bytes Expected(TransformKind kind) { return RunEngine(good_, kind, true).bytes; }
@@ -69,6 +75,14 @@ TEST_F(CliSafetyTest, SpecialFilesAreWrittenIntoNeverReplaced) {
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_TRUE(S_ISCHR(ModeOf(device)));
     }
+
+    // /dev/stdout leading to a regular file: the file the caller opened gets the bytes.
+    const std::string captured = dir_.Put("stdout.jpg", old_);
+    const ino_t inode = InodeOf(captured);
+    const CliResult toStdout = RunCli({.args = {"-r", "90", in, "/dev/stdout"}, .stdoutFile = captured});
+    EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
+    EXPECT_EQ(InodeOf(captured), inode) << "the caller's file was replaced";
+    EXPECT_EQ(ReadFileBytes(captured), Expected(TransformKind::Rotate90));
 
     // --in-place and -o refuse them, without reading or writing them.
     fs::create_directory(dir_ / "out");
