@@ -154,6 +154,15 @@ std::map<std::string, Tags> ParseExiftoolJson(const std::string& json) {
     return files;
 }
 
+std::string RunCommand(const std::string& command) {
+    std::string output;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) return output;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) output.append(buffer, n);
+    return output;
+}
+
 bool HaveExiftool() { return !RunCommand("exiftool -ver 2>/dev/null").empty(); }
 
 struct CameraRun {

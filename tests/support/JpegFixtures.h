@@ -74,7 +74,4 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path);
 std::string TestdataDir();
 bool HaveTestdata();
 
-// What a shell command writes to standard output.
-std::string RunCommand(const std::string& command);
-
 }  // namespace pivotta::test

@@ -1,9 +1,7 @@
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -34,15 +32,6 @@ bool HaveTestdata() {
     const std::string dir = TestdataDir();
     std::error_code ignored;
     return !dir.empty() && std::filesystem::is_directory(dir, ignored);
-}
-
-std::string RunCommand(const std::string& command) {
-    std::string output;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return output;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) output.append(buffer, n);
-    return output;
 }
 
 }  // namespace pivotta::test
