@@ -7,6 +7,8 @@
 
 #include "AppTexts.h"
 
+namespace pivotta::app {
+
 bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, QString* error)
 {
     QFile file(path);
@@ -54,3 +56,5 @@ bool WriteFileAtomically(const QString& path, const uint8_t* data, size_t size, 
     if (!written && error) *error = texts::kCannotCreateFile.arg(QDir::toNativeSeparators(path));
     return written;
 }
+
+}  // namespace pivotta::app

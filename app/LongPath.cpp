@@ -7,6 +7,8 @@
 #include <windows.h>
 #endif
 
+namespace pivotta::app {
+
 namespace {
 
 // The name the file system reports for the last component of path, or empty when there
@@ -50,3 +52,5 @@ QString ExpandLongPath(const QString& path)
     }
     return head + tail;
 }
+
+}  // namespace pivotta::app

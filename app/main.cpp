@@ -12,6 +12,8 @@
 
 int main(int argc, char* argv[])
 {
+    using namespace pivotta::app;
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tollemark"));
     QApplication::setApplicationName(QStringLiteral("Pivotta"));

@@ -14,14 +14,6 @@ bool IsDirectory(const std::string& path) {
     return fs::is_directory(fs::path(path), ec);
 }
 
-std::string FileNameOf(const std::string& path) {
-    return fs::path(path).filename().string();
-}
-
-std::string JoinPath(const std::string& dir, const std::string& name) {
-    return (fs::path(dir) / name).string();
-}
-
 std::string IdentityKey(const std::string& path) {
     std::error_code ec;
     fs::path key = fs::weakly_canonical(fs::path(path), ec);
