@@ -28,10 +28,30 @@ INSTANTIATE_TEST_SUITE_P(
                       Args{"--check", "-", "-"}, Args{"-j", "0", "-r90", "a", "b"}, Args{"-j", "x", "-r90", "a", "b"},
                       Args{"-j2x", "-r90", "a", "b"}, Args{"--jobs=-1", "-r90", "a", "b"}, Args{"--bogus"},
                       Args{"-x", "-r90", "a", "b"}, Args{"--trim=yes", "-r90", "a", "b"},
-                      Args{"--transpose", "--transverse", "a", "b"}, Args{"-a", "-r90", "a", "b"},
-                      Args{"-a", "--keep-orientation", "a", "b"}, Args{"--check", "-a", "a"},
-                      Args{"--check", "--keep-orientation", "a"}, Args{"--transpose=1", "a", "b"},
-                      Args{"--keep-orientation", "a", "b"}));
+                      Args{"--no-trim", "--perfect", "-r90", "a", "b"}, Args{"-t", "--no-trim", "-r90", "a", "b"},
+                      Args{"-q", "-v", "-r90", "a", "b"}, Args{"--check", "-f", "a"}, Args{"--check", "--perfect", "a"},
+                      Args{"--force=yes", "-r90", "a", "b"}, Args{"--transpose", "--transverse", "a", "b"},
+                      Args{"-a", "-r90", "a", "b"}, Args{"-a", "--keep-orientation", "a", "b"},
+                      Args{"--check", "-a", "a"}, Args{"--check", "--keep-orientation", "a"},
+                      Args{"--transpose=1", "a", "b"}, Args{"--keep-orientation", "a", "b"}));
+
+TEST(CliOptionsTest, TrimmingIsTheDefaultAndEachOtherChoiceIsTaken) {
+    const std::pair<Args, TrimMode> cases[] = {
+        {{}, TrimMode::Trim},
+        {{"-t"}, TrimMode::Trim},
+        {{"--no-trim"}, TrimMode::Keep},
+        {{"--perfect"}, TrimMode::Perfect},
+        {{"--perfect", "--perfect"}, TrimMode::Perfect},
+    };
+    for (const auto& [options, mode] : cases) {
+        Args args = options;
+        args.insert(args.end(), {"-fv", "-r90", "in.jpg", "out.jpg"});
+        const ParsedCommandLine parsed = ParseCommandLine(args);
+        ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+        EXPECT_EQ(parsed.options.trim, mode);
+        EXPECT_TRUE(parsed.options.force && parsed.options.verbose);
+    }
+}
 
 TEST(CliOptionsTest, AcceptsEverySpellingOfEveryTransform) {
     const std::pair<Args, TransformKind> cases[] = {
@@ -57,7 +77,8 @@ TEST(CliOptionsTest, ClustersFlagsAndTakesValuesFromTheClusterOrTheNextArgument)
     ParsedCommandLine parsed = ParseCommandLine({"-tpqj3", "--turn-thumbnail", "-o", "out", "-r", "270", "x", "y"});
     ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
     const CliOptions& o = parsed.options;
-    EXPECT_TRUE(o.trim && o.keepTimes && o.quiet && o.turnThumbnail);
+    EXPECT_EQ(o.trim, TrimMode::Trim);
+    EXPECT_TRUE(o.keepTimes && o.quiet && o.turnThumbnail);
     EXPECT_EQ(o.jobs, 3u);
     EXPECT_EQ(o.mode, RunMode::OutputDir);
     EXPECT_EQ(o.outputDir, "out");
@@ -84,11 +105,11 @@ TEST(CliOptionsTest, StandardStreamsWhereAFileNameIsNotNeeded) {
 }
 
 TEST(CliOptionsTest, AutoOrientIsTheTransformAndKeepOrientationAFlag) {
-    ParsedCommandLine parsed = ParseCommandLine({"-at", "--in-place", "a.jpg"});
+    ParsedCommandLine parsed = ParseCommandLine({"-a", "--no-trim", "--in-place", "a.jpg"});
     ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
     EXPECT_TRUE(parsed.options.autoOrient);
     EXPECT_FALSE(parsed.options.kind.has_value());
-    EXPECT_TRUE(parsed.options.trim);
+    EXPECT_EQ(parsed.options.trim, TrimMode::Keep);
 
     parsed = ParseCommandLine({"--keep-orientation", "--transverse", "a.jpg", "b.jpg"});
     ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
