@@ -131,8 +131,8 @@ TEST_F(CliOrientationTest, UprightFilesAreNotRewrittenInPlaceAndCopiedElsewhere)
     const Case cases[] = {
         {"plain.jpg", picture_, ""},
         {"one.jpg", WithExif(picture_, true, std::nullopt, 1), ""},
-        {"nine.jpg", WithExif(picture_, false, std::nullopt, 9), "Exif orientation 9 is not one of 1 to 8"},
-        {"zero.jpg", WithExif(picture_, true, std::nullopt, 0), "Exif orientation 0 is not one of 1 to 8"},
+        {"nine.jpg", WithExif(picture_, false, std::nullopt, 9), "Exif orientation 9 is not one of 1 to 8; the picture is taken as upright [bad-orientation]"},
+        {"zero.jpg", WithExif(picture_, true, std::nullopt, 0), "Exif orientation 0 is not one of 1 to 8; the picture is taken as upright [bad-orientation]"},
     };
     std::filesystem::create_directories(dir_.Path() / "out");
     for (const Case& c : cases) {
