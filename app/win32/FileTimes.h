@@ -1,0 +1,30 @@
+// File times as the file system keeps them: 64-bit counts of 100 ns since 1601 (FILETIME),
+// never rounded through a calendar type.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace pivotta::win32 {
+
+struct RawFileTimes {
+    uint64_t creation = 0;
+    uint64_t lastAccess = 0;
+    uint64_t lastWrite = 0;
+};
+
+// Reads the times without opening the file for data; nullopt (and *error) when it cannot.
+std::optional<RawFileTimes> ReadRawFileTimes(const std::wstring& path, uint32_t* error = nullptr);
+
+// Sets the times given and leaves the others alone, through a handle opened only for
+// FILE_WRITE_ATTRIBUTES (so a file others have open for reading can still be stamped).
+// Returns 0 or the Win32 error code.
+uint32_t SetRawFileTimes(const std::wstring& path, const uint64_t* creation, const uint64_t* lastAccess,
+                         const uint64_t* lastWrite);
+
+// Same on a handle the caller holds open with FILE_WRITE_ATTRIBUTES.
+uint32_t SetRawFileTimes(void* handle, const uint64_t* creation, const uint64_t* lastAccess,
+                         const uint64_t* lastWrite);
+
+}  // namespace pivotta::win32
