@@ -9,25 +9,41 @@ namespace pivotta::cli {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Paths are UTF-8 everywhere: a plain std::string would be read in the ANSI code page on Windows.
+fs::path PathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
 bool IsDirectory(const std::string& path) {
     std::error_code ec;
-    return fs::is_directory(fs::path(path), ec);
+    return fs::is_directory(PathOf(path), ec);
 }
 
 std::string FileNameOf(const std::string& path) {
-    return fs::path(path).filename().string();
+    return Utf8Of(PathOf(path).filename());
 }
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
-    return (fs::path(dir) / name).string();
+    return Utf8Of(PathOf(dir) / PathOf(name));
 }
 
+#ifndef _WIN32
 std::string IdentityKey(const std::string& path) {
     std::error_code ec;
-    fs::path key = fs::weakly_canonical(fs::path(path), ec);
-    if (ec) key = fs::absolute(fs::path(path), ec).lexically_normal();
-    return key.string();
+    fs::path key = fs::weakly_canonical(PathOf(path), ec);
+    if (ec) key = fs::absolute(PathOf(path), ec).lexically_normal();
+    return Utf8Of(key);
 }
+#endif
 
 unsigned ProcessorCount() {
     unsigned n = std::thread::hardware_concurrency();
