@@ -1,0 +1,12 @@
+// Qt's platform seam with the file times done by Win32 itself (Windows builds only): Qt
+// cannot set a creation time alone, and opens the file for writing to set any time.
+#pragma once
+
+#include "QtPlatform.h"
+
+class Win32Platform : public QtPlatform {
+public:
+    FileTimes ReadFileTimes(const QString& path) override;
+    bool SetCreationTime(const QString& path, const QDateTime& time) override;
+    bool SetLastWriteTime(const QString& path, const QDateTime& time) override;
+};
