@@ -1,4 +1,5 @@
-// POSIX side of the file-system layer: whole-file reads, atomic replacement, file times.
+// POSIX side of the file-system layer: whole-file reads, atomic replacement, file times,
+// special files, write protection and the interrupt cleanup.
 #include "FileSystem.h"
 
 #include <fcntl.h>
@@ -10,10 +11,12 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <system_error>
 
 #include "LargeBlock.h"
+#include "TemporaryFiles.h"
 
 namespace pivotta::cli {
 namespace {
@@ -120,6 +123,34 @@ WriteResult Failed(int error) {
     return {false, ErrorText(error)};
 }
 
+// Read once, before any thread starts: asking changes it for a moment.
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
+
+bool CallerMayWrite(const char* path, int& error) {
+    if (::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0) return true;
+    error = errno;
+    return false;
+}
+
+extern "C" void UnlinkTemporary(const char* path) {
+    ::unlink(path);
+}
+
+extern "C" void OnInterrupt(int signal) {
+    ForEachRegisteredTemporary(UnlinkTemporary);
+    // Blocked while this handler runs: delivered with the default action once it returns, so
+    // that the exit status says which signal ended the process.
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
 }  // namespace
 
 ReadResult ReadWholeFile(const std::string& path) {
@@ -171,28 +202,33 @@ WriteResult WriteFileAtomically(const std::string& target, std::span<const uint8
     const bool replacing = ::stat(final.c_str(), &existing) == 0;
     if (replacing && S_ISDIR(existing.st_mode)) return Failed(EISDIR);
 
-    std::string temporary;
+    std::string temporary = TemporaryName(dir, name);
+    std::optional<RegisteredTemporary> registered;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temporary = TemporaryName(dir, name);
-        // 0666 lets the umask decide, as for any new file the user creates.
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (attempt > 0) temporary = TemporaryName(dir, name);
+        registered.reset();
+        registered.emplace(temporary);
+        // Owner only while it fills: the picture may be private until its mode is set.
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST) return Failed(errno);
     }
     if (fd < 0) return Failed(EEXIST);
 
     FileDescriptor file(fd);
     int error = WriteAll(fd, bytes);
+    mode_t mode = 0666 & ~ProcessUmask();
     if (!error && replacing) {
         // Keep the replaced file's owner where we may (as root); otherwise it becomes ours,
         // as with any editor that saves by renaming.
         [[maybe_unused]] int ignored = ::fchown(fd, existing.st_uid, existing.st_gid);
-        if (::fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
+        mode = existing.st_mode & 07777;
     }
     if (!error && times) error = ApplyTimes(fd, *times);
     // A replaced file's data must be on disk before the rename makes it the only copy; a new
     // file still has its input beside it, so it spares the wait.
     if (!error && replacing && ::fsync(fd) != 0) error = errno;
+    if (!error && ::fchmod(fd, mode) != 0) error = errno;
     if (file.Close() != 0 && !error) error = errno;
     if (!error && ::rename(temporary.c_str(), final.c_str()) != 0) error = errno;
     if (error) {
@@ -200,6 +236,66 @@ WriteResult WriteFileAtomically(const std::string& target, std::span<const uint8
         return Failed(error);
     }
     return {true, {}};
+}
+
+PathInfo InspectPath(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    PathInfo info;
+    info.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), true};
+    if (S_ISREG(st.st_mode)) {
+        info.kind = PathKind::Regular;
+    } else if (S_ISDIR(st.st_mode)) {
+        info.kind = PathKind::Directory;
+    } else {
+        info.kind = PathKind::Special;
+    }
+    return info;
+}
+
+ReplaceVerdict CheckReplaceable(const std::string& path) {
+    const fs::path final = FollowLink(path);
+    struct stat st {};
+    if (::stat(final.c_str(), &st) != 0) return {};
+    int error = 0;
+    if (!CallerMayWrite(final.c_str(), error)) {
+        // A read-only file system leaves nothing to force.
+        if (error == EROFS) return {ReplaceCheck::FolderNotWritable, ErrorText(error)};
+        return {ReplaceCheck::WriteProtected, ErrorText(error)};
+    }
+    // The superuser passes every access test: the mode's write bits speak for the owner.
+    if (::geteuid() == 0 && (st.st_mode & 0222) == 0) return {ReplaceCheck::WriteProtected, ErrorText(EACCES)};
+    const fs::path dir = final.has_parent_path() ? final.parent_path() : fs::path(".");
+    if (::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        return {ReplaceCheck::FolderNotWritable, ErrorText(errno)};
+    }
+    return {};
+}
+
+WriteResult WriteIntoSpecialFile(const std::string& path, std::span<const uint8_t> bytes) {
+    int fd;
+    do {
+        // No O_TRUNC, O_CREAT: the file exists and is not ours to shape, as with cat.
+        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return Failed(errno);
+    FileDescriptor file(fd);
+    if (int error = WriteAll(fd, bytes)) return Failed(error);
+    if (file.Close() != 0) return Failed(errno);
+    return {true, {}};
+}
+
+void InstallInterruptCleanup() {
+    ProcessUmask();
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        // A signal the caller ignores (nohup) stays ignored.
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 WriteResult WriteStandardOutput(std::span<const uint8_t> bytes) {
@@ -210,6 +306,7 @@ WriteResult WriteStandardOutput(std::span<const uint8_t> bytes) {
 
 void PrepareStandardStreams() {
     std::signal(SIGPIPE, SIG_IGN);
+    ProcessUmask();
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
