@@ -10,13 +10,12 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cwctype>
-#include <mutex>
-#include <set>
+#include <optional>
 
 #include "AtomicReplace.h"
 #include "FileTimes.h"
 #include "LongPathWin32.h"
+#include "TemporaryFiles.h"
 #include "WideText.h"
 
 namespace pivotta::cli {
@@ -112,38 +111,25 @@ bool IsDevicePath(const std::wstring& full) {
     return full.starts_with(LR"(\\.\)");
 }
 
-// The temporary files being written, so that Ctrl-C can remove them. The console handler
-// runs on a thread of its own, so a lock suffices.
-class TemporaryFiles {
-public:
-    void Add(const std::wstring& path) {
-        std::lock_guard lock(mutex_);
-        paths_.insert(path);
-    }
-    void Remove(const std::wstring& path) {
-        std::lock_guard lock(mutex_);
-        paths_.erase(path);
-    }
-    void DeleteAll() {
-        std::lock_guard lock(mutex_);
-        // The writer holds its handle open with FILE_SHARE_DELETE: the file goes when it closes.
-        for (const std::wstring& path : paths_) DeleteFileW(path.c_str());
-        paths_.clear();
-    }
-
-private:
-    std::mutex mutex_;
-    std::set<std::wstring> paths_;
-};
-
-TemporaryFiles& InFlight() {
-    static TemporaryFiles files;
-    return files;
+void DeleteTemporary(const char* path) {
+    // The writer holds its handle open with FILE_SHARE_DELETE: the file goes when it closes.
+    DeleteFileW(WideFromUtf8(path).c_str());
 }
 
+// Runs on a thread of its own, while the workers go on: what they are writing is removed
+// before the default handler ends the process.
 BOOL WINAPI OnConsoleInterrupt(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) InFlight().DeleteAll();
-    return FALSE;  // the default handler ends the process
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT)
+        ForEachRegisteredTemporary(DeleteTemporary);
+    return FALSE;
+}
+
+std::optional<BY_HANDLE_FILE_INFORMATION> FileInformation(const std::wstring& path) {
+    Handle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.Valid() || !GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+    return info;
 }
 
 WriteResult Failed(DWORD error) {
@@ -207,14 +193,8 @@ ReadResult ReadStandardInput() {
 
 WriteResult WriteFileAtomically(const std::string& target, std::span<const uint8_t> bytes, const FileTimes* times) {
     const std::wstring full = win32::FullPath(WideFromUtf8(target));
-    if (IsDevicePath(full)) {
-        // A device takes the bytes as they come; there is nothing to replace.
-        Handle device(CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-        if (!device.Valid()) return Failed(GetLastError());
-        if (DWORD error = WriteAll(device.Get(), bytes)) return Failed(error);
-        return {true, {}};
-    }
+    // A device takes the bytes as they come; there is nothing to replace.
+    if (IsDevicePath(full)) return WriteIntoSpecialFile(target, bytes);
 
     uint64_t access = 0, write = 0;
     win32::AtomicWrite options;
@@ -224,15 +204,13 @@ WriteResult WriteFileAtomically(const std::string& target, std::span<const uint8
         options.lastAccess = &access;
         options.lastWrite = &write;
     }
-    std::wstring temporary;
-    options.onTemporary = [&temporary](const std::wstring& path) {
-        if (path.empty()) {
-            InFlight().Remove(temporary);
-        } else {
-            InFlight().Add(path);
-        }
-        temporary = path;
+    // Registered before it exists, so that no moment is left in which Ctrl-C would miss it.
+    std::optional<RegisteredTemporary> registered;
+    options.onTemporary = [&registered](const std::wstring& path) {
+        registered.reset();
+        if (!path.empty()) registered.emplace(Utf8FromWide(path));
     };
+    // Whether a read-only target may go was settled by CheckReplaceable and --force.
     options.replaceReadOnly = true;
     if (DWORD error = win32::WriteFileAtomically(full, bytes.data(), bytes.size(), options)) return Failed(error);
     return {true, {}};
@@ -244,16 +222,48 @@ WriteResult WriteStandardOutput(std::span<const uint8_t> bytes) {
     return {true, {}};
 }
 
+PathInfo InspectPath(const std::string& path) {
+    const std::wstring full = ExtendedLengthPath(WideFromUtf8(path));
+    PathInfo info;
+    if (IsDevicePath(full)) {
+        info.kind = PathKind::Special;
+        return info;
+    }
+    const std::optional<BY_HANDLE_FILE_INFORMATION> file = FileInformation(full);
+    if (!file) return info;
+    info.kind = file->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::Directory : PathKind::Regular;
+    info.identity = {file->dwVolumeSerialNumber, uint64_t{file->nFileIndexHigh} << 32 | file->nFileIndexLow, true};
+    return info;
+}
+
+ReplaceVerdict CheckReplaceable(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(WideFromUtf8(path)).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+    // The read-only attribute is Windows' write protection; a folder's ACL speaks only when
+    // the replacement is tried, in the system's words.
+    if (attributes & FILE_ATTRIBUTE_READONLY) return {ReplaceCheck::WriteProtected, ErrorText(ERROR_ACCESS_DENIED)};
+    return {};
+}
+
+WriteResult WriteIntoSpecialFile(const std::string& path, std::span<const uint8_t> bytes) {
+    Handle device(CreateFileW(win32::FullPath(WideFromUtf8(path)).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!device.Valid()) return Failed(GetLastError());
+    if (DWORD error = WriteAll(device.Get(), bytes)) return Failed(error);
+    return {true, {}};
+}
+
+void InstallInterruptCleanup() {
+    SetConsoleCtrlHandler(OnConsoleInterrupt, TRUE);
+}
+
 std::string IdentityKey(const std::string& path) {
     const std::wstring full = ExtendedLengthPath(WideFromUtf8(path));
     // An existing file is known by its volume and file index, whatever the spelling: case,
     // 8.3 aliases, links.
-    Handle file(CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (file.Valid() && GetFileInformationByHandle(file.Get(), &info)) {
-        return "file:" + std::to_string(info.dwVolumeSerialNumber) + ":" +
-               std::to_string(uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow);
+    if (const auto info = FileInformation(full)) {
+        return "file:" + std::to_string(info->dwVolumeSerialNumber) + ":" +
+               std::to_string(uint64_t{info->nFileIndexHigh} << 32 | info->nFileIndexLow);
     }
     // A file still to be made: its long-name spelling, in one letter case as NTFS compares.
     std::wstring key = win32::ExpandLongPath(win32::FullPath(WideFromUtf8(path)));
@@ -265,7 +275,6 @@ void PrepareStandardStreams() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
-    SetConsoleCtrlHandler(OnConsoleInterrupt, TRUE);
 }
 
 std::vector<std::string> CommandLineArguments(int, char**) {

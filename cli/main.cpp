@@ -54,5 +54,7 @@ int main(int argc, char** argv) {
     case ParseOutcome::UsageError: Print(stderr, UsageErrorText(parsed.error)); return kExitUsage;
     case ParseOutcome::Run: break;
     }
+    // Before any thread starts: the handler must see every temporary file.
+    InstallInterruptCleanup();
     return Run(parsed.options);
 }

@@ -73,14 +73,18 @@ uint32_t WriteFileAtomically(const std::wstring& target, const void* data, size_
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
         temporary = TemporaryName(folder, name);
+        if (options.onTemporary) options.onTemporary(temporary);
         // FILE_SHARE_DELETE lets an interrupt handler remove the file while it is written.
         created = CreateFileW(temporary.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_DELETE, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return GetLastError();
+        if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
     }
-    if (created == INVALID_HANDLE_VALUE) return ERROR_FILE_EXISTS;
+    if (created == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (options.onTemporary) options.onTemporary({});
+        return error;
+    }
     Handle file(created);
-    if (options.onTemporary) options.onTemporary(temporary);
 
     DWORD error = WriteAll(file.Get(), static_cast<const uint8_t*>(data), size);
     if (!error && (options.creation || options.lastAccess || options.lastWrite))

@@ -17,8 +17,8 @@ struct AtomicWrite {
     const uint64_t* creation = nullptr;
     const uint64_t* lastAccess = nullptr;
     const uint64_t* lastWrite = nullptr;
-    // Told the temporary file's path once it exists and again (with an empty path) once it is
-    // gone or has become the target, so that an interrupt handler can remove it.
+    // Told the temporary file's path just before it is created and again (with an empty path)
+    // once it is gone or has become the target, so that an interrupt handler can remove it.
     std::function<void(const std::wstring&)> onTemporary;
     // A read-only target is refused with ERROR_ACCESS_DENIED unless this is set; then it is
     // replaced and the new file is read-only in its turn.

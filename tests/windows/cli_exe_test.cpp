@@ -83,11 +83,6 @@ ExeResult RunCli(const ScratchFolder& folder, const std::vector<std::wstring>& a
     return result;
 }
 
-std::vector<uint8_t> Picture() {
-    const std::wstring camera = win32::WideFromUtf8(PIVOTTA_TESTDATA_DIR "/Canon_40D.jpg");
-    return wintest::Exists(camera) ? wintest::ReadBytes(camera) : wintest::SmallJpeg();
-}
-
 std::vector<uint8_t> Transformed(const std::vector<uint8_t>& jpeg, TransformKind kind) {
     TJpegRotation engine;
     const TMemoryStream input(jpeg);
@@ -98,7 +93,9 @@ std::vector<uint8_t> Transformed(const std::vector<uint8_t>& jpeg, TransformKind
 
 TEST(CliExeTest, JapaneseNamesRoundTripSingleFileOutputFolderAndInPlace) {
     ScratchFolder folder;
-    const std::vector<uint8_t> picture = Picture();
+    // Whole MCUs, so that the result does not hang on how a ragged edge is handled; the camera
+    // files are compared with the Linux build by tools/windows-tests.sh.
+    const std::vector<uint8_t> picture = wintest::SmallJpeg();
     const std::wstring input = L"京都の紅葉.jpg";
     wintest::WriteBytes(folder / input, picture);
 

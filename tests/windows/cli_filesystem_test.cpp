@@ -91,6 +91,39 @@ TEST(CliFileSystemWin32Test, OneFileHasOneIdentityWhateverItsSpelling) {
               IdentityKey(Utf8FromWide(folder / L"Long folder name\\new.JPG")));
 }
 
+TEST(CliFileSystemWin32Test, PathsAreInspectedAsTheirKindWithTheirIdentity) {
+    ScratchFolder folder;
+    const std::wstring file = folder / L"Photo.jpg";
+    wintest::WriteBytes(file, kBytes);
+    EXPECT_EQ(InspectPath(Utf8FromWide(file)).kind, PathKind::Regular);
+    EXPECT_EQ(InspectPath(Utf8FromWide(folder.Path())).kind, PathKind::Directory);
+    EXPECT_EQ(InspectPath(Utf8FromWide(folder / L"none.jpg")).kind, PathKind::Missing);
+    EXPECT_EQ(InspectPath("NUL").kind, PathKind::Special);
+    EXPECT_EQ(InspectPath("CON").kind, PathKind::Special);
+    EXPECT_TRUE(InspectPath(Utf8FromWide(file)).identity == InspectPath(Utf8FromWide(folder / L"PHOTO.JPG")).identity);
+    EXPECT_FALSE(InspectPath(Utf8FromWide(file)).identity == InspectPath(Utf8FromWide(folder.Path())).identity);
+
+    const WriteResult intoDevice = WriteIntoSpecialFile("NUL", kBytes);
+    EXPECT_TRUE(intoDevice.ok) << intoDevice.error;
+}
+
+TEST(CliFileSystemWin32Test, ReadOnlyFilesAreWriteProtectedAndReplacedOnlyWhenAsked) {
+    ScratchFolder folder;
+    const std::wstring file = folder / L"保護.jpg";
+    wintest::WriteBytes(file, {1, 2});
+    EXPECT_EQ(CheckReplaceable(Utf8FromWide(file)).check, ReplaceCheck::Allowed);
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    const ReplaceVerdict verdict = CheckReplaceable(Utf8FromWide(file));
+    EXPECT_EQ(verdict.check, ReplaceCheck::WriteProtected);
+    EXPECT_FALSE(verdict.reason.empty());
+    // The caller has settled it (--force): the file is replaced and stays read-only.
+    const WriteResult forced = WriteFileAtomically(Utf8FromWide(file), kBytes, nullptr);
+    ASSERT_TRUE(forced.ok) << forced.error;
+    EXPECT_EQ(wintest::ReadBytes(file), kBytes);
+    EXPECT_TRUE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(CheckReplaceable(Utf8FromWide(folder / L"new.jpg")).check, ReplaceCheck::Allowed);
+}
+
 TEST(CliFileSystemWin32Test, PathsAreUtf8ThroughTheirPortableHelpers) {
     ScratchFolder folder;
     const std::string dir = Utf8FromWide(folder / L"結果");
