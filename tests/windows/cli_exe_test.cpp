@@ -115,6 +115,19 @@ TEST(CliExeTest, JapaneseNamesRoundTripSingleFileOutputFolderAndInPlace) {
         << "no temporary file is left";
 }
 
+TEST(CliExeTest, OneFileNamedTwiceIsTransformedOnceWhateverTheSpelling) {
+    ScratchFolder folder;
+    const std::vector<uint8_t> picture = wintest::SmallJpeg();
+    wintest::WriteBytes(folder / L"同じ写真.jpg", picture);
+    std::vector<std::wstring> args = {L"--in-place", L"-r", L"90", L"同じ写真.jpg", L"同じ写真.JPG", folder / L"同じ写真.jpg"};
+    wchar_t alias[MAX_PATH];
+    const DWORD length = GetShortPathNameW((folder / L"同じ写真.jpg").c_str(), alias, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) args.emplace_back(alias, length);
+    ExeResult run = RunCli(folder, args);
+    EXPECT_EQ(run.exitCode, 1u) << "the repeats are refused";
+    EXPECT_EQ(wintest::ReadBytes(folder / L"同じ写真.jpg"), Transformed(picture, TransformKind::Rotate90));
+}
+
 TEST(CliExeTest, MessagesNameJapaneseFilesInUtf8) {
     ScratchFolder folder;
     wintest::WriteBytes(folder / L"写真.jpg", wintest::SmallJpeg());
