@@ -2,6 +2,8 @@
 // single-file, -o and --in-place, messages as UTF-8 when redirected.
 #include <windows.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "JpegRotation.h"
@@ -48,11 +50,12 @@ HANDLE InheritableFile(const std::wstring& path, DWORD access, DWORD disposition
     return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition, 0, nullptr);
 }
 
-ExeResult RunCli(const ScratchFolder& folder, const std::vector<std::wstring>& args) {
+// stdinPath empty: NUL.
+ExeResult RunCli(const ScratchFolder& folder, const std::vector<std::wstring>& args, const std::wstring& stdinPath = {}) {
     std::wstring commandLine = Quoted(CliExe());
     for (const std::wstring& arg : args) commandLine += L" " + Quoted(arg);
     const std::wstring outPath = folder.Path() + L".out", errPath = folder.Path() + L".err";
-    const HANDLE in = InheritableFile(L"NUL", GENERIC_READ, OPEN_EXISTING);
+    const HANDLE in = InheritableFile(stdinPath.empty() ? L"NUL" : stdinPath, GENERIC_READ, OPEN_EXISTING);
     const HANDLE out = InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
     const HANDLE err = InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
     STARTUPINFOW startup{};
@@ -113,6 +116,19 @@ TEST(CliExeTest, JapaneseNamesRoundTripSingleFileOutputFolderAndInPlace) {
     EXPECT_EQ(wintest::ReadBytes(folder / input), Transformed(picture, TransformKind::Rotate180));
     EXPECT_EQ(folder.Names(), (std::vector<std::wstring>{L"京都の紅葉.jpg", L"回転済み.jpg", L"結果フォルダ"}))
         << "no temporary file is left";
+}
+
+TEST(CliExeTest, StandardStreamsCarryBinaryBytes) {
+    ScratchFolder folder;
+    const std::vector<uint8_t> picture = wintest::SmallJpeg();
+    wintest::WriteBytes(folder / L"in.jpg", picture);
+    ExeResult run = RunCli(folder, {L"-m", L"tb", L"-", L"-"}, folder / L"in.jpg");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    const std::vector<uint8_t> expected = Transformed(picture, TransformKind::MirrorTB);
+    // Its quantization tables hold line feeds, carriage returns and 0x1A, which a text-mode
+    // stream would alter.
+    for (uint8_t byte : {0x0A, 0x0D, 0x1A}) ASSERT_NE(std::find(expected.begin(), expected.end(), byte), expected.end());
+    EXPECT_EQ(std::vector<uint8_t>(run.out.begin(), run.out.end()), expected);
 }
 
 TEST(CliExeTest, OneFileNamedTwiceIsTransformedOnceWhateverTheSpelling) {
