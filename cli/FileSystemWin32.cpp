@@ -16,6 +16,7 @@
 #include "FileTimes.h"
 #include "LongPathWin32.h"
 #include "TemporaryFiles.h"
+#include "UniqueHandle.h"
 #include "WideText.h"
 
 namespace pivotta::cli {
@@ -23,6 +24,7 @@ namespace {
 
 using win32::ExtendedLengthPath;
 using win32::kErrorIsFolder;
+using win32::UniqueHandle;
 using win32::Utf8FromWide;
 using win32::WideFromUtf8;
 
@@ -56,21 +58,6 @@ std::string ErrorText(DWORD error) {
     return win32::SystemMessage(error);
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (Valid()) CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-
-private:
-    HANDLE handle_;
-};
-
 // Reads handle to its end. sizeHint is the size of a disk file, 0 when unknown.
 DWORD ReadToEnd(HANDLE handle, size_t sizeHint, std::vector<uint8_t>& bytes) {
     constexpr size_t kMinimumRoom = size_t{1} << 16;
@@ -95,15 +82,7 @@ DWORD ReadToEnd(HANDLE handle, size_t sizeHint, std::vector<uint8_t>& bytes) {
 }
 
 DWORD WriteAll(HANDLE handle, std::span<const uint8_t> bytes) {
-    constexpr size_t kLargestWrite = size_t{1} << 30;
-    while (!bytes.empty()) {
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(std::min(bytes.size(), kLargestWrite)), &written,
-                       nullptr))
-            return GetLastError();
-        bytes = bytes.subspan(written);
-    }
-    return 0;
+    return win32::WriteAll(handle, bytes.data(), bytes.size());
 }
 
 // "NUL", "CON", "\\.\COM1": names the system maps to a device, not to a file in a folder.
@@ -125,7 +104,7 @@ BOOL WINAPI OnConsoleInterrupt(DWORD event) {
 }
 
 std::optional<BY_HANDLE_FILE_INFORMATION> FileInformation(const std::wstring& path) {
-    Handle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.Valid() || !GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
@@ -148,7 +127,7 @@ ReadResult ReadWholeFile(const std::string& path) {
     }
     // Before the file is opened for data, so that reading cannot touch the access time first.
     const std::optional<win32::RawFileTimes> times = win32::ReadRawFileTimes(wide);
-    Handle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.Valid()) {
         result.error = ErrorText(GetLastError());
@@ -181,11 +160,7 @@ ReadResult ReadStandardInput() {
         return result;
     }
     if (onDisk) {
-        FILETIME creation, access, write;
-        if (GetFileTime(input, &creation, &access, &write)) {
-            const auto ticks = [](const FILETIME& t) { return uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime; };
-            result.times = TimesOf({ticks(creation), ticks(access), ticks(write)});
-        }
+        if (const auto times = win32::ReadRawFileTimes(input)) result.times = TimesOf(*times);
     }
     result.ok = true;
     return result;
@@ -246,7 +221,7 @@ ReplaceVerdict CheckReplaceable(const std::string& path) {
 }
 
 WriteResult WriteIntoSpecialFile(const std::string& path, std::span<const uint8_t> bytes) {
-    Handle device(CreateFileW(win32::FullPath(WideFromUtf8(path)).c_str(), GENERIC_WRITE,
+    UniqueHandle device(CreateFileW(win32::FullPath(WideFromUtf8(path)).c_str(), GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!device.Valid()) return Failed(GetLastError());
     if (DWORD error = WriteAll(device.Get(), bytes)) return Failed(error);

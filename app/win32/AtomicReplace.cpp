@@ -5,28 +5,11 @@
 #include <algorithm>
 #include <random>
 
+#include "UniqueHandle.h"
 #include "WideText.h"
 
 namespace pivotta::win32 {
 namespace {
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() { Close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Close() {
-        const bool ok = !Valid() || CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 std::wstring TemporaryName(const std::wstring& folder, const std::wstring& name) {
     static constexpr wchar_t kHex[] = L"0123456789abcdef";
@@ -40,18 +23,6 @@ std::wstring TemporaryName(const std::wstring& folder, const std::wstring& name)
     }
     // Within the 255-character limit however long the target's name is.
     return folder + L"\\." + name.substr(0, 200) + L".pivotta-" + suffix + L".tmp";
-}
-
-DWORD WriteAll(HANDLE file, const uint8_t* data, size_t size) {
-    constexpr size_t kChunk = size_t{1} << 30;  // WriteFile counts in 32 bits
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, static_cast<DWORD>(std::min(size, kChunk)), &written, nullptr))
-            return GetLastError();
-        data += written;
-        size -= written;
-    }
-    return 0;
 }
 
 }  // namespace
@@ -84,7 +55,7 @@ uint32_t WriteFileAtomically(const std::wstring& target, const void* data, size_
         if (options.onTemporary) options.onTemporary({});
         return error;
     }
-    Handle file(created);
+    UniqueHandle file(created);
 
     DWORD error = WriteAll(file.Get(), static_cast<const uint8_t*>(data), size);
     if (!error && (options.creation || options.lastAccess || options.lastWrite))

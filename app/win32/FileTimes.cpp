@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "UniqueHandle.h"
 #include "WideText.h"
 
 namespace pivotta::win32 {
@@ -23,21 +24,22 @@ HANDLE OpenForAttributes(const std::wstring& path, DWORD access) {
 
 }  // namespace
 
-std::optional<RawFileTimes> ReadRawFileTimes(const std::wstring& path, uint32_t* error) {
-    const HANDLE file = OpenForAttributes(path, FILE_READ_ATTRIBUTES);
-    if (file == INVALID_HANDLE_VALUE) {
+std::optional<RawFileTimes> ReadRawFileTimes(void* handle, uint32_t* error) {
+    FILETIME creation, access, write;
+    if (!GetFileTime(handle, &creation, &access, &write)) {
         if (error) *error = GetLastError();
         return std::nullopt;
     }
-    FILETIME creation, access, write;
-    const bool ok = GetFileTime(file, &creation, &access, &write);
-    const DWORD failure = GetLastError();
-    CloseHandle(file);
-    if (!ok) {
-        if (error) *error = failure;
+    return RawFileTimes{FromFileTime(creation), FromFileTime(access), FromFileTime(write)};
+}
+
+std::optional<RawFileTimes> ReadRawFileTimes(const std::wstring& path, uint32_t* error) {
+    const UniqueHandle file(OpenForAttributes(path, FILE_READ_ATTRIBUTES));
+    if (!file.Valid()) {
+        if (error) *error = GetLastError();
         return std::nullopt;
     }
-    return RawFileTimes{FromFileTime(creation), FromFileTime(access), FromFileTime(write)};
+    return ReadRawFileTimes(file.Get(), error);
 }
 
 uint32_t SetRawFileTimes(void* handle, const uint64_t* creation, const uint64_t* lastAccess,
@@ -54,11 +56,9 @@ uint32_t SetRawFileTimes(void* handle, const uint64_t* creation, const uint64_t*
 
 uint32_t SetRawFileTimes(const std::wstring& path, const uint64_t* creation, const uint64_t* lastAccess,
                          const uint64_t* lastWrite) {
-    const HANDLE file = OpenForAttributes(path, FILE_WRITE_ATTRIBUTES);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    const uint32_t error = SetRawFileTimes(file, creation, lastAccess, lastWrite);
-    CloseHandle(file);
-    return error;
+    const UniqueHandle file(OpenForAttributes(path, FILE_WRITE_ATTRIBUTES));
+    if (!file.Valid()) return GetLastError();
+    return SetRawFileTimes(file.Get(), creation, lastAccess, lastWrite);
 }
 
 }  // namespace pivotta::win32

@@ -16,6 +16,8 @@ struct RawFileTimes {
 
 // Reads the times without opening the file for data; nullopt (and *error) when it cannot.
 std::optional<RawFileTimes> ReadRawFileTimes(const std::wstring& path, uint32_t* error = nullptr);
+// Same on a handle the caller holds open.
+std::optional<RawFileTimes> ReadRawFileTimes(void* handle, uint32_t* error = nullptr);
 
 // Sets the times given and leaves the others alone, through a handle opened only for
 // FILE_WRITE_ATTRIBUTES (so a file others have open for reading can still be stamped).
