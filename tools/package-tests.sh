@@ -31,6 +31,14 @@ for package in libqt6widgets6 libqt6svg6 libjpeg62-turbo qt6-qpa-plugins; do
   [[ $depends == *"$package"* ]] || fail "Depends lacks $package: $depends"
 done
 
+# The desktop program starts from the unpacked tree and runs until it is stopped (its own
+# HOME, so that nothing of the user's is read or written).
+set +e
+HOME="$root/home" QT_QPA_PLATFORM=offscreen timeout 5 "$root/usr/bin/pivotta" > /dev/null 2>&1
+status=$?
+set -e
+[ "$status" -eq 124 ] || fail "the unpacked pivotta ended with status $status instead of running"
+
 cli="$root/usr/bin/pivotta-cli"
 "$cli" --version | grep -q "^pivotta-cli " || fail "the unpacked pivotta-cli does not start"
 convert -size 112x80 -seed 3 plasma:fractal -sampling-factor 2x2 -quality 90 "$root/in.jpg"
