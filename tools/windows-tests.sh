@@ -42,10 +42,18 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"; WINEPREFIX=$PIVOTTA_WINEPREFIX wineserver -k > /dev/null 2>&1 || true' EXIT
 inputs=("$testdata"/*.jpg)
+# Every transform the tool offers, with and without trimming, whichever way its options say it.
+help=$("$linux_cli" --help)
+kinds=("--none" "-r 90" "-r 180" "-r 270" "-m lr" "-m tb")
+for extra in --transpose --transverse --auto-orient; do
+  if [[ $help == *"$extra"* ]]; then kinds+=("$extra"); fi
+done
+if [[ $help == *"--no-trim"* ]]; then trims=("" "--no-trim"); else trims=("" "--trim"); fi
+runs=$((${#kinds[@]} * ${#trims[@]}))
 failures=0
 compared=0
-for trim in "" "--trim"; do
-  for kind in "--none" "-r 90" "-r 180" "-r 270" "-m lr" "-m tb"; do
+for trim in "${trims[@]}"; do
+  for kind in "${kinds[@]}"; do
     name="$(echo "$kind$trim" | tr -d ' -')"
     for side in linux windows; do mkdir -p "$work/$side/$name"; done
     set +e
@@ -66,7 +74,7 @@ for trim in "" "--trim"; do
   done
 done
 if [ "$failures" -ne 0 ]; then
-  echo "windows-tests: $failures of 12 transform runs differ."
+  echo "windows-tests: $failures of $runs transform runs differ."
   exit 1
 fi
-echo "windows-tests: pivotta-cli.exe matches the Linux build on $compared results (${#inputs[@]} files, 12 ways)."
+echo "windows-tests: pivotta-cli.exe matches the Linux build on $compared results (${#inputs[@]} files, $runs ways)."
