@@ -30,6 +30,8 @@ std::wstring TemporaryName(const std::wstring& folder, const std::wstring& name)
 uint32_t WriteFileAtomically(const std::wstring& target, const void* data, size_t size, const AtomicWrite& options) {
     // ReplaceFileW refuses bare names; the temporary must lie on the target's volume.
     const std::wstring full = ExtendedLengthPath(target);
+    // A device ("NUL", "COM1") has no folder for a temporary file: callers write into it.
+    if (full.starts_with(LR"(\\.\)")) return ERROR_INVALID_NAME;
     const size_t cut = full.rfind(L'\\');
     if (cut == std::wstring::npos || cut + 1 == full.size()) return kErrorIsFolder;
     const std::wstring folder = full.substr(0, cut), name = full.substr(cut + 1);

@@ -100,6 +100,12 @@ TEST(AtomicReplaceTest, FailuresLeaveTheTargetAndNoTemporary) {
     ASSERT_TRUE(CreateDirectoryW((folder / L"a folder").c_str(), nullptr));
     EXPECT_EQ(Save(folder / L"a folder", kNew), kErrorIsFolder);
     EXPECT_NE(Save(folder / L"no such folder\\x.jpg", kNew), 0u);
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.Path().c_str()));
+    const uint32_t device = Save(L"NUL", kNew);
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(device, static_cast<uint32_t>(ERROR_INVALID_NAME));
     EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"a folder"});
 
     // A target held open without delete sharing cannot be replaced: it keeps its bytes.

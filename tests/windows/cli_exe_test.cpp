@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FileTimes.h"
 #include "JpegRotation.h"
 #include "MemoryStream.h"
 #include "WideText.h"
@@ -116,6 +117,22 @@ TEST(CliExeTest, JapaneseNamesRoundTripSingleFileOutputFolderAndInPlace) {
     EXPECT_EQ(wintest::ReadBytes(folder / input), Transformed(picture, TransformKind::Rotate180));
     EXPECT_EQ(folder.Names(), (std::vector<std::wstring>{L"京都の紅葉.jpg", L"回転済み.jpg", L"結果フォルダ"}))
         << "no temporary file is left";
+}
+
+TEST(CliExeTest, KeptTimesCarry100NanosecondsAndLongPathsWork) {
+    ScratchFolder folder;
+    const std::wstring deep = wintest::MakeDeepFolder(folder.Path());
+    const std::vector<uint8_t> picture = wintest::SmallJpeg();
+    wintest::WriteBytes(deep + L"\\深い所の写真.jpg", picture);
+    const uint64_t write = 132'592'563'671'234'567, access = 132'592'563'681'234'561;
+    ASSERT_EQ(win32::SetRawFileTimes(deep + L"\\深い所の写真.jpg", nullptr, &access, &write), 0u);
+
+    ExeResult run = RunCli(folder, {L"-p", L"-r", L"270", deep + L"\\深い所の写真.jpg", deep + L"\\回転.jpg"});
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(wintest::ReadBytes(deep + L"\\回転.jpg"), Transformed(picture, TransformKind::Rotate270));
+    const auto times = win32::ReadRawFileTimes(win32::ExtendedLengthPath(deep + L"\\回転.jpg"));
+    ASSERT_TRUE(times);
+    EXPECT_EQ(times->lastWrite, write);
 }
 
 TEST(CliExeTest, StandardStreamsCarryBinaryBytes) {
