@@ -61,4 +61,22 @@ uint32_t SetRawFileTimes(const std::wstring& path, const uint64_t* creation, con
     return SetRawFileTimes(file.Get(), creation, lastAccess, lastWrite);
 }
 
+namespace {
+
+constexpr int64_t kTicksPerMillisecond = 10'000;
+constexpr int64_t kMillisecondsFrom1601To1970 = 11'644'473'600'000;
+
+}  // namespace
+
+int64_t FileTimeMemory::Remember(uint64_t ticks) {
+    const int64_t milliseconds = static_cast<int64_t>(ticks / kTicksPerMillisecond) - kMillisecondsFrom1601To1970;
+    ticks_[milliseconds] = ticks;
+    return milliseconds;
+}
+
+uint64_t FileTimeMemory::Recall(int64_t milliseconds) const {
+    if (const auto found = ticks_.find(milliseconds); found != ticks_.end()) return found->second;
+    return static_cast<uint64_t>(milliseconds + kMillisecondsFrom1601To1970) * kTicksPerMillisecond;
+}
+
 }  // namespace pivotta::win32

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace pivotta::win32 {
 
@@ -28,5 +29,19 @@ uint32_t SetRawFileTimes(const std::wstring& path, const uint64_t* creation, con
 // Same on a handle the caller holds open with FILE_WRITE_ATTRIBUTES.
 uint32_t SetRawFileTimes(void* handle, const uint64_t* creation, const uint64_t* lastAccess,
                          const uint64_t* lastWrite);
+
+// The desktop program's seam carries file times as milliseconds since 1970. A time read
+// through it is remembered with its full 100 ns value, so that setting it again gives the
+// file exactly the time it was read as.
+class FileTimeMemory {
+public:
+    // The time in milliseconds since 1970 (rounded down), remembered.
+    int64_t Remember(uint64_t ticks);
+    // The ticks a remembered time was read as; otherwise the milliseconds' own ticks.
+    uint64_t Recall(int64_t milliseconds) const;
+
+private:
+    std::unordered_map<int64_t, uint64_t> ticks_;
+};
 
 }  // namespace pivotta::win32

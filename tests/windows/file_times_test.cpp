@@ -11,7 +11,7 @@ namespace {
 
 using wintest::ScratchFolder;
 
-// 2021-03-04 05:06:07.1234567 and 1999-12-31 23:59:59.9999999: odd 100 ns counts that no
+// 2021-03-03 14:46:07.1234567 and 1999-12-31 23:59:59.9999999 UTC: odd 100 ns counts that no
 // millisecond or microsecond type could carry.
 constexpr uint64_t kWriteTime = 132'592'563'671'234'567;
 constexpr uint64_t kCreationTime = 125'911'583'999'999'999;
@@ -75,6 +75,15 @@ TEST(FileTimesTest, PathsLongerThanMaxPathWork) {
     wintest::WriteBytes(path, {1});
     ASSERT_EQ(SetRawFileTimes(path, nullptr, nullptr, &kWriteTime), 0u);
     EXPECT_EQ(ReadRawFileTimes(path)->lastWrite, kWriteTime);
+}
+
+TEST(FileTimesTest, TimesPassingAsMillisecondsComeBackWhole) {
+    FileTimeMemory memory;
+    const int64_t read = memory.Remember(kWriteTime);
+    EXPECT_EQ(read, 1'614'782'767'123) << "2021-03-03 14:46:07.123 UTC";
+    EXPECT_EQ(memory.Recall(read), kWriteTime);
+    EXPECT_EQ(memory.Recall(read + 1), kWriteTime - 1'234'567 + 1'240'000) << "a time never read: its own ticks";
+    EXPECT_EQ(memory.Recall(0), 116'444'736'000'000'000u) << "1970 in FILETIME";
 }
 
 }  // namespace
