@@ -29,7 +29,7 @@ struct AtomicWrite {
 // and ACL; a new target is moved in with MoveFileExW(MOVEFILE_REPLACE_EXISTING |
 // MOVEFILE_WRITE_THROUGH). Returns 0 or the Win32 error code; on failure the target is
 // untouched and no temporary file is left. A device name is refused (ERROR_INVALID_NAME).
-uint32_t WriteFileAtomically(const std::wstring& target, const void* data, size_t size,
-                             const AtomicWrite& options = {});
+[[nodiscard]] uint32_t WriteFileAtomically(const std::wstring& target, const void* data, size_t size,
+                                           const AtomicWrite& options = {});
 
 }  // namespace pivotta::win32

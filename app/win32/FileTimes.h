@@ -23,12 +23,12 @@ std::optional<RawFileTimes> ReadRawFileTimes(void* handle, uint32_t* error = nul
 // Sets the times given and leaves the others alone, through a handle opened only for
 // FILE_WRITE_ATTRIBUTES (so a file others have open for reading can still be stamped).
 // Returns 0 or the Win32 error code.
-uint32_t SetRawFileTimes(const std::wstring& path, const uint64_t* creation, const uint64_t* lastAccess,
-                         const uint64_t* lastWrite);
+[[nodiscard]] uint32_t SetRawFileTimes(const std::wstring& path, const uint64_t* creation, const uint64_t* lastAccess,
+                                       const uint64_t* lastWrite);
 
 // Same on a handle the caller holds open with FILE_WRITE_ATTRIBUTES.
-uint32_t SetRawFileTimes(void* handle, const uint64_t* creation, const uint64_t* lastAccess,
-                         const uint64_t* lastWrite);
+[[nodiscard]] uint32_t SetRawFileTimes(void* handle, const uint64_t* creation, const uint64_t* lastAccess,
+                                       const uint64_t* lastWrite);
 
 // The desktop program's seam carries file times as milliseconds since 1970. A time read
 // through it is remembered with its full 100 ns value, so that setting it again gives the
