@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace pivotta::app {
+
 struct AppSettings {
     bool gDHTWarning = true;
     bool gFolderProcessInfo = true;
@@ -19,3 +21,5 @@ struct AppSettings {
 
     friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };
+
+}  // namespace pivotta::app

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace pivotta::app {
+
 namespace texts {
 
 inline const QString kAppTitle = QStringLiteral("JPEGファイル回転プログラム - Pivotta -");
@@ -25,3 +27,5 @@ inline const QString kDefaultExtension = QStringLiteral("JPG");
 inline const QString kVersion = QStringLiteral("Version 1.09");
 
 }  // namespace texts
+
+}  // namespace pivotta::app

@@ -18,6 +18,7 @@ static void InitDialogResources()
     (void)done;
 }
 
+namespace pivotta::app {
 namespace {
 
 QIcon ProgramIcon()
@@ -78,3 +79,5 @@ void CenterOnScreen(QWidget* dialog)
     frame.moveCenter(screen->availableGeometry().center());
     dialog->move(frame.topLeft());
 }
+
+}  // namespace pivotta::app

@@ -9,6 +9,8 @@ class QLabel;
 class QToolButton;
 class QWidget;
 
+namespace pivotta::app {
+
 // The form font at another size.
 QFont DialogFont(int pixelSize, bool bold = false);
 // The fixed-pitch "ＭＳ ゴシック" and its stand-ins.
@@ -30,3 +32,5 @@ Widget* Named(Widget* widget, const char* name)
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
+
+}  // namespace pivotta::app

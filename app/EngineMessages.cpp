@@ -2,6 +2,8 @@
 
 #include "AppTexts.h"
 
+namespace pivotta::app {
+
 std::optional<MessageBoxSpec> EngineMessageBox(const QString& text, int level)
 {
     switch (level) {
@@ -16,3 +18,5 @@ std::optional<MessageBoxSpec> EngineMessageBox(const QString& text, int level)
         return std::nullopt;
     }
 }
+
+}  // namespace pivotta::app

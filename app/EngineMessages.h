@@ -7,5 +7,9 @@
 
 #include "Platform.h"
 
+namespace pivotta::app {
+
 // The box for an engine message, or nothing for a level without one.
 std::optional<MessageBoxSpec> EngineMessageBox(const QString& text, int level);
+
+}  // namespace pivotta::app

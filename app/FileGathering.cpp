@@ -5,7 +5,10 @@
 #include <algorithm>
 
 #include "AppTexts.h"
+#include "PathText.h"
 #include "Platform.h"
+
+namespace pivotta::app {
 
 namespace {
 
@@ -36,14 +39,24 @@ QString FolderOf(const QString& filePath)
 
 }  // namespace
 
-QString JoinPath(const QString& folder, const QString& name)
+namespace {
+
+std::u16string_view TextOf(const QString& text)
 {
-    if (!folder.isEmpty() && IsSeparator(folder.back())) return folder + name;
-    const qsizetype last = LastSeparator(folder);
-    return folder + (last >= 0 ? folder[last] : QChar(u'/')) + name;
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())};
 }
 
-QString FileNameOf(const QString& path) { return path.mid(LastSeparator(path) + 1); }
+}  // namespace
+
+QString JoinPath(const QString& folder, const QString& name)
+{
+    return QString::fromStdU16String(pivotta::paths::JoinPath(TextOf(folder), TextOf(name), pivotta::paths::kAnySeparator));
+}
+
+QString FileNameOf(const QString& path)
+{
+    return QString::fromStdU16String(pivotta::paths::FileNameOf(TextOf(path), pivotta::paths::kAnySeparator));
+}
 
 QStringList EnumerateJpegFiles(const QString& folder)
 {
@@ -108,3 +121,5 @@ QStringList GatherCommandLine(const QStringList& arguments, const PathExpander& 
     if (info.isDir()) return EnumerateJpegFiles(expandLongPath(arguments.front()));
     return {};
 }
+
+}  // namespace pivotta::app

@@ -6,11 +6,14 @@
 #include <QStringList>
 #include <functional>
 
-class Platform;
 class QWidget;
 
+namespace pivotta::app {
+
+class Platform;
+
 // folder + separator + name, with the separator the folder already uses ("/" when it has
-// none) and none added after one that ends it.
+// none) and none added after one that ends it; "\" and "/" both separate.
 QString JoinPath(const QString& folder, const QString& name);
 // The last name of a path, after its last "\" or "/".
 QString FileNameOf(const QString& path);
@@ -44,3 +47,5 @@ using PathExpander = std::function<QString(const QString&)>;
 // The program's arguments (its own path not included): only a single argument counts. A file
 // gives its expanded form, a folder the JPEG files of its expanded form, anything else nothing.
 QStringList GatherCommandLine(const QStringList& arguments, const PathExpander& expandLongPath);
+
+}  // namespace pivotta::app

@@ -11,6 +11,8 @@
 #include "AtomicReplace.h"
 #endif
 
+namespace pivotta::app {
+
 bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, QString* error)
 {
     QFile file(path);
@@ -66,3 +68,5 @@ bool WriteFileAtomically(const QString& path, const uint8_t* data, size_t size, 
     return written;
 #endif
 }
+
+}  // namespace pivotta::app

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace pivotta::app {
+
 // False, with "ファイル … を開けません" in error, when the file cannot be read whole.
 bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, QString* error);
 
@@ -12,3 +14,5 @@ bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, QString* er
 // (no room, no permission) never leaves a truncated file. False, with
 // "ファイル … を作成できません" in error, on failure.
 bool WriteFileAtomically(const QString& path, const uint8_t* data, size_t size, QString* error);
+
+}  // namespace pivotta::app

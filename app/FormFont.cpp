@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+namespace pivotta::app {
+
 QFont FormFont()
 {
     QFont font;
@@ -10,3 +12,5 @@ QFont FormFont()
     font.setPixelSize(12);
     return font;
 }
+
+}  // namespace pivotta::app

@@ -4,4 +4,8 @@
 
 #include <QFont>
 
+namespace pivotta::app {
+
 QFont FormFont();
+
+}  // namespace pivotta::app

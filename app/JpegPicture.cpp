@@ -3,6 +3,8 @@
 #include "AppTexts.h"
 #include "LibjpegDecode.h"
 
+namespace pivotta::app {
+
 namespace {
 
 constexpr int kFullScale = 8;
@@ -36,19 +38,31 @@ int ChooseDecodeScale(int width, int height, QSize drawn)
     return scale;
 }
 
-QString JpegErrorText(int messageNumber)
+QString JpegErrorText(int messageNumber, const QString& decoderMessage)
 {
-    return texts::kJpegError.arg(messageNumber);
+    QString text = texts::kJpegError.arg(messageNumber);
+    // The number alone tells a user nothing; the decoder's own words go on a line of their own.
+    if (!decoderMessage.isEmpty()) text += u'\r' + decoderMessage;
+    return text;
 }
+
+namespace {
+
+QString ErrorTextOf(const libjpeg_decode::Status& status)
+{
+    return JpegErrorText(status.code, QString::fromLocal8Bit(status.message));
+}
+
+}  // namespace
 
 bool JpegPicture::Load(const uint8_t* data, size_t size, QString* error)
 {
     Clear();
     if (size == 0) return true;
     libjpeg_decode::HeaderInfo header;
-    const int code = libjpeg_decode::ReadHeader(data, size, &header);
-    if (code != libjpeg_decode::kOk) {
-        if (error) *error = JpegErrorText(code);
+    const libjpeg_decode::Status status = libjpeg_decode::ReadHeader(data, size, &header);
+    if (!status.Ok()) {
+        if (error) *error = ErrorTextOf(status);
         return false;
     }
     bytes_.assign(data, data + size);
@@ -78,10 +92,11 @@ const QImage& JpegPicture::Decoded(QSize drawnSize)
 
     QImage image;
     ++decodeCount_;
-    const int code = libjpeg_decode::DecodeRgbx(bytes_.data(), bytes_.size(), scale, AllocateImageRows, &image);
-    if (code != libjpeg_decode::kOk) {
+    const libjpeg_decode::Status status =
+        libjpeg_decode::DecodeRgbx(bytes_.data(), bytes_.size(), scale, AllocateImageRows, &image);
+    if (!status.Ok()) {
         decodeFailed_ = true;
-        decodeError_ = JpegErrorText(code);
+        decodeError_ = ErrorTextOf(status);
         decoded_ = QImage();
         decodedScale_ = 0;
         return decoded_;
@@ -90,3 +105,5 @@ const QImage& JpegPicture::Decoded(QSize drawnSize)
     decodedScale_ = scale;
     return decoded_;
 }
+
+}  // namespace pivotta::app

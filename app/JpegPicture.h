@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace pivotta::app {
+
 class JpegPicture {
 public:
     // Takes a copy of the bytes and reads their header. No bytes make an empty picture.
@@ -45,5 +47,7 @@ private:
 // and never more pixels than a display needs to hold.
 int ChooseDecodeScale(int width, int height, QSize drawn);
 
-// "JPEG エラー #n".
-QString JpegErrorText(int messageNumber);
+// "JPEG エラー #n", and on a second line the display decoder's own message when it has one.
+QString JpegErrorText(int messageNumber, const QString& decoderMessage);
+
+}  // namespace pivotta::app

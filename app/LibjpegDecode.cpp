@@ -6,6 +6,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+namespace pivotta::app {
+
 namespace libjpeg_decode {
 namespace {
 
@@ -30,10 +32,15 @@ void InstallErrorManager(jpeg_decompress_struct* cinfo, ErrorManager* errors)
     errors->pub.output_message = IgnoreMessage;
 }
 
-int MessageNumber(const ErrorManager& errors)
+Status FailureOf(j_decompress_ptr cinfo, ErrorManager& errors)
 {
+    Status status;
     // A refusal without a number of its own still has to read as a failure.
-    return errors.pub.msg_code != kOk ? errors.pub.msg_code : JERR_BAD_LENGTH;
+    if (errors.pub.msg_code == kOk) errors.pub.msg_code = JERR_BAD_LENGTH;
+    status.code = errors.pub.msg_code;
+    static_assert(sizeof(status.message) >= JMSG_LENGTH_MAX);
+    errors.pub.format_message(reinterpret_cast<j_common_ptr>(cinfo), status.message);
+    return status;
 }
 
 bool IsInkColour(J_COLOR_SPACE space) { return space == JCS_CMYK || space == JCS_YCCK; }
@@ -54,16 +61,16 @@ void CmykRowToRgbx(uint8_t* row, JDIMENSION width, bool inverted)
 
 // The one place that calls libjpeg, so the one place with a setjmp. Without allocate it
 // stops after the header.
-int Decompress(const uint8_t* data, size_t size, int scaleNumerator, AllocateRows allocate, void* context,
+Status Decompress(const uint8_t* data, size_t size, int scaleNumerator, AllocateRows allocate, void* context,
                HeaderInfo* info)
 {
     jpeg_decompress_struct cinfo;
     ErrorManager errors;
     InstallErrorManager(&cinfo, &errors);
     if (setjmp(errors.jump)) {
-        const int code = MessageNumber(errors);
+        const Status failure = FailureOf(&cinfo, errors);
         jpeg_destroy_decompress(&cinfo);
-        return code;
+        return failure;
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
@@ -72,7 +79,7 @@ int Decompress(const uint8_t* data, size_t size, int scaleNumerator, AllocateRow
     info->height = static_cast<int>(cinfo.image_height);
     if (!allocate) {
         jpeg_destroy_decompress(&cinfo);
-        return kOk;
+        return {};
     }
 
     // A progressive picture keeps all its coefficients; a header that claims an enormous one
@@ -95,20 +102,22 @@ int Decompress(const uint8_t* data, size_t size, int scaleNumerator, AllocateRow
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    return kOk;
+    return {};
 }
 
 }  // namespace
 
-int ReadHeader(const uint8_t* data, size_t size, HeaderInfo* info)
+Status ReadHeader(const uint8_t* data, size_t size, HeaderInfo* info)
 {
     return Decompress(data, size, 8, nullptr, nullptr, info);
 }
 
-int DecodeRgbx(const uint8_t* data, size_t size, int scaleNumerator, AllocateRows allocate, void* context)
+Status DecodeRgbx(const uint8_t* data, size_t size, int scaleNumerator, AllocateRows allocate, void* context)
 {
     HeaderInfo header;
     return Decompress(data, size, scaleNumerator, allocate, context, &header);
 }
 
 }  // namespace libjpeg_decode
+
+}  // namespace pivotta::app

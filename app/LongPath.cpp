@@ -4,8 +4,12 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
-
 #include "LongPathWin32.h"
+#endif
+
+namespace pivotta::app {
+
+#ifdef Q_OS_WIN
 
 QString ExpandLongPath(const QString& path)
 {
@@ -45,3 +49,5 @@ QString ExpandLongPath(const QString& path)
 }
 
 #endif
+
+}  // namespace pivotta::app

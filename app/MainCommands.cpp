@@ -1,5 +1,7 @@
 #include "MainCommands.h"
 
+namespace pivotta::app {
+
 std::vector<CommandState> DeriveCommandStates(const DocumentState& document)
 {
     const bool canSave = document.fileAccepted && document.resultSavable;
@@ -23,3 +25,5 @@ std::vector<CommandState> DeriveCommandStates(const DocumentState& document)
     }
     return states;
 }
+
+}  // namespace pivotta::app

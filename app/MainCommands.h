@@ -8,6 +8,8 @@
 
 #include "TransformKind.h"
 
+namespace pivotta::app {
+
 // Indices into the toolbar's image list.
 enum ImageIndex : int {
     kImageOpen = 0,
@@ -80,3 +82,5 @@ struct CommandState {
 // Every command whose state depends on the document, by name. Commands not listed (open,
 // folder, options, exit, help) are always enabled.
 std::vector<CommandState> DeriveCommandStates(const DocumentState& document);
+
+}  // namespace pivotta::app

@@ -7,14 +7,18 @@
 #include "FileGathering.h"
 #include "Platform.h"
 
+namespace pivotta::app {
+
 namespace {
 
 QString ForDisplay(const QString& path) { return QDir::toNativeSeparators(path); }
 
 }  // namespace
 
-MultiFileRun::MultiFileRun(MultiFileHost& host, Platform& platform, AppSettings& settings, QWidget* parent)
-    : host_(host), platform_(platform), settings_(settings), parent_(parent)
+MultiFileRun::MultiFileRun(const ShownDocument& document, MultiFileHost& host, Platform& platform,
+                           AppSettings& settings, QWidget* parent)
+    : document_(document),
+      host_(host), platform_(platform), settings_(settings), parent_(parent)
 {
 }
 
@@ -26,7 +30,7 @@ void MultiFileRun::StartFileList(const QStringList& files)
         EnterMultiFileMode();
     } else {
         multiFileMode_ = false;
-        host_.SetRunButtonsVisible(false);
+        host_.RunModeChanged();
     }
     if (!fileList_.isEmpty()) host_.OpenFile(fileList_.front());
 }
@@ -53,7 +57,7 @@ void MultiFileRun::EnterMultiFileMode()
     }
 
     multiFileMode_ = true;
-    host_.SetRunButtonsVisible(true);
+    host_.RunModeChanged();
 }
 
 void MultiFileRun::Next()
@@ -73,12 +77,12 @@ void MultiFileRun::Next()
 
 bool MultiFileRun::SaveShownFile()
 {
-    const QString shown = host_.CurrentFileName();
+    const QString shown = document_.Path();
     // With the shown file closed there is nothing to save; the run simply steps on.
     if (shown.isEmpty()) return true;
-    if (!runSaveResult_ || !(runForceSave_ || host_.TransformApplied())) return true;
+    if (!runSaveResult_ || !(runForceSave_ || !document_.Unturned())) return true;
 
-    if (host_.TransformFailed()) {
+    if (!document_.ResultSavable()) {
         // A partial picture must not replace an earlier good result of the same name.
         platform_.ShowMessage(parent_, texts::kWarningCaption,
                               QStringLiteral("ファイル ") + ForDisplay(shown) +
@@ -89,7 +93,10 @@ bool MultiFileRun::SaveShownFile()
 
     if (!QFileInfo(resultFolder_).isDir()) QDir().mkdir(resultFolder_);
     const QString target = JoinPath(resultFolder_, FileNameOf(shown));
-    return host_.SaveResult(target);
+    QString error;
+    if (document_.Save(target, &error)) return true;
+    host_.ReportError(error);
+    return false;
 }
 
 void MultiFileRun::Previous()
@@ -102,5 +109,7 @@ void MultiFileRun::Previous()
 void MultiFileRun::EndRun()
 {
     multiFileMode_ = false;
-    host_.SetRunButtonsVisible(false);
+    host_.RunModeChanged();
 }
+
+}  // namespace pivotta::app

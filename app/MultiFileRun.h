@@ -1,15 +1,19 @@
 // Stepping through a list of files: the run's state, Next with its save decision, Previous,
 // and the messages of a run. The window that shows the files is reached through
-// MultiFileHost, the user through Platform, so tests drive a run without a window.
+// MultiFileHost, the file on show through ShownDocument, the user through Platform, so tests drive a run without a window.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
 #include "AppSettings.h"
+#include "PhotoDocument.h"
+
+class QWidget;
+
+namespace pivotta::app {
 
 class Platform;
-class QWidget;
 
 // What a run needs from the main window.
 class MultiFileHost {
@@ -18,25 +22,19 @@ public:
 
     // Uty_OpenJpegFile: shows the file; a file that cannot be opened is reported there.
     virtual void OpenFile(const QString& path) = 0;
-    // The path of the file on show; empty when none is.
-    virtual QString CurrentFileName() const = 0;
-    // True when a transform is selected for the shown file ("回転しない" is up).
-    virtual bool TransformApplied() const = 0;
-    // True when the selected transform failed, so the result holds only part of a picture.
-    virtual bool TransformFailed() const = 0;
-    // Uty_SaveOutputJpegFile with the shown result. Returns false when the file could not be
-    // written, after reporting it ("ファイル %s を作成できません") as every save does.
-    virtual bool SaveResult(const QString& target) = 0;
-    // Shows or hides tbn_Next and tbn_previous.
-    virtual void SetRunButtonsVisible(bool visible) = 0;
+    // The run began or ended: tbn_Next and tbn_previous follow MultiFileMode.
+    virtual void RunModeChanged() = 0;
     // TFm_FolderProcessInfo::ShowDialog: returns the final state of its show-next-time box.
     virtual bool ShowFolderProcessInfo(bool showNextTime) = 0;
+    // A save that failed ("ファイル %s を作成できません"), reported as every save does.
+    virtual void ReportError(const QString& text) = 0;
 };
 
 class MultiFileRun {
 public:
     // settings are the window's own, read when a run starts (gFolderProcessInfo is also written).
-    MultiFileRun(MultiFileHost& host, Platform& platform, AppSettings& settings, QWidget* parent = nullptr);
+    MultiFileRun(const ShownDocument& document, MultiFileHost& host, Platform& platform, AppSettings& settings,
+                 QWidget* parent = nullptr);
 
     // StartFileList: takes a freshly gathered list. Two or more files start a run; one file
     // is opened alone; an empty list ends any run and leaves the shown file alone.
@@ -61,6 +59,7 @@ private:
     // Returns false when the step must stop on the shown file.
     bool SaveShownFile();
 
+    const ShownDocument& document_;
     MultiFileHost& host_;
     Platform& platform_;
     AppSettings& settings_;
@@ -73,3 +72,5 @@ private:
     bool runForceSave_ = false;
     QString resultFolder_;
 };
+
+}  // namespace pivotta::app

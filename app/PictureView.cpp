@@ -5,6 +5,8 @@
 #include "JpegPicture.h"
 #include "ViewGeometry.h"
 
+namespace pivotta::app {
+
 PictureView::PictureView(JpegPicture& picture, QWidget* parent) : QWidget(parent), picture_(picture)
 {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -63,3 +65,5 @@ void PictureView::paintEvent(QPaintEvent*)
     }
     painter.drawPixmap(target.topLeft(), ScaledPixmap(decoded, target.size()));
 }
+
+}  // namespace pivotta::app

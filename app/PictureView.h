@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+namespace pivotta::app {
+
 class JpegPicture;
 
 class PictureView : public QWidget {
@@ -37,3 +39,5 @@ private:
     bool failureReported_ = false;
     QPixmap scaled_;
 };
+
+}  // namespace pivotta::app

@@ -9,6 +9,8 @@
 
 class QWidget;
 
+namespace pivotta::app {
+
 enum class MessageIcon { None, Information, Warning, Error };
 enum class MessageButtons { Ok, Yes, YesNo };   // Yes is the single "はい(&Y)" button
 enum class MessageAnswer { Ok, Yes, No };
@@ -42,6 +44,8 @@ public:
 
     // The user's desktop folder; the home folder where the desktop has none.
     virtual QString DesktopFolder() = 0;
+    // False when DesktopFolder names the home folder standing in for a missing desktop.
+    virtual bool HasDesktopFolder() { return true; }
     virtual FileTimes ReadFileTimes(const QString& path) = 0;
     // Each returns false when the platform refuses; callers do not examine it.
     virtual bool SetCreationTime(const QString& path, const QDateTime& time) = 0;
@@ -50,3 +54,5 @@ public:
     // A 32-bit millisecond clock; differences are taken modulo 2^32.
     virtual uint32_t TickCount() = 0;
 };
+
+}  // namespace pivotta::app

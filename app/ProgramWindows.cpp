@@ -1,5 +1,7 @@
 #include "ProgramWindows.h"
 
+namespace pivotta::app {
+
 ProgramWindows::ProgramWindows(Platform& platform, SettingsKey& settingsKey, QStringList arguments)
     : Main(platform, settingsKey, std::move(arguments)),
       Options(Main.Settings, platform, &Main),
@@ -12,3 +14,5 @@ ProgramWindows::ProgramWindows(Platform& platform, SettingsKey& settingsKey, QSt
     Main.DHTWarningDialog = [this](bool showNextTime) { return DHTWarning.ShowDialog(showNextTime); };
     Main.FolderProcessInfoDialog = [this](bool showNextTime) { return FolderProcessInfo.ShowDialog(showNextTime); };
 }
+
+}  // namespace pivotta::app

@@ -11,6 +11,8 @@
 #include "TFm_Main.h"
 #include "TFm_Options.h"
 
+namespace pivotta::app {
+
 class Platform;
 class SettingsKey;
 
@@ -29,3 +31,5 @@ public:
     TFm_Help Help;
     TFm_DHTWarning DHTWarning;
 };
+
+}  // namespace pivotta::app

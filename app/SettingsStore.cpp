@@ -5,6 +5,8 @@
 #include <array>
 #include <variant>
 
+namespace pivotta::app {
+
 namespace {
 
 using BoolField = bool AppSettings::*;
@@ -170,3 +172,5 @@ void SaveSettings(SettingsKey& key, const AppSettings& settings, const WindowPla
     for (const OptionEntry& option : kOptions) WriteOption(key, option, settings);
     key.Close();
 }
+
+}  // namespace pivotta::app

@@ -10,6 +10,8 @@
 
 #include "AppSettings.h"
 
+namespace pivotta::app {
+
 // Stored window state: 0 normal, 1 minimized, 2 maximized.
 enum class StoredWindowState : int32_t { Normal = 0, Minimized = 1, Maximized = 2 };
 
@@ -64,3 +66,5 @@ void LoadSettings(SettingsKey& key, AppSettings& settings, WindowPlacement& plac
 
 // Writes the window state, the bounds only when the state is normal, then every option.
 void SaveSettings(SettingsKey& key, const AppSettings& settings, const WindowPlacement& placement);
+
+}  // namespace pivotta::app

@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 
+namespace pivotta::app {
+
 namespace {
 
 bool IsSeparator(QChar c) { return c == u'\\' || c == u'/'; }
@@ -83,3 +85,5 @@ QString ShortenPath(const QString& path, const QFontMetrics& metrics, int maxWid
 {
     return ShortenPath(path, [&metrics](const QString& text) { return metrics.horizontalAdvance(text); }, maxWidth);
 }
+
+}  // namespace pivotta::app

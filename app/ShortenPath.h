@@ -6,6 +6,8 @@
 
 class QFontMetrics;
 
+namespace pivotta::app {
+
 // Cuts the leading folders one at a time, so the result runs through the whole path, the
 // drive with "\...\" and the trailing folders that fit, the drive with "\...\" and the last
 // name, "...\" and the last name, and the last name alone. Both "\" and "/" separate
@@ -14,3 +16,5 @@ QString ShortenPath(const QString& path, const std::function<int(const QString&)
 
 // Widths in pixels in the given font.
 QString ShortenPath(const QString& path, const QFontMetrics& metrics, int maxWidth);
+
+}  // namespace pivotta::app

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+namespace pivotta::app {
+
 StatusPanels::StatusPanels(QWidget* parent) : QWidget(parent)
 {
     for (int i = 0; i < 2; ++i) {
@@ -48,3 +50,5 @@ void StatusPanels::Arrange()
     panels_[0]->setGeometry(0, 0, first, height());
     panels_[1]->setGeometry(first, 0, width() - first, height());
 }
+
+}  // namespace pivotta::app

@@ -6,6 +6,8 @@
 
 class QLabel;
 
+namespace pivotta::app {
+
 class StatusPanels : public QWidget {
     Q_OBJECT
 public:
@@ -29,3 +31,5 @@ private:
     QLabel* panels_[2];
     int firstPanelWidth_ = 0;
 };
+
+}  // namespace pivotta::app

@@ -13,6 +13,8 @@
 
 #include "DialogParts.h"
 
+namespace pivotta::app {
+
 namespace {
 
 const QString kExplanation = QStringLiteral(
@@ -102,3 +104,5 @@ void TFm_DHTWarning::showEvent(QShowEvent* event)
     CenterOnScreen(this);
     btn_Close->setFocus();
 }
+
+}  // namespace pivotta::app

@@ -9,6 +9,8 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
+namespace pivotta::app {
+
 class TFm_DHTWarning : public QDialog {
     Q_OBJECT
 public:
@@ -29,3 +31,5 @@ private:
     QCheckBox* Chk_NextShow;
     QPushButton* btn_Close;
 };
+
+}  // namespace pivotta::app

@@ -13,6 +13,8 @@
 #include "DialogParts.h"
 #include "TFm_Options.h"
 
+namespace pivotta::app {
+
 namespace {
 
 QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, bool bold = false)
@@ -124,3 +126,5 @@ void TFm_FolderProcessInfo::Lbl_OptionClick()
 {
     if (options_) options_->exec();
 }
+
+}  // namespace pivotta::app

@@ -8,6 +8,9 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QToolButton;
+
+namespace pivotta::app {
+
 class TFm_Options;
 
 class TFm_FolderProcessInfo : public QDialog {
@@ -41,3 +44,5 @@ private:
     QCheckBox* Chk_NextShow;
     QPushButton* Btn_Close;
 };
+
+}  // namespace pivotta::app

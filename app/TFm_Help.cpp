@@ -9,6 +9,8 @@
 #include "AppTexts.h"
 #include "DialogParts.h"
 
+namespace pivotta::app {
+
 TFm_Help::TFm_Help(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFm_Help"));
@@ -49,3 +51,5 @@ void TFm_Help::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!event->spontaneous()) CenterOnScreen(this);
 }
+
+}  // namespace pivotta::app

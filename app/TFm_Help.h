@@ -6,6 +6,8 @@
 class QLabel;
 class QPushButton;
 
+namespace pivotta::app {
+
 class TFm_Help : public QDialog {
     Q_OBJECT
 public:
@@ -21,3 +23,5 @@ private:
     QLabel* lbl_03;
     QPushButton* btn_close;
 };
+
+}  // namespace pivotta::app

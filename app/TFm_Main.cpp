@@ -10,7 +10,6 @@
 #include "AppTexts.h"
 #include "EngineMessages.h"
 #include "FileGathering.h"
-#include "FileIO.h"
 #include "LongPath.h"
 #include "PictureView.h"
 #include "Platform.h"
@@ -19,13 +18,16 @@
 #include "ViewGeometry.h"
 #include "WindowTexts.h"
 
+namespace pivotta::app {
+
 TFm_Main::TFm_Main(Platform& platform, SettingsKey& settingsKey, QStringList arguments, QWidget* parent)
     : QMainWindow(parent),
       platform_(platform),
       settingsKey_(settingsKey),
       arguments_(std::move(arguments)),
+      document_(platform, Settings, *this),
       runHost_(MakeRunHost(*this)),
-      run_(*runHost_, platform, Settings, this)
+      run_(document_, *runHost_, platform, Settings, this)
 {
     setObjectName(QStringLiteral("Fm_Main"));
     setWindowTitle(texts::kAppTitle);
@@ -47,26 +49,23 @@ void TFm_Main::FormCreate()
     LoadSettings(settingsKey_, Settings, placement);
     ApplyPlacement(placement);
 
-    InstallEngineHooks();
-
-    CurrentFileName.clear();
-    ZoomNumerator = 1;
-    ZoomDenominator = 1;
+    zoomNumerator_ = 1;
+    zoomDenominator_ = 1;
 
     if (Settings.gViewProportional) {
-        document_.view = kViewProportional;
+        view_ = kViewProportional;
         StatusBar->SetPanelText(1, texts::kAutoSize);
     } else {
-        document_.view = kView100;
+        view_ = kView100;
         StatusBar->SetPanelText(1, QStringLiteral("(100%)"));
     }
     setAcceptDrops(true);
-    FirstShowPending = true;
+    firstShowPending_ = true;
 
     Image->hide();
     lbl_StartInfo->show();
     ScrollBox->SetContent(ViewArea::Content::Empty);
-    ApplyCommandState();
+    UpdateActions();
 }
 
 void TFm_Main::ApplyPlacement(const WindowPlacement& placement)
@@ -93,27 +92,17 @@ WindowPlacement TFm_Main::CurrentPlacement() const
     return placement;
 }
 
-void TFm_Main::InstallEngineHooks()
-{
-    Rotator.OnMessage = [this](const std::string& text, int level) {
-        ShowEngineMessage(QString::fromStdString(text), level);
-    };
-    Rotator.OnDHTWarning = [this] { ShowDHTWarning(); };
-    Rotator.OnProgressMax = [this](int maximum) { ProgressBar->setMaximum(maximum); };
-    Rotator.OnProgress = [this](int position) { ProgressBar->setValue(position); };
-}
-
 void TFm_Main::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     // Opening may show modal boxes: let the window finish showing first.
-    if (FirstShowPending) QMetaObject::invokeMethod(this, &TFm_Main::FormShow, Qt::QueuedConnection);
+    if (firstShowPending_) QMetaObject::invokeMethod(this, &TFm_Main::FormShow, Qt::QueuedConnection);
 }
 
 void TFm_Main::FormShow()
 {
-    if (!FirstShowPending) return;
-    FirstShowPending = false;
+    if (!firstShowPending_) return;
+    firstShowPending_ = false;
     if (arguments_.size() != 1) return;
     StartFileList(GatherCommandLine(arguments_, ExpandLongPath));
 }
@@ -140,54 +129,30 @@ bool TFm_Main::Uty_OpenJpegFile(const QString& path)
 {
     Image->show();
     lbl_StartInfo->hide();
-    CurrentFileName = path;
 
-    std::vector<uint8_t> bytes;
     QString error;
-    if (!ReadWholeFile(path, bytes, &error)) {
-        RecoverFromFailedOpen(error);
-        return false;
-    }
-    SourceStream = pivotta::TMemoryStream(std::move(bytes));
-    if (!PreviewImage.Load(SourceStream.Memory(), SourceStream.Size(), &error)) {
+    if (!document_.Read(path, &error) ||
+        !previewImage_.Load(document_.Source().Memory(), document_.Source().Size(), &error)) {
         RecoverFromFailedOpen(error);
         return false;
     }
     Image->PictureChanged();
 
-    const FileTimes times = platform_.ReadFileTimes(path);
-    SourceCreationTime = times.creation;
-    SourceLastWriteTime = times.lastWrite;
-
     UpdateTitleAndLayout();
-    StatusBar->SetPanelText(0, OpenedFileStatus(path, PreviewImage.Width(), PreviewImage.Height()));
+    StatusBar->SetPanelText(0, OpenedFileStatus(path, previewImage_.Width(), previewImage_.Height()));
     repaint();
 
-    Rotator.AllowAdjustMCU = Settings.gAllowAdjustMCU;
-    bool accepted = false;
-    try {
-        accepted = Rotator.CheckJpeg(SourceStream);
-    } catch (const std::exception& e) {
-        ReportError(QString::fromUtf8(e.what()));
-    }
-    document_.fileAccepted = accepted;
-    SetUnturnedState();
-    ResultStream.CopyFrom(SourceStream);
-    document_.resultSavable = true;
-    ApplyCommandState();
+    error.clear();
+    document_.Check(&error);
+    if (!error.isEmpty()) ReportError(error);
+    UpdateActions();
     return true;
 }
 
 void TFm_Main::RecoverFromFailedOpen(const QString& error)
 {
-    // Nothing of the previous file may stay behind to be saved under the new name.
-    SourceStream.Clear();
-    ResultStream.Clear();
-    PreviewImage.Clear();
+    previewImage_.Clear();
     Image->PictureChanged();
-    SourceCreationTime = QDateTime();
-    SourceLastWriteTime = QDateTime();
-    document_.resultSavable = false;
     Uty_CloseJpegFile();
     ReportError(error);
 }
@@ -200,26 +165,19 @@ void TFm_Main::mnu_FileCloseClick()
 void TFm_Main::Uty_CloseJpegFile()
 {
     setWindowTitle(texts::kAppTitle);
-    document_.fileAccepted = false;
-    SetUnturnedState();
-    ApplyCommandState();
+    document_.Close();
+    UpdateActions();
     StatusBar->SetPanelText(0, QString());
-    CurrentFileName.clear();
     lbl_StartInfo->show();
     Image->hide();
     ScrollBox->SetContent(ViewArea::Content::Empty);
-}
-
-void TFm_Main::SetUnturnedState()
-{
-    document_.selection = pivotta::TransformKind::NoRotation;
 }
 
 // ---- Title, layout and view ----
 
 void TFm_Main::UpdateTitleAndLayout()
 {
-    setWindowTitle(MainWindowTitle(CurrentFileName, MultiFileMode(), FileIndex(), static_cast<int>(FileList().size())));
+    setWindowTitle(MainWindowTitle(CurrentFileName(), MultiFileMode(), FileIndex(), static_cast<int>(FileList().size())));
     LayoutPicture();
 }
 
@@ -235,7 +193,7 @@ void TFm_Main::LayoutPicture()
     if (fitted) {
         Image->resize(ScrollBox->viewport()->size());
     } else {
-        Image->resize(ScaledPictureSize(PreviewImage.Size(), ZoomNumerator, ZoomDenominator));
+        Image->resize(ScaledPictureSize(previewImage_.Size(), zoomNumerator_, zoomDenominator_));
     }
 }
 
@@ -246,13 +204,13 @@ void TFm_Main::SetView(int view)
         StatusBar->SetPanelText(1, texts::kAutoSize);
         Settings.gViewProportional = true;
     } else {
-        ZoomNumerator = command.numerator;
-        ZoomDenominator = command.denominator;
+        zoomNumerator_ = command.numerator;
+        zoomDenominator_ = command.denominator;
         StatusBar->SetPanelText(1, u'(' + QString::fromUtf8(command.caption) + u')');
         Settings.gViewProportional = false;
     }
-    document_.view = view;
-    ApplyCommandState();
+    view_ = view;
+    UpdateActions();
     UpdateTitleAndLayout();
 }
 
@@ -292,29 +250,55 @@ QAction* TFm_Main::Command(const char* name) const
     return found == commands_.end() ? nullptr : found->second;
 }
 
-void TFm_Main::ApplyCommandState()
+void TFm_Main::UpdateActions()
 {
-    for (const CommandState& state : DeriveCommandStates(document_)) {
-        QAction* action = Command(state.name);
+    const DocumentState state{document_.Accepted(), document_.ResultSavable(), document_.Selection(), view_};
+    for (const CommandState& command : DeriveCommandStates(state)) {
+        QAction* action = Command(command.name);
         if (!action) continue;
-        action->setEnabled(state.enabled);
-        if (action->isCheckable()) action->setChecked(state.checked);
+        action->setEnabled(command.enabled);
+        if (action->isCheckable()) action->setChecked(command.checked);
     }
+    tbn_previous->setVisible(run_.MultiFileMode());
+    tbn_Next->setVisible(run_.MultiFileMode());
 }
 
 // ---- Messages and the dialogs of other windows ----
 
-void TFm_Main::ShowEngineMessage(const QString& text, int level)
+template <typename ShowBox>
+auto TFm_Main::WithClockStopped(ShowBox&& show)
+{
+    // The clock is read only while a command times itself.
+    const bool timing = clock_.Running();
+    if (timing) clock_.Pause(platform_.TickCount());
+    struct Restart {
+        TFm_Main& window;
+        bool timing;
+        ~Restart()
+        {
+            if (timing) window.clock_.Resume(window.platform_.TickCount());
+        }
+    } restart{*this, timing};
+    return show();
+}
+
+void TFm_Main::EngineMessage(const QString& text, int level)
 {
     if (const auto box = EngineMessageBox(text, level)) {
-        platform_.ShowMessage(this, box->caption, box->text, box->icon, box->buttons);
+        WithClockStopped([&] { platform_.ShowMessage(this, box->caption, box->text, box->icon, box->buttons); });
     }
 }
 
-void TFm_Main::ShowDHTWarning()
+void TFm_Main::HuffmanTablesReplaced()
 {
-    if (Settings.gDHTWarning && DHTWarningDialog) Settings.gDHTWarning = DHTWarningDialog(true);
+    if (Settings.gDHTWarning && DHTWarningDialog) {
+        Settings.gDHTWarning = WithClockStopped([&] { return DHTWarningDialog(true); });
+    }
 }
+
+void TFm_Main::ProgressMaximum(int maximum) { ProgressBar->setMaximum(maximum); }
+
+void TFm_Main::ProgressPosition(int position) { ProgressBar->setValue(position); }
 
 void TFm_Main::ReportError(const QString& text)
 {
@@ -336,3 +320,5 @@ void TFm_Main::mnu_HelpAboutClick()
 {
     if (AboutBox) AboutBox();
 }
+
+}  // namespace pivotta::app

@@ -1,8 +1,7 @@
-// The program's main window: owns the file on show (its bytes, the result a save would
-// write, the picture), the engine and the file list; its slots are the user's commands.
+// The program's main window: shows the photo document, holds the view and the run over the
+// files of the last open action; its private slots are the user's commands.
 #pragma once
 
-#include <QDateTime>
 #include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
@@ -13,23 +12,26 @@
 
 #include "AppSettings.h"
 #include "JpegPicture.h"
-#include "JpegRotation.h"
 #include "MainCommands.h"
-#include "MemoryStream.h"
 #include "MultiFileRun.h"
+#include "PhotoDocument.h"
+#include "ProcessingClock.h"
 #include "SettingsStore.h"
 
-class Platform;
-class PictureView;
 class QLabel;
 class QMenu;
 class QMenuBar;
 class QProgressBar;
 class QToolBar;
+
+namespace pivotta::app {
+
+class Platform;
+class PictureView;
 class StatusPanels;
 class ViewArea;
 
-class TFm_Main : public QMainWindow {
+class TFm_Main : public QMainWindow, private DocumentEvents {
     Q_OBJECT
 public:
     // arguments: the command line without the program's own path.
@@ -47,17 +49,32 @@ public:
     // Takes the list an open action gathered: two or more files start a run, one is opened
     // alone, none ends any run and leaves the file on show.
     void StartFileList(const QStringList& files);
-
-    // ResultStream holds a whole picture that a save may write (not a failed run's part).
-    bool ResultIsSavable() const { return document_.resultSavable; }
-    // tbn_0 is down: ResultStream holds the file's own bytes.
-    bool UnturnedIsDown() const { return document_.selection == pivotta::TransformKind::NoRotation; }
-    bool FileAccepted() const { return document_.fileAccepted; }
-    int ViewChoice() const { return document_.view; }
-    Platform& PlatformServices() { return platform_; }
+    // The names the shell dropped on the window.
+    void WMDropFiles(const QStringList& names);
 
     // The options, edited in place by the options dialog.
     AppSettings Settings;
+
+    // The document on show and the names the window has always given its parts.
+    const PhotoDocument& Document() const { return document_; }
+    const QString& CurrentFileName() const { return document_.Path(); }
+    const pivotta::TMemoryStream& SourceStream() const { return document_.Source(); }
+    const pivotta::TMemoryStream& ResultStream() const { return document_.Result(); }
+    const QDateTime& SourceCreationTime() const { return document_.CreationTime(); }
+    const QDateTime& SourceLastWriteTime() const { return document_.LastWriteTime(); }
+    pivotta::TJpegRotation& Rotator() { return document_.Engine(); }
+    const JpegPicture& PreviewImage() const { return previewImage_; }
+    int32_t ZoomNumerator() const { return zoomNumerator_; }
+    int32_t ZoomDenominator() const { return zoomDenominator_; }
+    bool FirstShowPending() const { return firstShowPending_; }
+
+    // ResultStream holds a whole picture that a save may write (not a failed run's part).
+    bool ResultIsSavable() const { return document_.ResultSavable(); }
+    // tbn_0 is down: ResultStream holds the file's own bytes.
+    bool UnturnedIsDown() const { return document_.Unturned(); }
+    bool FileAccepted() const { return document_.Accepted(); }
+    int ViewChoice() const { return view_; }
+    Platform& PlatformServices() { return platform_; }
 
     // The run over the files of the last open action.
     const MultiFileRun& Run() const { return run_; }
@@ -65,16 +82,8 @@ public:
     const QStringList& FileList() const { return run_.FileList(); }
     int FileIndex() const { return run_.FileIndex(); }
 
-    QString CurrentFileName;
-    pivotta::TMemoryStream SourceStream;
-    pivotta::TMemoryStream ResultStream;
-    JpegPicture PreviewImage;
-    int32_t ZoomNumerator = 1;
-    int32_t ZoomDenominator = 1;
-    pivotta::TJpegRotation Rotator;
-    bool FirstShowPending = true;
-    QDateTime SourceCreationTime;
-    QDateTime SourceLastWriteTime;
+    // The action of a named command (menu item, popup item or toolbar button).
+    QAction* Command(const char* name) const;
 
     // The dialogs, wired in at start (ProgramWindows). The two with a show-next-time box
     // return its final state.
@@ -83,39 +92,13 @@ public:
     std::function<void()> OptionsDialog;
     std::function<void()> AboutBox;
 
-    // Window elements, named as the user's commands and tests know them.
-    QMenuBar* MainMenu = nullptr;
-    QToolBar* ToolBar1 = nullptr;
-    ViewArea* ScrollBox = nullptr;
-    PictureView* Image = nullptr;
-    QLabel* lbl_StartInfo = nullptr;
-    QWidget* Panel_Under = nullptr;
-    QProgressBar* ProgressBar = nullptr;
-    StatusPanels* StatusBar = nullptr;
-    QMenu* PopupMenu = nullptr;
-    QMenu* mnu_File = nullptr;
-    QMenu* mnu_View = nullptr;
-    QMenu* mnu_Operation = nullptr;
-    QMenu* mnu_Help = nullptr;
-    QAction* mnu_FileOpen = nullptr;
-    QAction* mnu_FolderOpen = nullptr;
-    QAction* mnu_FileSaveAs = nullptr;
-    QAction* mnu_FileSave = nullptr;
-    QAction* mnu_FileClose = nullptr;
-    QAction* mnu_FileOption = nullptr;
-    QAction* mnu_FileExit = nullptr;
-    QAction* mnu_HelpView = nullptr;
-    QAction* mnu_HelpAbout = nullptr;
-    QAction* tbn_FileOpen = nullptr;
-    QAction* tbn_FileSave = nullptr;
-    QAction* tbn_previous = nullptr;
-    QAction* tbn_Next = nullptr;
-    std::vector<QIcon> ImageList;
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
-    // The action of a named command (menu item, popup item or toolbar button).
-    QAction* Command(const char* name) const;
-
-public slots:
+private slots:
     void mnu_FileOpenClick();
     void mnu_FolderOpenClick();
     void mnu_FileSaveAsClick();
@@ -151,19 +134,14 @@ public slots:
     void StatusBarResize();
     void ScrollBoxMouseWheelDown();
     void ScrollBoxMouseWheelUp();
-    void WMDropFiles(const QStringList& names);
-
-    // The engine's hooks.
-    void ShowEngineMessage(const QString& text, int level);
-    void ShowDHTWarning();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
+    // The engine's hooks, through the document.
+    void EngineMessage(const QString& text, int level) override;
+    void HuffmanTablesReplaced() override;
+    void ProgressMaximum(int maximum) override;
+    void ProgressPosition(int position) override;
+
     void FormCreate();
     void FormShow();
     void FormClose();
@@ -179,25 +157,65 @@ private:
 
     void ApplyPlacement(const WindowPlacement& placement);
     WindowPlacement CurrentPlacement() const;
-    void InstallEngineHooks();
 
-    void ApplyCommandState();
+    // Every enabled, checked, down and shown state of the commands, from the document, the
+    // view and the run.
+    void UpdateActions();
     void SetView(int view);
     void LayoutPicture();
-    void ShowPicture(const uint8_t* data, size_t size);
+    void ShowPicture(std::span<const uint8_t> bytes);
     void RecoverFromFailedOpen(const QString& error);
     void RunTransform(pivotta::TransformKind kind);
-    [[nodiscard]] bool RunEngine(pivotta::TransformKind kind, QString& error);
-    void SetUnturnedState();
     void ReportError(const QString& text);
+    // A modal box opened by an engine hook: the processing clock stands still while it is up.
+    template <typename ShowBox>
+    auto WithClockStopped(ShowBox&& show);
+    // What the run needs of this window (TFm_Main_MultiFile.cpp).
+    class RunHost;
     static std::unique_ptr<MultiFileHost> MakeRunHost(TFm_Main& window);
 
     Platform& platform_;
     SettingsKey& settingsKey_;
     QStringList arguments_;
-    DocumentState document_;
+    PhotoDocument document_;
+    JpegPicture previewImage_;
+    int view_ = kView100;  // index into kViewCommands
+    int32_t zoomNumerator_ = 1;
+    int32_t zoomDenominator_ = 1;
+    bool firstShowPending_ = true;
+    ProcessingClock clock_;
     std::map<QString, QAction*> commands_;
-    // The run reaches this window through runHost_ (TFm_Main_MultiFile.cpp).
     std::unique_ptr<MultiFileHost> runHost_;
     MultiFileRun run_;
+
+    // Window elements, named as the user's commands and tests know them.
+    QMenuBar* MainMenu = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    ViewArea* ScrollBox = nullptr;
+    PictureView* Image = nullptr;
+    QLabel* lbl_StartInfo = nullptr;
+    QWidget* Panel_Under = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    StatusPanels* StatusBar = nullptr;
+    QMenu* PopupMenu = nullptr;
+    QMenu* mnu_File = nullptr;
+    QMenu* mnu_View = nullptr;
+    QMenu* mnu_Operation = nullptr;
+    QMenu* mnu_Help = nullptr;
+    QAction* mnu_FileOpen = nullptr;
+    QAction* mnu_FolderOpen = nullptr;
+    QAction* mnu_FileSaveAs = nullptr;
+    QAction* mnu_FileSave = nullptr;
+    QAction* mnu_FileClose = nullptr;
+    QAction* mnu_FileOption = nullptr;
+    QAction* mnu_FileExit = nullptr;
+    QAction* mnu_HelpView = nullptr;
+    QAction* mnu_HelpAbout = nullptr;
+    QAction* tbn_FileOpen = nullptr;
+    QAction* tbn_FileSave = nullptr;
+    QAction* tbn_previous = nullptr;
+    QAction* tbn_Next = nullptr;
+    std::vector<QIcon> ImageList;
 };
+
+}  // namespace pivotta::app

@@ -17,6 +17,8 @@
 #include "TFm_Main.h"
 #include "ViewArea.h"
 
+namespace pivotta::app {
+
 namespace {
 
 constexpr int kToolBarHeight = 33;
@@ -208,7 +210,7 @@ void TFm_Main::BuildCentralArea()
 
     ScrollBox = new ViewArea(central);
     ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
-    Image = new PictureView(PreviewImage);
+    Image = new PictureView(previewImage_);
     Image->setObjectName(QStringLiteral("Image"));
     ScrollBox->setWidget(Image);
     lbl_StartInfo = new QLabel(texts::kStartInfo);
@@ -254,3 +256,5 @@ void TFm_Main::BuildCentralArea()
         QMetaObject::invokeMethod(this, [this, error] { ReportError(error); }, Qt::QueuedConnection);
     });
 }
+
+}  // namespace pivotta::app

@@ -8,28 +8,20 @@
 #include "FileGathering.h"
 #include "TFm_Main.h"
 
-namespace {
+namespace pivotta::app {
 
-// What the run needs of the main window, in the window's own terms.
-class MainWindowRunHost : public MultiFileHost {
+class TFm_Main::RunHost : public MultiFileHost {
 public:
-    explicit MainWindowRunHost(TFm_Main& window) : window_(window) {}
+    explicit RunHost(TFm_Main& window) : window_(window) {}
 
     void OpenFile(const QString& path) override { window_.Uty_OpenJpegFile(path); }
-    QString CurrentFileName() const override { return window_.CurrentFileName; }
-    bool TransformApplied() const override { return !window_.UnturnedIsDown(); }
-    bool TransformFailed() const override { return !window_.ResultIsSavable(); }
-    bool SaveResult(const QString& target) override
+    void RunModeChanged() override
     {
-        return window_.Uty_SaveOutputJpegFile(window_.ResultStream, target);
-    }
-    void SetRunButtonsVisible(bool visible) override
-    {
-        window_.tbn_previous->setVisible(visible);
-        window_.tbn_Next->setVisible(visible);
+        window_.UpdateActions();
         // A run that ends leaves its file on show: its title loses the counter.
-        if (!visible && !window_.CurrentFileName.isEmpty()) window_.UpdateTitleAndLayout();
+        if (!window_.run_.MultiFileMode() && window_.document_.IsOpen()) window_.UpdateTitleAndLayout();
     }
+    void ReportError(const QString& text) override { window_.ReportError(text); }
     bool ShowFolderProcessInfo(bool showNextTime) override
     {
         if (!window_.FolderProcessInfoDialog) return showNextTime;
@@ -40,11 +32,9 @@ private:
     TFm_Main& window_;
 };
 
-}  // namespace
-
 std::unique_ptr<MultiFileHost> TFm_Main::MakeRunHost(TFm_Main& window)
 {
-    return std::make_unique<MainWindowRunHost>(window);
+    return std::make_unique<RunHost>(window);
 }
 
 void TFm_Main::StartFileList(const QStringList& files)
@@ -93,3 +83,5 @@ void TFm_Main::tbn_previousClick()
 {
     run_.Previous();
 }
+
+}  // namespace pivotta::app

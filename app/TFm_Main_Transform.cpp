@@ -1,16 +1,16 @@
-// The transform commands and saving.
+// The transform commands and saving: the document does the work, the window shows it.
 #include <QApplication>
-#include <QDir>
 #include <QProgressBar>
 
 #include "AppTexts.h"
-#include "FileIO.h"
 #include "PictureView.h"
 #include "Platform.h"
 #include "QtPlatform.h"
 #include "StatusPanels.h"
 #include "TFm_Main.h"
 #include "WindowTexts.h"
+
+namespace pivotta::app {
 
 namespace {
 
@@ -27,18 +27,17 @@ public:
 
 void TFm_Main::tbn_0Click()
 {
-    document_.selection = pivotta::TransformKind::NoRotation;
-    ApplyCommandState();
+    document_.SelectTransform(pivotta::TransformKind::NoRotation);
+    UpdateActions();
     {
         BusyCursor busy;
-        const uint32_t start = platform_.TickCount();
-        SourceStream.SetPosition(0);
-        ShowPicture(SourceStream.Memory(), SourceStream.Size());
-        ResultStream.CopyFrom(SourceStream);
-        document_.resultSavable = true;
-        StatusBar->SetPanelText(0, ProcessingTimeText(start, platform_.TickCount()));
+        clock_.Start(platform_.TickCount());
+        QString unused;
+        document_.RunSelectedTransform(&unused);
+        ShowPicture(document_.ResultPicture());
+        StatusBar->SetPanelText(0, ProcessingTimeText(0, clock_.Stop(platform_.TickCount())));
     }
-    ApplyCommandState();
+    UpdateActions();
     UpdateTitleAndLayout();
 }
 
@@ -50,54 +49,34 @@ void TFm_Main::tbn_mirror_tbClick() { RunTransform(pivotta::TransformKind::Mirro
 
 void TFm_Main::RunTransform(pivotta::TransformKind kind)
 {
-    document_.selection = kind;
-    ApplyCommandState();
+    document_.SelectTransform(kind);
+    UpdateActions();
     QString engineError;
     {
         BusyCursor busy;
-        const uint32_t start = platform_.TickCount();
+        clock_.Start(platform_.TickCount());
         StatusBar->hide();
         ProgressBar->setValue(0);
         ProgressBar->show();
         repaint();
 
-        Rotator.AllowBreakDCF = Settings.gAllowBreakDCF;
-        Rotator.AllowAdjustMCU = Settings.gAllowAdjustMCU;
-        const bool succeeded = RunEngine(kind, engineError);
+        document_.RunSelectedTransform(&engineError);
 
         ProgressBar->hide();
         StatusBar->show();
-        // A failed run leaves its partial output positioned at its end: nothing to show or save.
-        const size_t position = std::min(ResultStream.Position(), ResultStream.Size());
-        if (succeeded) {
-            ShowPicture(ResultStream.Memory() + position, ResultStream.Size() - position);
-        } else {
-            ShowPicture(nullptr, 0);
-        }
-        document_.resultSavable = succeeded;
-        StatusBar->SetPanelText(0, ProcessingTimeText(start, platform_.TickCount()));
+        ShowPicture(document_.ResultPicture());
+        StatusBar->SetPanelText(0, ProcessingTimeText(0, clock_.Stop(platform_.TickCount())));
     }
-    ApplyCommandState();
+    UpdateActions();
     UpdateTitleAndLayout();
     // Reported once the window is back to normal.
     if (!engineError.isEmpty()) ReportError(engineError);
 }
 
-bool TFm_Main::RunEngine(pivotta::TransformKind kind, QString& error)
-{
-    try {
-        return Rotator.RotateJpeg(SourceStream, ResultStream, kind);
-    } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
-        if (error.isEmpty()) error = texts::kCannotProcess;
-    }
-    return false;
-}
-
-void TFm_Main::ShowPicture(const uint8_t* data, size_t size)
+void TFm_Main::ShowPicture(std::span<const uint8_t> bytes)
 {
     QString error;
-    if (!PreviewImage.Load(data, size, &error)) ReportError(error);
+    if (!previewImage_.Load(bytes.data(), bytes.size(), &error)) ReportError(error);
     Image->PictureChanged();
 }
 
@@ -105,20 +84,20 @@ void TFm_Main::ShowPicture(const uint8_t* data, size_t size)
 
 void TFm_Main::mnu_FileSaveAsClick()
 {
-    if (CurrentFileName.isEmpty() || !ResultIsSavable()) return;
-    const QString chosen = platform_.GetSaveFileName(this, CurrentFileName, texts::kJpegFilter,
+    if (!document_.IsOpen() || !ResultIsSavable()) return;
+    const QString chosen = platform_.GetSaveFileName(this, CurrentFileName(), texts::kJpegFilter,
                                                      texts::kDefaultExtension);
     if (chosen.isEmpty()) return;
-    Uty_SaveOutputJpegFile(ResultStream, WithDefaultSuffix(chosen, texts::kDefaultExtension));
+    Uty_SaveOutputJpegFile(document_.Result(), WithDefaultSuffix(chosen, texts::kDefaultExtension));
 }
 
 void TFm_Main::mnu_FileSaveClick()
 {
-    if (CurrentFileName.isEmpty() || !ResultIsSavable()) return;
+    if (!document_.IsOpen() || !ResultIsSavable()) return;
     const MessageAnswer answer = platform_.ShowMessage(this, texts::kWarningCaption, texts::kOverwriteQuestion,
                                                        MessageIcon::Warning, MessageButtons::YesNo);
     if (answer != MessageAnswer::Yes) return;
-    Uty_SaveOutputJpegFile(ResultStream, CurrentFileName);
+    Uty_SaveOutputJpegFile(document_.Result(), CurrentFileName());
 }
 
 void TFm_Main::tbn_FileSaveClick()
@@ -133,12 +112,9 @@ void TFm_Main::tbn_FileSaveClick()
 bool TFm_Main::Uty_SaveOutputJpegFile(const pivotta::TMemoryStream& stream, const QString& path)
 {
     QString error;
-    if (!WriteFileAtomically(path, stream.Memory(), stream.Size(), &error)) {
-        ReportError(error);
-        return false;
-    }
-    // The platform may refuse a time (a creation time outside Windows); the file stands all the same.
-    if (Settings.gKeepTimeStamp_Create) platform_.SetCreationTime(path, SourceCreationTime);
-    if (Settings.gKeepTimeStamp_Write) platform_.SetLastWriteTime(path, SourceLastWriteTime);
-    return true;
+    if (document_.SaveStream(stream, path, &error)) return true;
+    ReportError(error);
+    return false;
 }
+
+}  // namespace pivotta::app

@@ -18,6 +18,8 @@
 #include "Platform.h"
 #include "ShortenPath.h"
 
+namespace pivotta::app {
+
 namespace {
 
 // lbl_01 leaves room for the Next button's picture with three ideographic spaces.
@@ -203,7 +205,7 @@ void TFm_Options::FormShow()
     lbl_FolderName->setEnabled(!settings_.gSaveSameFolder);
 
     editedSaveFolder_ = settings_.gSaveFolder;
-    ShowEditedFolder(QStringLiteral("デスクトップ"));
+    ShowEditedFolder(EmptyFolder::MeansDesktop);
 }
 
 void TFm_Options::chk_SaveResultClick()
@@ -227,17 +229,22 @@ void TFm_Options::Btn_FolderClick()
 {
     platform_.ChooseFolder(this, QStringLiteral("フォルダの選択"), QStringLiteral("DESKTOP"), editedSaveFolder_);
     // Shown whether or not a folder was chosen: a cancelled chooser may have emptied it.
-    ShowEditedFolder(QString());
+    ShowEditedFolder(EmptyFolder::ShownEmpty);
 }
 
-void TFm_Options::ShowEditedFolder(const QString& shownWhenEmpty)
+void TFm_Options::ShowEditedFolder(EmptyFolder empty)
 {
-    if (editedSaveFolder_.isEmpty()) {
-        lbl_FolderName->setText(shownWhenEmpty);
-        lbl_FolderName->setToolTip(QString());
-        return;
+    QString folder = editedSaveFolder_;
+    if (folder.isEmpty()) {
+        if (empty == EmptyFolder::ShownEmpty || platform_.HasDesktopFolder()) {
+            lbl_FolderName->setText(empty == EmptyFolder::ShownEmpty ? QString() : QStringLiteral("デスクトップ"));
+            lbl_FolderName->setToolTip(QString());
+            return;
+        }
+        // Results go to the folder standing in for the missing desktop: name it.
+        folder = platform_.DesktopFolder();
     }
-    const QString folder = QDir::toNativeSeparators(editedSaveFolder_);
+    folder = QDir::toNativeSeparators(folder);
     lbl_FolderName->setText(ShortenPath(folder, lbl_FolderName->fontMetrics(), kFolderLabelWidth));
     lbl_FolderName->setToolTip(folder);
 }
@@ -271,3 +278,5 @@ void TFm_Options::Btn_OKClick()
     settings_.gToolBarSaveButtonIsSaveAs = cbo_gToolBarSaveButtonIsSaveAs->currentIndex() == 0;
     accept();
 }
+
+}  // namespace pivotta::app

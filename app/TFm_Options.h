@@ -7,7 +7,6 @@
 
 #include "AppSettings.h"
 
-class Platform;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -16,6 +15,10 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
+
+namespace pivotta::app {
+
+class Platform;
 
 class TFm_Options : public QDialog {
     Q_OBJECT
@@ -40,7 +43,9 @@ private:
     void sbn_NextOpenClick();
     void Btn_OKClick();
 
-    void ShowEditedFolder(const QString& shownWhenEmpty);
+    // An empty folder reads as the desktop when the dialog is shown, as nothing after a chooser.
+    enum class EmptyFolder { MeansDesktop, ShownEmpty };
+    void ShowEditedFolder(EmptyFolder empty);
     void ShowPlainMessage(const QString& text);
 
     AppSettings& settings_;
@@ -72,3 +77,5 @@ private:
     QPushButton* Btn_OK;
     QPushButton* Btn_Cancel;
 };
+
+}  // namespace pivotta::app

@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+namespace pivotta::app {
+
 namespace {
 constexpr int kWheelNotch = 120;
 }
@@ -66,3 +68,5 @@ void ViewArea::CentreStartInfo()
 {
     if (startInfo_) startInfo_->setGeometry(viewport()->rect());
 }
+
+}  // namespace pivotta::app

@@ -7,6 +7,8 @@
 
 class QLabel;
 
+namespace pivotta::app {
+
 class ViewArea : public QScrollArea {
     Q_OBJECT
 public:
@@ -35,3 +37,5 @@ private:
     QLabel* startInfo_ = nullptr;
     int pendingWheelDelta_ = 0;
 };
+
+}  // namespace pivotta::app

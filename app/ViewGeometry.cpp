@@ -1,5 +1,7 @@
 #include "ViewGeometry.h"
 
+namespace pivotta::app {
+
 QSize ScaledPictureSize(QSize picture, int32_t numerator, int32_t denominator)
 {
     if (denominator == 0) return {0, 0};
@@ -41,3 +43,5 @@ int WheelIncrement(int visibleHeight)
     const int pageIncrement = visibleHeight * 9 / 10;
     return pageIncrement / 10;
 }
+
+}  // namespace pivotta::app

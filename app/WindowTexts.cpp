@@ -4,6 +4,8 @@
 
 #include "AppTexts.h"
 
+namespace pivotta::app {
+
 namespace {
 
 bool EndsFileName(QChar c)
@@ -42,3 +44,5 @@ QString ProcessingTimeText(uint32_t startTick, uint32_t endTick)
     const uint32_t elapsed = endTick - startTick;
     return texts::kProcessingTime + QString::number(elapsed) + texts::kMilliseconds;
 }
+
+}  // namespace pivotta::app

@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace pivotta::app {
+
 // The part of a path after its last separator (and, on Windows, after a drive's colon).
 QString FileNamePart(const QString& path);
 
@@ -15,3 +17,5 @@ QString OpenedFileStatus(const QString& path, int width, int height);
 
 // "処理時間  125ミリ秒" for the time between two readings of a 32-bit millisecond clock.
 QString ProcessingTimeText(uint32_t startTick, uint32_t endTick);
+
+}  // namespace pivotta::app

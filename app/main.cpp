@@ -17,6 +17,8 @@
 
 int main(int argc, char* argv[])
 {
+    using namespace pivotta::app;
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tollemark"));
     QApplication::setApplicationName(QStringLiteral("Pivotta"));

@@ -1,4 +1,5 @@
-// The portable part of the file-system layer; the rest lives in FileSystemPosix.cpp.
+// The portable part of the file-system layer; the rest lives in FileSystemPosix.cpp or
+// FileSystemWin32.cpp.
 #include "FileSystem.h"
 
 #include <filesystem>
@@ -16,11 +17,6 @@ fs::path PathOf(const std::string& utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-std::string Utf8Of(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 }  // namespace
 
 bool IsDirectory(const std::string& path) {
@@ -28,20 +24,12 @@ bool IsDirectory(const std::string& path) {
     return fs::is_directory(PathOf(path), ec);
 }
 
-std::string FileNameOf(const std::string& path) {
-    return Utf8Of(PathOf(path).filename());
-}
-
-std::string JoinPath(const std::string& dir, const std::string& name) {
-    return Utf8Of(PathOf(dir) / PathOf(name));
-}
-
 #ifndef _WIN32
 std::string IdentityKey(const std::string& path) {
     std::error_code ec;
     fs::path key = fs::weakly_canonical(PathOf(path), ec);
     if (ec) key = fs::absolute(PathOf(path), ec).lexically_normal();
-    return Utf8Of(key);
+    return key.string();
 }
 #endif
 

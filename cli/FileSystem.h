@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "PathText.h"
+
 namespace pivotta::cli {
 
 // Access and last-write times with the platform's full precision.
@@ -90,10 +92,9 @@ ReplaceVerdict CheckReplaceable(const std::string& path);
 void InstallInterruptCleanup();
 
 bool IsDirectory(const std::string& path);
-// The last component of path ("a/b.jpg" -> "b.jpg"); empty when path ends in a separator.
-std::string FileNameOf(const std::string& path);
-// dir joined with name by the platform's separator.
-std::string JoinPath(const std::string& dir, const std::string& name);
+// The last component of path ("a/b.jpg" -> "b.jpg"), and dir joined with name.
+using paths::FileNameOf;
+using paths::JoinPath;
 // A key under which two spellings of the same existing or future file compare equal.
 std::string IdentityKey(const std::string& path);
 

@@ -4,6 +4,8 @@
 #include "RegistryKey.h"
 #include "SettingsStore.h"
 
+namespace pivotta::app {
+
 class RegistrySettingsKey : public SettingsKey {
 public:
     RegistrySettingsKey() = default;
@@ -21,3 +23,5 @@ public:
 private:
     pivotta::win32::RegistryKey key_{pivotta::win32::kPivottaKeyPath};
 };
+
+}  // namespace pivotta::app

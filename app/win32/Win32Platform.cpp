@@ -1,5 +1,7 @@
 #include "Win32Platform.h"
 
+namespace pivotta::app {
+
 QDateTime Win32Platform::Remembered(uint64_t ticks)
 {
     if (ticks == 0) return {};
@@ -26,3 +28,5 @@ bool Win32Platform::SetLastWriteTime(const QString& path, const QDateTime& time)
     const uint64_t ticks = memory_.Recall(time.toMSecsSinceEpoch());
     return pivotta::win32::SetRawFileTimes(path.toStdWString(), nullptr, nullptr, &ticks) == 0;
 }
+
+}  // namespace pivotta::app

@@ -6,6 +6,8 @@
 #include "FileTimes.h"
 #include "QtPlatform.h"
 
+namespace pivotta::app {
+
 class Win32Platform : public QtPlatform {
 public:
     FileTimes ReadFileTimes(const QString& path) override;
@@ -16,3 +18,5 @@ private:
     QDateTime Remembered(uint64_t ticks);
     pivotta::win32::FileTimeMemory memory_;
 };
+
+}  // namespace pivotta::app

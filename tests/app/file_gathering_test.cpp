@@ -7,6 +7,8 @@
 #include "FakePlatform.h"
 #include "FileGathering.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 void Touch(const QString& path)

@@ -15,6 +15,8 @@
 #include "TFm_Help.h"
 #include "TFm_Options.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 template <typename Widget>

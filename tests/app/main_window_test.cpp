@@ -22,6 +22,8 @@
 #include "ViewGeometry.h"
 #include "WindowTexts.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 const QStringList kDocumentCommands{"tbn_FileSave", "mnu_FileSaveAs", "mnu_FileSave", "mnu_FileClose",
@@ -99,35 +101,36 @@ private slots:
         QCOMPARE(window.height(), 483);
 
         QStringList menus;
-        for (const QAction* action : window.MainMenu->actions()) menus << action->text();
+        for (const QAction* action : Part<QMenuBar>(window, "MainMenu")->actions()) menus << action->text();
         QCOMPARE(menus, QStringList({"ﾌｧｲﾙ (&F)", "表示 (&V)", "回転 (&O)", "ヘルプ (&H)"}));
-        QCOMPARE(Captions(window.mnu_File),
+        QCOMPARE(Captions(Part<QMenu>(window, "mnu_File")),
                  QStringList({"ファイルを開く (&O)", "フォルダを開く", "名前を付けて保存 (&A)...", "上書き保存 (&S)",
                               "閉じる(&C)", "-", "オプション ", "-", "終了 (&X)"}));
-        QCOMPARE(Captions(window.mnu_View),
+        QCOMPARE(Captions(Part<QMenu>(window, "mnu_View")),
                  QStringList({"20%", "25%", "33%", "50%", "75%", "100%", "150%", "200%", "ウインドウサイズにあわせる"}));
-        QCOMPARE(Captions(window.PopupMenu), Captions(window.mnu_View));
-        QCOMPARE(Names(window.PopupMenu->actions()),
+        QCOMPARE(Captions(Part<QMenu>(window, "PopupMenu")), Captions(Part<QMenu>(window, "mnu_View")));
+        QCOMPARE(Names(Part<QMenu>(window, "PopupMenu")->actions()),
                  QStringList({"smu_20", "smu_25", "smu_33", "smu_50", "smu_75", "smu_100", "smu_150", "smu_200",
                               "smu_Proportional"}));
-        QCOMPARE(Captions(window.mnu_Operation),
+        QCOMPARE(Captions(Part<QMenu>(window, "mnu_Operation")),
                  QStringList({"元に戻す (&1)", "90度回転 (&2)", "180度回転 (&3)", "270度回転 (&4)", "-", "鏡面 (左右)",
                               "鏡面 (上下)"}));
-        QCOMPARE(Names(window.mnu_Operation->actions()),
+        QCOMPARE(Names(Part<QMenu>(window, "mnu_Operation")->actions()),
                  QStringList({"mnu_0", "mnu_90", "mnu_180", "mnu_270", "-", "mnu_Mirror_LR", "mnu_Mirror_TB"}));
-        QCOMPARE(Captions(window.mnu_Help), QStringList({"トピックの検索", "-", "バージョン情報 (&A)"}));
-        QCOMPARE(window.mnu_FileOpen->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-        QCOMPARE(window.mnu_FileSave->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-        QVERIFY(!window.mnu_FileOpen->icon().isNull());
-        QVERIFY(!window.mnu_FileSaveAs->icon().isNull());
+        QCOMPARE(Captions(Part<QMenu>(window, "mnu_Help")), QStringList({"トピックの検索", "-", "バージョン情報 (&A)"}));
+        QCOMPARE(window.Command("mnu_FileOpen")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(window.Command("mnu_FileSave")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        QVERIFY(!window.Command("mnu_FileOpen")->icon().isNull());
+        QVERIFY(!window.Command("mnu_FileSaveAs")->icon().isNull());
 
-        QCOMPARE(Names(window.ToolBar1->actions()),
+        QCOMPARE(Names(Part<QToolBar>(window, "ToolBar1")->actions()),
                  QStringList({"-", "tbn_FileOpen", "tbn_FileSave", "-", "tbn_0", "tbn_90", "tbn_180", "tbn_270", "-",
                               "tbn_mirror_lr", "tbn_mirror_tb", "-", "tbn_previous", "tbn_Next"}));
-        QCOMPARE(window.ImageList.size(), size_t{10});
-        for (const QIcon& icon : window.ImageList) QVERIFY(!icon.pixmap(20, 20).isNull());
-        QVERIFY(!window.tbn_previous->isVisible());
-        QVERIFY(!window.tbn_Next->isVisible());
+        for (const QAction* button : Part<QToolBar>(window, "ToolBar1")->actions()) {
+            if (!button->isSeparator()) QVERIFY(!button->icon().pixmap(20, 20).isNull());
+        }
+        QVERIFY(!window.Command("tbn_previous")->isVisible());
+        QVERIFY(!window.Command("tbn_Next")->isVisible());
         QVERIFY(window.findChild<QToolButton*>("tbn_90"));
 
         for (const char* name : {"MainMenu", "ToolBar1", "ScrollBox", "Image", "lbl_StartInfo", "Panel_Under",
@@ -137,23 +140,23 @@ private slots:
         }
 
         QVERIFY(EnabledDocumentCommands(window).isEmpty());
-        QVERIFY(window.mnu_FileOpen->isEnabled() && window.mnu_FolderOpen->isEnabled());
-        QVERIFY(window.mnu_FileOption->isEnabled() && window.mnu_FileExit->isEnabled());
+        QVERIFY(window.Command("mnu_FileOpen")->isEnabled() && window.Command("mnu_FolderOpen")->isEnabled());
+        QVERIFY(window.Command("mnu_FileOption")->isEnabled() && window.Command("mnu_FileExit")->isEnabled());
         QVERIFY(UnturnedState(window));
         QVERIFY(window.Command("mnu_View100")->isChecked());
         QVERIFY(window.Command("smu_100")->isChecked());
-        QCOMPARE(window.StatusBar->PanelText(0), QString());
-        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(100%)"));
-        QCOMPARE(window.lbl_StartInfo->text(), QStringLiteral("ファイルやフォルダをドロップすると処理をはじめます。"));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QString());
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(100%)"));
+        QCOMPARE(Part<QLabel>(window, "lbl_StartInfo")->text(), QStringLiteral("ファイルやフォルダをドロップすると処理をはじめます。"));
 
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.lbl_StartInfo->isVisible());
-        QVERIFY(!window.Image->isVisible());
-        QVERIFY(!window.ProgressBar->isVisible());
-        QVERIFY(window.StatusBar->isVisible());
-        QCOMPARE(window.Panel_Under->height(), 20);
-        QCOMPARE(window.StatusBar->width(), window.Panel_Under->width());
+        QVERIFY(Part<QLabel>(window, "lbl_StartInfo")->isVisible());
+        QVERIFY(!Part<PictureView>(window, "Image")->isVisible());
+        QVERIFY(!Part<QProgressBar>(window, "ProgressBar")->isVisible());
+        QVERIFY(Part<StatusPanels>(window, "StatusBar")->isVisible());
+        QCOMPARE(Part<QWidget>(window, "Panel_Under")->height(), 20);
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->width(), Part<QWidget>(window, "Panel_Under")->width());
         QVERIFY(window.acceptDrops());
     }
 
@@ -166,17 +169,17 @@ private slots:
         window.show();
         QVERIFY(window.Uty_OpenJpegFile(path));
 
-        QCOMPARE(window.CurrentFileName, path);
+        QCOMPARE(window.CurrentFileName(), path);
         QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - photo.jpg"));
-        QCOMPARE(window.StatusBar->PanelText(0), QDir::toNativeSeparators(path) + QStringLiteral(" (160*128)"));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QDir::toNativeSeparators(path) + QStringLiteral(" (160*128)"));
         QCOMPARE(EnabledDocumentCommands(window), kDocumentCommands);
         QVERIFY(UnturnedState(window));
-        QCOMPARE(StreamBytes(window.SourceStream), jpeg);
-        QCOMPARE(StreamBytes(window.ResultStream), jpeg);
-        QVERIFY(window.Image->isVisible());
-        QVERIFY(!window.lbl_StartInfo->isVisible());
-        QCOMPARE(window.Image->size(), QSize(160, 128));
-        QCOMPARE(window.SourceLastWriteTime, QFileInfo(path).lastModified());
+        QCOMPARE(StreamBytes(window.SourceStream()), jpeg);
+        QCOMPARE(StreamBytes(window.ResultStream()), jpeg);
+        QVERIFY(Part<PictureView>(window, "Image")->isVisible());
+        QVERIFY(!Part<QLabel>(window, "lbl_StartInfo")->isVisible());
+        QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(160, 128));
+        QCOMPARE(window.SourceLastWriteTime(), QFileInfo(path).lastModified());
         QCOMPARE(harness.platform.messages.size(), size_t{0});
     }
 
@@ -198,11 +201,11 @@ private slots:
         QVERIFY(shown.text.endsWith(QStringLiteral("\r処理を行うことが出来ません。")));
 
         QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - progressive.jpg"));
-        QCOMPARE(window.StatusBar->PanelText(0), QDir::toNativeSeparators(path) + QStringLiteral(" (96*64)"));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QDir::toNativeSeparators(path) + QStringLiteral(" (96*64)"));
         QVERIFY(EnabledDocumentCommands(window).isEmpty());
-        QVERIFY(window.Image->isVisible());
-        QCOMPARE(window.Image->size(), QSize(96, 64));
-        QVERIFY(window.mnu_FileOpen->isEnabled());
+        QVERIFY(Part<PictureView>(window, "Image")->isVisible());
+        QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(96, 64));
+        QVERIFY(window.Command("mnu_FileOpen")->isEnabled());
     }
 
     void FailedOpenLeavesTheWindowAsAfterClosing_data()
@@ -210,7 +213,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("exists");
         QTest::addColumn<QString>("expectedStart");
-        QTest::newRow("not a JPEG") << "notes.jpg" << true << "JPEG エラー #";
+        QTest::newRow("not a JPEG") << "notes.jpg" << true
+                                    << "JPEG エラー #53\rNot a JPEG file: starts with 0x68 0x65";
         QTest::newRow("missing") << "gone.jpg" << false << "ファイル ";
     }
 
@@ -223,7 +227,7 @@ private slots:
         TFm_Main& window = harness.Window();
         window.show();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("good.jpg", TestJpeg(64, 48))));
-        window.tbn_90Click();
+        window.Command("tbn_90")->trigger();
         harness.platform.messages.clear();
 
         const QString path = exists ? harness.WriteFile(name, {'h', 'e', 'l', 'l', 'o'}) : harness.Path(name);
@@ -233,15 +237,15 @@ private slots:
                  qPrintable(harness.platform.messages[0].text));
         QCOMPARE(harness.platform.messages[0].icon, MessageIcon::Error);
         QCOMPARE(window.windowTitle(), texts::kAppTitle);
-        QVERIFY(window.CurrentFileName.isEmpty());
+        QVERIFY(window.CurrentFileName().isEmpty());
         QVERIFY(EnabledDocumentCommands(window).isEmpty());
-        QVERIFY(window.lbl_StartInfo->isVisible());
-        QVERIFY(!window.Image->isVisible());
-        QCOMPARE(window.StatusBar->PanelText(0), QString());
+        QVERIFY(Part<QLabel>(window, "lbl_StartInfo")->isVisible());
+        QVERIFY(!Part<PictureView>(window, "Image")->isVisible());
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QString());
         // The previous file's result is gone: nothing can write it under the new name.
         QVERIFY(!window.ResultIsSavable());
-        QCOMPARE(window.ResultStream.Size(), size_t{0});
-        window.mnu_FileSaveClick();
+        QCOMPARE(window.ResultStream().Size(), size_t{0});
+        window.Command("mnu_FileSave")->trigger();
         QVERIFY(!QFileInfo::exists(harness.Path("gone.jpg")));
         if (exists) QCOMPARE(ReadBytes(path).size(), size_t{5});
     }
@@ -252,21 +256,21 @@ private slots:
         TFm_Main& window = harness.Window();
         window.show();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(64, 48))));
-        window.mnu_View50Click();
-        window.mnu_FileCloseClick();
+        window.Command("mnu_View50")->trigger();
+        window.Command("mnu_FileClose")->trigger();
         QCOMPARE(window.windowTitle(), texts::kAppTitle);
-        QCOMPARE(window.StatusBar->PanelText(0), QString());
-        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(50%)"));
-        QVERIFY(window.CurrentFileName.isEmpty());
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QString());
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(50%)"));
+        QVERIFY(window.CurrentFileName().isEmpty());
         QVERIFY(EnabledDocumentCommands(window).isEmpty());
         QVERIFY(UnturnedState(window));
-        QVERIFY(window.lbl_StartInfo->isVisible());
-        QVERIFY(!window.Image->isVisible());
-        QVERIFY(!window.ScrollBox->horizontalScrollBar()->isVisible());
+        QVERIFY(Part<QLabel>(window, "lbl_StartInfo")->isVisible());
+        QVERIFY(!Part<PictureView>(window, "Image")->isVisible());
+        QVERIFY(!Part<ViewArea>(window, "ScrollBox")->horizontalScrollBar()->isVisible());
         // A view command still works, and rebuilds the title with the prefix's blank.
-        window.mnu_View200Click();
+        window.Command("mnu_View200")->trigger();
         QCOMPARE(window.windowTitle(), texts::kTitlePrefix);
-        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(200%)"));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(200%)"));
     }
 
     void ViewCommandsSetTheirExactRatios()
@@ -276,17 +280,16 @@ private slots:
         window.show();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("odd.jpg", TestJpeg(1001, 999))));
 
-        using Handler = void (TFm_Main::*)();
-        const std::vector<std::tuple<Handler, const char*, QSize>> cases{
-            {&TFm_Main::mnu_View20Click, "20%", {200, 199}},   {&TFm_Main::mnu_View25Click, "25%", {250, 249}},
-            {&TFm_Main::mnu_View33Click, "33%", {333, 333}},   {&TFm_Main::mnu_View50Click, "50%", {500, 499}},
-            {&TFm_Main::mnu_View75Click, "75%", {750, 749}},   {&TFm_Main::mnu_View100Click, "100%", {1001, 999}},
-            {&TFm_Main::mnu_View150Click, "150%", {1501, 1498}}, {&TFm_Main::mnu_View200Click, "200%", {2002, 1998}},
+        const std::vector<std::tuple<const char*, const char*, QSize>> cases{
+            {"mnu_View20", "20%", {200, 199}},   {"mnu_View25", "25%", {250, 249}},
+            {"mnu_View33", "33%", {333, 333}},   {"mnu_View50", "50%", {500, 499}},
+            {"mnu_View75", "75%", {750, 749}},   {"mnu_View100", "100%", {1001, 999}},
+            {"mnu_View150", "150%", {1501, 1498}}, {"mnu_View200", "200%", {2002, 1998}},
         };
-        for (const auto& [handler, caption, size] : cases) {
-            (window.*handler)();
-            QCOMPARE(window.Image->size(), size);
-            QCOMPARE(window.StatusBar->PanelText(1), u'(' + QString::fromUtf8(caption) + u')');
+        for (const auto& [command, caption, size] : cases) {
+            window.Command(command)->trigger();
+            QCOMPARE(Part<PictureView>(window, "Image")->size(), size);
+            QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), u'(' + QString::fromUtf8(caption) + u')');
             QVERIFY(!window.Settings.gViewProportional);
             int checked = 0;
             for (const ViewCommand& view : kViewCommands) {
@@ -306,14 +309,14 @@ private slots:
         TFm_Main& window = harness.Window();
         window.show();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(64, 48))));
-        const QImage decoded = window.PreviewImage.Decoded({64, 48}).convertToFormat(QImage::Format_RGB32);
-        const auto drawn = [&] { return window.Image->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+        const QImage decoded = JpegPicture(window.PreviewImage()).Decoded({64, 48}).convertToFormat(QImage::Format_RGB32);
+        const auto drawn = [&] { return Part<PictureView>(window, "Image")->grab().toImage().convertToFormat(QImage::Format_RGB32); };
         QCOMPARE(drawn(), decoded);
-        window.mnu_View200Click();
+        window.Command("mnu_View200")->trigger();
         const QImage enlarged = drawn();
         QCOMPARE(enlarged.size(), QSize(128, 96));
         QVERIFY(MeanDifference(enlarged.scaled(64, 48, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), decoded) < 8);
-        window.mnu_View50Click();
+        window.Command("mnu_View50")->trigger();
         const QImage reduced = drawn();
         QCOMPARE(reduced.size(), QSize(32, 24));
         QVERIFY(MeanDifference(reduced, decoded.scaled(32, 24, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)) < 8);
@@ -326,11 +329,11 @@ private slots:
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
         window.show();
-        window.mnu_View50Click();
+        window.Command("mnu_View50")->trigger();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("first.jpg", TestJpeg(200, 100))));
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("second.jpg", TestJpeg(320, 240))));
-        QCOMPARE(window.Image->size(), QSize(160, 120));
-        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(50%)"));
+        QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(160, 120));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(50%)"));
     }
 
     void FittedViewShrinksButNeverEnlarges()
@@ -347,31 +350,31 @@ private slots:
         window.resize(900, 700);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.mnu_ViewProportionalClick();
+        window.Command("mnu_ViewProportional")->trigger();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("big.jpg", TestJpeg(4000, 3000))));
-        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(AutoSize)"));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(AutoSize)"));
         QVERIFY(window.Settings.gViewProportional);
         QVERIFY(window.Command("mnu_ViewProportional")->isChecked());
         QVERIFY(window.Command("smu_Proportional")->isChecked());
         QVERIFY(!window.Command("mnu_View100")->isChecked());
-        const QSize area = window.ScrollBox->viewport()->size();
-        QCOMPARE(window.Image->size(), area);
-        QCOMPARE(window.Image->DrawnRect(), QRect(QPoint(0, 0), FittedPictureSize({4000, 3000}, area)));
-        QVERIFY(!window.ScrollBox->verticalScrollBar()->isVisible());
+        const QSize area = Part<ViewArea>(window, "ScrollBox")->viewport()->size();
+        QCOMPARE(Part<PictureView>(window, "Image")->size(), area);
+        QCOMPARE(Part<PictureView>(window, "Image")->DrawnRect(), QRect(QPoint(0, 0), FittedPictureSize({4000, 3000}, area)));
+        QVERIFY(!Part<ViewArea>(window, "ScrollBox")->verticalScrollBar()->isVisible());
 
         // A drawing at a quarter of the size or less decodes at a reduced scale, once.
-        window.Image->grab();
-        window.Image->grab();
-        QCOMPARE(window.PreviewImage.DecodeCount(), 1);
-        QVERIFY(window.PreviewImage.Decoded(window.Image->DrawnRect().size()).width() < 4000);
+        Part<PictureView>(window, "Image")->grab();
+        Part<PictureView>(window, "Image")->grab();
+        QCOMPARE(window.PreviewImage().DecodeCount(), 1);
+        QVERIFY(JpegPicture(window.PreviewImage()).Decoded(Part<PictureView>(window, "Image")->DrawnRect().size()).width() < 4000);
 
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("small.jpg", TestJpeg(300, 200))));
-        QCOMPARE(window.Image->DrawnRect(), QRect(0, 0, 300, 200));
+        QCOMPARE(Part<PictureView>(window, "Image")->DrawnRect(), QRect(0, 0, 300, 200));
         // The fit command keeps the fixed ratio for later.
-        window.mnu_View50Click();
-        window.mnu_ViewProportionalClick();
-        QCOMPARE(window.ZoomNumerator, 1);
-        QCOMPARE(window.ZoomDenominator, 2);
+        window.Command("mnu_View50")->trigger();
+        window.Command("mnu_ViewProportional")->trigger();
+        QCOMPARE(window.ZoomNumerator(), 1);
+        QCOMPARE(window.ZoomDenominator(), 2);
     }
 
     void TitleCountsTheFilesOfAMultiFileRun()
@@ -392,9 +395,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.resize(800, 500);
         QCoreApplication::processEvents();
-        const int room = QFontMetrics(window.StatusBar->font()).horizontalAdvance(QStringLiteral("  (AutoSize)  "));
-        QCOMPARE(window.StatusBar->PanelWidth(0), window.StatusBar->width() - room);
-        QCOMPARE(window.StatusBar->PanelWidth(1), room);
+        const int room = QFontMetrics(Part<StatusPanels>(window, "StatusBar")->font()).horizontalAdvance(QStringLiteral("  (AutoSize)  "));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelWidth(0), Part<StatusPanels>(window, "StatusBar")->width() - room);
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelWidth(1), room);
     }
 
     void WheelMovesTheViewByATenthOfAPage()
@@ -406,28 +409,28 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("tall.jpg", TestJpeg(400, 1600))));
         QCoreApplication::processEvents();
-        QScrollBar* bar = window.ScrollBox->verticalScrollBar();
+        QScrollBar* bar = Part<ViewArea>(window, "ScrollBox")->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
-        const int step = WheelIncrement(window.ScrollBox->viewport()->height());
-        QCOMPARE(step, window.ScrollBox->viewport()->height() * 9 / 10 / 10);
+        const int step = WheelIncrement(Part<ViewArea>(window, "ScrollBox")->viewport()->height());
+        QCOMPARE(step, Part<ViewArea>(window, "ScrollBox")->viewport()->height() * 9 / 10 / 10);
         bar->setValue(500);
-        const int horizontal = window.ScrollBox->horizontalScrollBar()->value();
+        const int horizontal = Part<ViewArea>(window, "ScrollBox")->horizontalScrollBar()->value();
 
-        SendWheel(window.ScrollBox->viewport(), -120);  // toward the user
+        SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), -120);  // toward the user
         QCOMPARE(bar->value(), 500 - step);
-        SendWheel(window.ScrollBox->viewport(), 120);  // away from the user
+        SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), 120);  // away from the user
         QCOMPARE(bar->value(), 500);
-        SendWheel(window.ScrollBox->viewport(), 60);  // half a notch does nothing yet
+        SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), 60);  // half a notch does nothing yet
         QCOMPARE(bar->value(), 500);
-        SendWheel(window.ScrollBox->viewport(), 60);
+        SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), 60);
         QCOMPARE(bar->value(), 500 + step);
-        QCOMPARE(window.ScrollBox->horizontalScrollBar()->value(), horizontal);
+        QCOMPARE(Part<ViewArea>(window, "ScrollBox")->horizontalScrollBar()->value(), horizontal);
 
         bar->setValue(1);
-        window.ScrollBoxMouseWheelDown();
+        emit Part<ViewArea>(window, "ScrollBox")->WheelTowardUser();
         QCOMPARE(bar->value(), 0);
         bar->setValue(bar->maximum());
-        window.ScrollBoxMouseWheelUp();
+        emit Part<ViewArea>(window, "ScrollBox")->WheelAwayFromUser();
         QCOMPARE(bar->value(), bar->maximum());
     }
 
@@ -437,23 +440,23 @@ private slots:
         const QString path = harness.WriteFile("arg.jpg", TestJpeg(64, 48));
         harness.Recreate({path});
         TFm_Main& window = harness.Window();
-        QVERIFY(window.FirstShowPending);
+        QVERIFY(window.FirstShowPending());
         window.show();
-        QTRY_COMPARE(window.CurrentFileName, ExpandLongPath(path));
-        QVERIFY(!window.FirstShowPending);
+        QTRY_COMPARE(window.CurrentFileName(), ExpandLongPath(path));
+        QVERIFY(!window.FirstShowPending());
         QVERIFY(window.FileAccepted());
 
         window.Uty_CloseJpegFile();
         window.hide();
         window.show();
         QCoreApplication::processEvents();
-        QVERIFY(window.CurrentFileName.isEmpty());
+        QVERIFY(window.CurrentFileName().isEmpty());
 
         harness.Recreate({path, path});
         harness.Window().show();
         QCoreApplication::processEvents();
-        QVERIFY(!harness.Window().FirstShowPending);
-        QVERIFY(harness.Window().CurrentFileName.isEmpty());
+        QVERIFY(!harness.Window().FirstShowPending());
+        QVERIFY(harness.Window().CurrentFileName().isEmpty());
     }
 
     void DroppedFileIsOpened()
@@ -462,9 +465,9 @@ private slots:
         TFm_Main& window = harness.Window();
         const QString path = harness.WriteFile("dropped.jpg", TestJpeg(64, 48));
         window.WMDropFiles({path});
-        QCOMPARE(window.CurrentFileName, path);
+        QCOMPARE(window.CurrentFileName(), path);
         QVERIFY(!window.MultiFileMode());
-        QVERIFY(!window.tbn_Next->isVisible());
+        QVERIFY(!window.Command("tbn_Next")->isVisible());
     }
 
     void ExpandLongPathGivesTheAbsoluteFormAndKeepsUnknownParts()
@@ -483,10 +486,10 @@ private slots:
     {
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
-        window.ShowEngineMessage(QStringLiteral("zero"), 0);
-        window.ShowEngineMessage(QStringLiteral("one"), 1);
-        window.ShowEngineMessage(QStringLiteral("two"), 2);
-        window.ShowEngineMessage(QStringLiteral("three"), 3);
+        window.Rotator().OnMessage("zero", 0);
+        window.Rotator().OnMessage("one", 1);
+        window.Rotator().OnMessage("two", 2);
+        window.Rotator().OnMessage("three", 3);
         const auto& shown = harness.platform.messages;
         QCOMPARE(shown.size(), size_t{3});
         QCOMPARE(shown[0].caption, texts::kAppTitle);
@@ -518,7 +521,7 @@ private slots:
         QCOMPARE(shown, 0);
         QVERIFY(window.Uty_OpenJpegFile(optimized));
         QCOMPARE(shown, 1);
-        window.tbn_90Click();
+        window.Command("tbn_90")->trigger();
         QCOMPARE(shown, 1);
         answer = false;
         QVERIFY(window.Uty_OpenJpegFile(optimized));
@@ -537,11 +540,11 @@ private slots:
         const QString path = harness.WriteFile("broken.jpg", UndefinedQuantTable(TestJpeg(64, 48)));
         window.Uty_OpenJpegFile(path);
         harness.platform.messages.clear();
-        window.Image->repaint();
+        Part<PictureView>(window, "Image")->repaint();
         QCoreApplication::processEvents();
-        window.Image->repaint();
-        window.mnu_View200Click();
-        window.Image->repaint();
+        Part<PictureView>(window, "Image")->repaint();
+        window.Command("mnu_View200")->trigger();
+        Part<PictureView>(window, "Image")->repaint();
         QCoreApplication::processEvents();
         QCOMPARE(harness.platform.messages.size(), size_t{1});
         QVERIFY(harness.platform.messages[0].text.startsWith(QStringLiteral("JPEG エラー #")));
@@ -550,7 +553,7 @@ private slots:
     void HelpOpensTheReadmeBesideTheProgram()
     {
         MainWindowHarness harness;
-        harness.Window().mnu_HelpViewClick();
+        harness.Window().Command("mnu_HelpView")->trigger();
         QCOMPARE(harness.platform.shellOpened.size(), size_t{1});
         QCOMPARE(harness.platform.shellOpened[0], QCoreApplication::applicationDirPath() + "/readme.txt");
         QVERIFY(harness.platform.messages.empty());

@@ -8,10 +8,12 @@
 #include "FakePlatform.h"
 #include "MultiFileRun.h"
 
+using namespace pivotta::app;
+
 namespace {
 
-// A window that shows files by name and records what it was asked to do.
-class FakeHost : public MultiFileHost {
+// A window and its document that show files by name and record what they were asked to do.
+class FakeHost : public MultiFileHost, public ShownDocument {
 public:
     void OpenFile(const QString& path) override
     {
@@ -20,20 +22,23 @@ public:
         transformApplied = false;
         transformFailed = false;
     }
-    QString CurrentFileName() const override { return shown; }
-    bool TransformApplied() const override { return transformApplied; }
-    bool TransformFailed() const override { return transformFailed; }
-    bool SaveResult(const QString& target) override
-    {
-        saveTargets.append(target);
-        return saveSucceeds;
-    }
-    void SetRunButtonsVisible(bool visible) override { buttonsVisible = visible; }
+    void RunModeChanged() override { ++modeChanges; }
     bool ShowFolderProcessInfo(bool showNextTime) override
     {
         ++infoShown;
         if (duringInfo) duringInfo();
         return showNextTime && keepInfo;
+    }
+    void ReportError(const QString& text) override { errors.append(text); }
+
+    const QString& Path() const override { return shown; }
+    bool Unturned() const override { return !transformApplied; }
+    bool ResultSavable() const override { return !transformFailed; }
+    bool Save(const QString& target, QString* error) const override
+    {
+        saveTargets.append(target);
+        if (!saveSucceeds) *error = QStringLiteral("ファイル %1 を作成できません").arg(target);
+        return saveSucceeds;
     }
 
     QString shown;
@@ -44,8 +49,9 @@ public:
     std::function<void()> duringInfo;
 
     QStringList opened;
-    QStringList saveTargets;
-    bool buttonsVisible = false;
+    mutable QStringList saveTargets;
+    QStringList errors;
+    int modeChanges = 0;
     int infoShown = 0;
 };
 
@@ -101,11 +107,10 @@ void MultiFileRunTest::init()
 
 void MultiFileRunTest::oneFileOpensWithoutARun()
 {
-    MultiFileRun run(host_, platform_, settings_);
-    host_.buttonsVisible = true;
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList({QStringLiteral("/photos/one.jpg")});
     QVERIFY(!run.MultiFileMode());
-    QVERIFY(!host_.buttonsVisible);
+    QCOMPARE(host_.modeChanges, 1);
     QCOMPARE(host_.opened, QStringList{QStringLiteral("/photos/one.jpg")});
     QCOMPARE(host_.infoShown, 0);
     run.Next();  // the button is hidden; nothing steps
@@ -115,12 +120,12 @@ void MultiFileRunTest::oneFileOpensWithoutARun()
 
 void MultiFileRunTest::emptyListEndsARunAndKeepsTheShownFile()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(3));
     run.Next();
     run.StartFileList({});  // e.g. the open dialog was cancelled
     QVERIFY(!run.MultiFileMode());
-    QVERIFY(!host_.buttonsVisible);
+    QCOMPARE(host_.modeChanges, 2);
     QCOMPARE(host_.shown, Files(3)[1]);
     QCOMPARE(host_.opened.size(), 2);
     QVERIFY(platform_.messages.empty());
@@ -128,10 +133,10 @@ void MultiFileRunTest::emptyListEndsARunAndKeepsTheShownFile()
 
 void MultiFileRunTest::twoFilesStartARun()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(2));
     QVERIFY(run.MultiFileMode());
-    QVERIFY(host_.buttonsVisible);
+    QCOMPARE(host_.modeChanges, 1);
     QCOMPARE(run.FileIndex(), 0);
     QCOMPARE(host_.opened, QStringList{Files(2)[0]});
     QCOMPARE(run.ResultFolder(), desktop_.path() + QStringLiteral("/result_trip"));
@@ -140,7 +145,7 @@ void MultiFileRunTest::twoFilesStartARun()
 
 void MultiFileRunTest::infoDialogFollowsItsSetting()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(2));
     run.StartFileList(Files(2));
     QCOMPARE(host_.infoShown, 2);  // at every start while kept on
@@ -156,7 +161,7 @@ void MultiFileRunTest::infoDialogFollowsItsSetting()
 
 void MultiFileRunTest::optionsChangedInTheInfoDialogApplyToTheRun()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     host_.duringInfo = [this] {
         settings_.gForceSave = false;
         settings_.gSaveSameFolder = true;
@@ -188,7 +193,7 @@ void MultiFileRunTest::nextSavesByTheDecisionRule()
     QFETCH(bool, saved);
     settings_.gSaveResult = saveResult;
     settings_.gForceSave = forceSave;
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(3));
     host_.transformApplied = transformed;
     run.Next();
@@ -199,7 +204,7 @@ void MultiFileRunTest::nextSavesByTheDecisionRule()
 
 void MultiFileRunTest::optionsChangedDuringARunDoNotApply()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(3));
     settings_.gSaveResult = false;
     settings_.gSaveSameFolder = true;
@@ -219,7 +224,7 @@ void MultiFileRunTest::nextSavesIntoTheResultFolderCreatingIt()
 {
     QTemporaryDir base;
     settings_.gSaveFolder = base.path();
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList({QStringLiteral("/a/trip/x.jpg"), QStringLiteral("/b/other/x.jpg")});
     const QString folder = base.path() + QStringLiteral("/result_trip");
     QCOMPARE(run.ResultFolder(), folder);
@@ -232,7 +237,7 @@ void MultiFileRunTest::nextSavesIntoTheResultFolderCreatingIt()
 
 void MultiFileRunTest::lastNextSavesThenEnds()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     platform_.onMessage = [this](const ShownMessage& message) {
         if (message.text == kEndText) QCOMPARE(host_.saveTargets.size(), 2);
     };
@@ -246,7 +251,7 @@ void MultiFileRunTest::lastNextSavesThenEnds()
     QCOMPARE(platform_.messages[0].text, kEndText);
     QCOMPARE(platform_.messages[0].buttons, MessageButtons::Ok);
     QVERIFY(!run.MultiFileMode());
-    QVERIFY(!host_.buttonsVisible);
+    QCOMPARE(host_.modeChanges, 2);
     QCOMPARE(run.FileIndex(), 2);
     QCOMPARE(host_.shown, Files(2)[1]);  // the last file stays on show
     QCOMPARE(host_.opened.size(), 2);
@@ -254,7 +259,7 @@ void MultiFileRunTest::lastNextSavesThenEnds()
 
 void MultiFileRunTest::previousGoesBackWithoutSaving()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(3));
     run.Previous();  // at the first file: nothing
     QCOMPARE(host_.opened.size(), 1);
@@ -275,7 +280,7 @@ void MultiFileRunTest::previousGoesBackWithoutSaving()
 void MultiFileRunTest::existingResultFolderIsReportedOnceAtTheStart()
 {
     QVERIFY(QDir(desktop_.path()).mkdir(QStringLiteral("result_trip")));
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(3));
     QCOMPARE(platform_.messages.size(), size_t(1));
     const ShownMessage& message = platform_.messages[0];
@@ -297,7 +302,7 @@ void MultiFileRunTest::noExistenceCheckWhenSavingIsOff()
     QVERIFY(QDir(desktop_.path()).mkdir(QStringLiteral("result_trip")));
     settings_.gSaveResult = false;
     settings_.gSaveFolder = QStringLiteral("/kept/as/is");
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(2));
     QVERIFY(platform_.messages.empty());
     QCOMPARE(run.ResultFolder(), QStringLiteral("/kept/as/is"));
@@ -305,7 +310,7 @@ void MultiFileRunTest::noExistenceCheckWhenSavingIsOff()
 
 void MultiFileRunTest::nextWithNoFileOnShowStepsOn()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(3));
     host_.shown.clear();  // the user closed the file
     run.Next();
@@ -316,7 +321,7 @@ void MultiFileRunTest::nextWithNoFileOnShowStepsOn()
 
 void MultiFileRunTest::failedTransformIsNotSaved()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(3));
     host_.transformApplied = true;
     host_.transformFailed = true;
@@ -332,10 +337,11 @@ void MultiFileRunTest::failedTransformIsNotSaved()
 
 void MultiFileRunTest::failedWriteStaysOnTheFile()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(2));
     host_.saveSucceeds = false;
     run.Next();
+    QCOMPARE(host_.errors, QStringList{QStringLiteral("ファイル %1 を作成できません").arg(host_.saveTargets[0])});
     QCOMPARE(run.FileIndex(), 0);
     QCOMPARE(host_.opened.size(), 1);
     QVERIFY(run.MultiFileMode());
@@ -348,7 +354,7 @@ void MultiFileRunTest::failedWriteStaysOnTheFile()
 
 void MultiFileRunTest::indexFollowsTheRun()
 {
-    MultiFileRun run(host_, platform_, settings_);
+    MultiFileRun run(host_, host_, platform_, settings_);
     run.StartFileList(Files(12));
     QCOMPARE(run.FileIndex(), 0);
     for (int i = 0; i < 9; ++i) run.Next();

@@ -16,6 +16,8 @@
 #include "ModalAnswerer.h"
 #include "TransformKind.h"
 
+using namespace pivotta::app;
+
 using pivotta::TransformKind;
 
 namespace {
@@ -75,7 +77,7 @@ public:
     void OpenWithDialog(const QStringList& chosen)
     {
         Platform().openAnswers.push_back(chosen);
-        Window().mnu_FileOpenClick();
+        Window().Command("mnu_FileOpen")->trigger();
     }
     void Start() { OpenWithDialog(files); }
 
@@ -155,11 +157,11 @@ void MultiFileWindowTest::folderAndTwoFilesDroppedTogether()
     QCOMPARE(window.FileList(), (QStringList{first, folder + QStringLiteral("/A.JPG"),
                                              folder + QStringLiteral("/b.jpg"), last}));
     QVERIFY(window.MultiFileMode());
-    QVERIFY(window.tbn_Next->isVisible());
-    QVERIFY(window.tbn_previous->isVisible());
-    QCOMPARE(window.CurrentFileName, first);
+    QVERIFY(window.Command("tbn_Next")->isVisible());
+    QVERIFY(window.Command("tbn_previous")->isVisible());
+    QCOMPARE(window.CurrentFileName(), first);
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - first.jpg (1/4)"));
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - A.JPG (2/4)"));
 }
 
@@ -168,23 +170,23 @@ void MultiFileWindowTest::oneFileOpensWithoutARun()
     Trip trip(2);
     TFm_Main& window = trip.Window();
     trip.OpenWithDialog({trip.files[1]});
-    QCOMPARE(window.CurrentFileName, trip.files[1]);
+    QCOMPARE(window.CurrentFileName(), trip.files[1]);
     QVERIFY(!window.MultiFileMode());
-    QVERIFY(!window.tbn_Next->isVisible());
+    QVERIFY(!window.Command("tbn_Next")->isVisible());
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p2.jpg"));
 
     const QString single = trip.harness.Path(QStringLiteral("single"));
     QDir().mkpath(single);
     const QString only = trip.harness.WriteFile(QStringLiteral("single/only.jpg"), TestJpeg(32, 32));
     trip.Platform().folderAnswers.push_back(single);
-    window.mnu_FolderOpenClick();
-    QCOMPARE(window.CurrentFileName, only);
+    window.Command("mnu_FolderOpen")->trigger();
+    QCOMPARE(window.CurrentFileName(), only);
     QVERIFY(!window.MultiFileMode());
 
     Drop(window, {trip.files[0]});
-    QCOMPARE(window.CurrentFileName, trip.files[0]);
+    QCOMPARE(window.CurrentFileName(), trip.files[0]);
     QVERIFY(!window.MultiFileMode());
-    QVERIFY(!window.tbn_previous->isVisible());
+    QVERIFY(!window.Command("tbn_previous")->isVisible());
     QVERIFY(trip.Platform().messages.empty());
 }
 
@@ -194,21 +196,21 @@ void MultiFileWindowTest::cancelledDialogsEndARunSilently()
     TFm_Main& window = trip.Window();
     window.Settings.gSaveResult = false;
     trip.Start();
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
     QVERIFY(window.MultiFileMode());
 
-    window.mnu_FileOpenClick();  // the open dialog is cancelled
+    window.Command("mnu_FileOpen")->trigger();  // the open dialog is cancelled
     QVERIFY(!window.MultiFileMode());
-    QVERIFY(!window.tbn_Next->isVisible());
-    QVERIFY(!window.tbn_previous->isVisible());
-    QCOMPARE(window.CurrentFileName, trip.files[1]);
+    QVERIFY(!window.Command("tbn_Next")->isVisible());
+    QVERIFY(!window.Command("tbn_previous")->isVisible());
+    QCOMPARE(window.CurrentFileName(), trip.files[1]);
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p2.jpg"));
 
     trip.Start();
     QVERIFY(window.MultiFileMode());
-    window.mnu_FolderOpenClick();  // the folder chooser is cancelled
+    window.Command("mnu_FolderOpen")->trigger();  // the folder chooser is cancelled
     QVERIFY(!window.MultiFileMode());
-    QCOMPARE(window.CurrentFileName, trip.files[0]);
+    QCOMPARE(window.CurrentFileName(), trip.files[0]);
     QCOMPARE(trip.Platform().folderChooserCalls.back(), (std::pair{QString(), QString()}));
     QVERIFY(trip.Platform().messages.empty());
 }
@@ -223,7 +225,7 @@ void MultiFileWindowTest::folderWithoutMatches()
 
     trip.Start();
     trip.Platform().folderAnswers.push_back(empty);
-    window.mnu_FolderOpenClick();
+    window.Command("mnu_FolderOpen")->trigger();
     QCOMPARE(trip.Platform().messages.size(), size_t{1});
     const ShownMessage& shown = trip.Platform().messages[0];
     QCOMPARE(shown.caption, QStringLiteral("ファイルがありません"));
@@ -231,7 +233,7 @@ void MultiFileWindowTest::folderWithoutMatches()
     QCOMPARE(shown.icon, MessageIcon::Error);
     QCOMPARE(shown.buttons, MessageButtons::Ok);
     QVERIFY(!window.MultiFileMode());
-    QCOMPARE(window.CurrentFileName, trip.files[0]);
+    QCOMPARE(window.CurrentFileName(), trip.files[0]);
 
     // Dropped, the same folder ends the run without a word.
     trip.Start();
@@ -275,11 +277,11 @@ void MultiFileWindowTest::nextSavesByTheDecisionRule()
     window.Settings.gSaveResult = saveResult;
     window.Settings.gForceSave = forceSave;
     trip.Start();
-    if (turn) window.tbn_90Click();
-    window.tbn_NextClick();
+    if (turn) window.Command("tbn_90")->trigger();
+    window.Command("tbn_Next")->trigger();
 
     QCOMPARE(window.FileIndex(), 1);
-    QCOMPARE(window.CurrentFileName, trip.files[1]);
+    QCOMPARE(window.CurrentFileName(), trip.files[1]);
     const bool saved = saveResult && (forceSave || turn);
     QCOMPARE(QFileInfo::exists(trip.ResultPath(0)), saved);
     if (saved) {
@@ -303,11 +305,11 @@ void MultiFileWindowTest::optionsChangedDuringARunDoNotApply()
         Find<QCheckBox>(options, "chk_KeepTimeStamp_Write")->setChecked(true);
         Find<QPushButton>(options, "Btn_OK")->click();
     });
-    window.mnu_FileOptionClick();
+    window.Command("mnu_FileOption")->trigger();
     QCOMPARE(answerer.seen, QStringList{"TFm_Options"});
     QVERIFY(!window.Settings.gSaveResult);
 
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
     QVERIFY(ReadBytes(trip.ResultPath(0)) == trip.jpegs[0]);
     // The time options are read at each save, so that one applies at once.
     QCOMPARE(trip.Platform().lastWriteTimesSet.size(), size_t{1});
@@ -315,7 +317,7 @@ void MultiFileWindowTest::optionsChangedDuringARunDoNotApply()
 
     // The next run takes the options anew.
     trip.Start();
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
     QCOMPARE(trip.ResultNames(), QStringList{"p1.jpg"});
     QCOMPARE(trip.Platform().lastWriteTimesSet.size(), size_t{1});
 }
@@ -329,10 +331,10 @@ void MultiFileWindowTest::lastNextSavesThenEnds()
         if (message.text == kEndText) savedBeforeTheEnd = QFileInfo::exists(trip.ResultPath(1));
     };
     trip.Start();
-    window.tbn_NextClick();
-    window.tbn_mirror_lrClick();
+    window.Command("tbn_Next")->trigger();
+    window.Command("tbn_mirror_lr")->trigger();
     QVERIFY(trip.Platform().messages.empty());
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
 
     QCOMPARE(trip.MessageTexts(), QStringList{kEndText});
     const ShownMessage& end = trip.Platform().messages[0];
@@ -343,10 +345,10 @@ void MultiFileWindowTest::lastNextSavesThenEnds()
     QVERIFY(ReadBytes(trip.ResultPath(1)) == EngineTransform(trip.jpegs[1], TransformKind::MirrorLR));
 
     QVERIFY(!window.MultiFileMode());
-    QVERIFY(!window.tbn_Next->isVisible());
-    QVERIFY(!window.tbn_previous->isVisible());
+    QVERIFY(!window.Command("tbn_Next")->isVisible());
+    QVERIFY(!window.Command("tbn_previous")->isVisible());
     QCOMPARE(window.FileIndex(), 2);
-    QCOMPARE(window.CurrentFileName, trip.files[1]);
+    QCOMPARE(window.CurrentFileName(), trip.files[1]);
     QVERIFY(!window.UnturnedIsDown());  // the last result stays on show
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p2.jpg"));
 }
@@ -356,25 +358,25 @@ void MultiFileWindowTest::previousGoesBackAndNextSavesAgain()
     Trip trip(3);
     TFm_Main& window = trip.Window();
     trip.Start();
-    window.tbn_previousClick();  // at the first file: nothing
+    window.Command("tbn_previous")->trigger();  // at the first file: nothing
     QCOMPARE(window.FileIndex(), 0);
-    QCOMPARE(window.CurrentFileName, trip.files[0]);
+    QCOMPARE(window.CurrentFileName(), trip.files[0]);
 
-    window.tbn_NextClick();
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
+    window.Command("tbn_Next")->trigger();
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p3.jpg (3/3)"));
-    window.tbn_90Click();
-    window.tbn_previousClick();
+    window.Command("tbn_90")->trigger();
+    window.Command("tbn_previous")->trigger();
     QCOMPARE(window.FileIndex(), 1);
-    QCOMPARE(window.CurrentFileName, trip.files[1]);
+    QCOMPARE(window.CurrentFileName(), trip.files[1]);
     QVERIFY(window.UnturnedIsDown());
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p2.jpg (2/3)"));
     QCOMPARE(trip.ResultNames(), (QStringList{"p1.jpg", "p2.jpg"}));  // Previous saved nothing
 
-    window.tbn_180Click();
-    window.tbn_NextClick();
+    window.Command("tbn_180")->trigger();
+    window.Command("tbn_Next")->trigger();
     QVERIFY(ReadBytes(trip.ResultPath(1)) == EngineTransform(trip.jpegs[1], TransformKind::Rotate180));
-    QCOMPARE(window.CurrentFileName, trip.files[2]);
+    QCOMPARE(window.CurrentFileName(), trip.files[2]);
     QVERIFY(trip.Platform().messages.empty());
 }
 
@@ -385,7 +387,7 @@ void MultiFileWindowTest::existingResultFolderIsReportedOnceAtTheStart()
     trip.harness.WriteFile(QStringLiteral("desktop/result_trip/p1.jpg"), {1, 2, 3});
     TFm_Main& window = trip.Window();
     bool firstFileShown = true;
-    trip.Platform().onMessage = [&](const ShownMessage&) { firstFileShown = !window.CurrentFileName.isEmpty(); };
+    trip.Platform().onMessage = [&](const ShownMessage&) { firstFileShown = !window.CurrentFileName().isEmpty(); };
     trip.Start();
 
     QCOMPARE(trip.Platform().messages.size(), size_t{1});
@@ -397,8 +399,8 @@ void MultiFileWindowTest::existingResultFolderIsReportedOnceAtTheStart()
                              QStringLiteral("\"はすでに存在します。\r自動保存を行うと同名のファイルは上書きされます"));
     QVERIFY2(!firstFileShown, "the message comes before the first file is opened");
 
-    window.tbn_NextClick();
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
+    window.Command("tbn_Next")->trigger();
     QCOMPARE(trip.Platform().messages.size(), size_t{1});
     QVERIFY(ReadBytes(trip.ResultPath(0)) == trip.jpegs[0]);  // the old file of that name is replaced
 }
@@ -412,7 +414,7 @@ void MultiFileWindowTest::resultFolderFollowsTheOptions()
 
     window.Settings.gSaveSameFolder = true;
     trip.Start();
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
     const QString same = trip.harness.Path(QStringLiteral("trip/result"));
     QCOMPARE(window.Run().ResultFolder(), same);
     QVERIFY(ReadBytes(same + QStringLiteral("/p1.jpg")) == trip.jpegs[0]);
@@ -422,7 +424,7 @@ void MultiFileWindowTest::resultFolderFollowsTheOptions()
     window.Settings.gSaveSameFolder = false;
     window.Settings.gSaveFolder = base;
     trip.Start();
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
     QVERIFY(ReadBytes(base + QStringLiteral("/result_trip/p1.jpg")) == trip.jpegs[0]);
     QVERIFY(!QFileInfo::exists(trip.ResultFolder()));
 }
@@ -435,17 +437,17 @@ void MultiFileWindowTest::failedWriteStaysOnTheFileUntilItWorks()
     trip.harness.WriteFile(QStringLiteral("desktop/result_trip"), {0});
     trip.Start();
     trip.Platform().messages.clear();
-    window.tbn_90Click();
-    window.tbn_NextClick();
+    window.Command("tbn_90")->trigger();
+    window.Command("tbn_Next")->trigger();
 
     QCOMPARE(trip.MessageTexts(), QStringList{QStringLiteral("ファイル %1 を作成できません")
                                                   .arg(QDir::toNativeSeparators(trip.ResultPath(0)))});
     QCOMPARE(window.FileIndex(), 0);
-    QCOMPARE(window.CurrentFileName, trip.files[0]);
+    QCOMPARE(window.CurrentFileName(), trip.files[0]);
     QVERIFY(!window.UnturnedIsDown());  // the turned result is still there to retry with
 
     QFile::remove(trip.ResultFolder());
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
     QVERIFY(ReadBytes(trip.ResultPath(0)) == EngineTransform(trip.jpegs[0], TransformKind::Rotate90));
     QCOMPARE(window.FileIndex(), 1);
 }
@@ -463,19 +465,19 @@ void MultiFileWindowTest::failedTransformIsNotSavedOverAGoodResult()
     TFm_Main& window = trip.Window();
     trip.OpenWithDialog({first, cut, after});
 
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
     const QString result = trip.ResultFolder() + QStringLiteral("/x.jpg");
     QVERIFY(ReadBytes(result) == good);
-    window.tbn_270Click();  // the engine reports its error
+    window.Command("tbn_270")->trigger();  // the engine reports its error
     QVERIFY(!trip.Platform().messages.empty());
     trip.Platform().messages.clear();
-    window.tbn_NextClick();
+    window.Command("tbn_Next")->trigger();
 
     QCOMPARE(trip.Platform().messages.size(), size_t{1});
     QCOMPARE(trip.Platform().messages[0].caption, QStringLiteral("警告"));
     QVERIFY(trip.Platform().messages[0].text.contains(QDir::toNativeSeparators(cut)));
     QVERIFY(ReadBytes(result) == good);
-    QCOMPARE(window.CurrentFileName, after);
+    QCOMPARE(window.CurrentFileName(), after);
 }
 
 void MultiFileWindowTest::closedFileIsSteppedOverWithoutSaving()
@@ -483,11 +485,11 @@ void MultiFileWindowTest::closedFileIsSteppedOverWithoutSaving()
     Trip trip(3);
     TFm_Main& window = trip.Window();
     trip.Start();
-    window.mnu_FileCloseClick();
+    window.Command("mnu_FileClose")->trigger();
     QVERIFY(window.MultiFileMode());  // closing does not end the run
-    QVERIFY(window.tbn_Next->isVisible());
-    window.tbn_NextClick();
-    QCOMPARE(window.CurrentFileName, trip.files[1]);
+    QVERIFY(window.Command("tbn_Next")->isVisible());
+    window.Command("tbn_Next")->trigger();
+    QCOMPARE(window.CurrentFileName(), trip.files[1]);
     QVERIFY(!QFileInfo::exists(trip.ResultFolder()));
     QVERIFY(trip.Platform().messages.empty());
 }
@@ -511,7 +513,7 @@ void MultiFileWindowTest::infoDialogFlagIsKeptInTheSettings()
     QCOMPARE(answerer.seen, QStringList{"TFm_FolderProcessInfo"});
     QVERIFY(preset);
     QVERIFY(window.Settings.gFolderProcessInfo);
-    QVERIFY2(window.CurrentFileName == trip.files[0], "the first file opens after the dialog");
+    QVERIFY2(window.CurrentFileName() == trip.files[0], "the first file opens after the dialog");
 
     answerer.Expect(closeWith(false));
     trip.Start();
@@ -546,7 +548,7 @@ void MultiFileWindowTest::optionLinkChangesTheRunThatStarts()
     QCOMPARE(answerer.seen, (QStringList{"TFm_FolderProcessInfo", "TFm_Options"}));
     QVERIFY(!window.Settings.gForceSave);
     QVERIFY(!window.Run().RunForceSave());
-    window.tbn_NextClick();  // untouched and no longer forced: not saved
+    window.Command("tbn_Next")->trigger();  // untouched and no longer forced: not saved
     QVERIFY(!QFileInfo::exists(trip.ResultFolder()));
 }
 

@@ -14,6 +14,8 @@
 #include "ShortenPath.h"
 #include "TFm_Options.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 // The real chooser empties a folder that no longer exists before it starts.
@@ -165,6 +167,17 @@ void OptionsTest::emptyFolderReadsDesktop()
 {
     dialog_->show();
     QCOMPARE(FolderLabel(), QStringLiteral("デスクトップ"));
+
+    // Without a desktop the results go to the folder standing in for it: the label says which.
+    const QString home = QStringLiteral("/home/user/とても長い名前のフォルダ/もっと長い名前のフォルダ/ユーザーのホーム");
+    platform_.hasDesktop = false;
+    platform_.desktopFolder = home;
+    dialog_->hide();
+    dialog_->show();
+    auto* label = Find<QLabel>("lbl_FolderName");
+    QCOMPARE(FolderLabel(), ShortenPath(QDir::toNativeSeparators(home), label->fontMetrics(), TFm_Options::kFolderLabelWidth));
+    QVERIFY(FolderLabel() != QDir::toNativeSeparators(home));
+    QCOMPARE(label->toolTip(), QDir::toNativeSeparators(home));
 }
 
 void OptionsTest::browseChoosesAFolder()

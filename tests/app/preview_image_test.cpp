@@ -9,6 +9,8 @@
 #include "JpegPicture.h"
 #include "MainWindowHarness.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 std::vector<uint8_t> GrayJpeg(int width, int height)
@@ -55,25 +57,29 @@ private slots:
         QVERIFY(!picture.DecodeFailed());
     }
 
-    void RefusedHeaderGivesLibjpegsMessageNumber_data()
+    void RefusedHeaderGivesLibjpegsMessageNumberAndText_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("code");
-        QTest::newRow("text") << QByteArray("hello, world") << int(JERR_NO_SOI);
+        QTest::addColumn<QString>("message");
+        QTest::newRow("text") << QByteArray("hello, world") << int(JERR_NO_SOI)
+                              << QStringLiteral("Not a JPEG file: starts with 0x68 0x65");
         const std::vector<uint8_t> jpeg = TestJpeg(64, 48);
         QTest::newRow("cut in the headers") << QByteArray(reinterpret_cast<const char*>(jpeg.data()), 100)
-                                            << int(JERR_NO_IMAGE);
+                                            << int(JERR_NO_IMAGE)
+                                            << QStringLiteral("JPEG datastream contains no image");
     }
 
-    void RefusedHeaderGivesLibjpegsMessageNumber()
+    void RefusedHeaderGivesLibjpegsMessageNumberAndText()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, code);
+        QFETCH(QString, message);
         JpegPicture picture;
         QVERIFY(Load(picture, TestJpeg(64, 48)));
         QString error;
         QVERIFY(!picture.Load(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size(), &error));
-        QCOMPARE(error, QStringLiteral("JPEG エラー #%1").arg(code));
+        QCOMPARE(error, QStringLiteral("JPEG エラー #%1\r").arg(code) + message);
         QVERIFY(picture.IsEmpty());
     }
 
@@ -127,7 +133,8 @@ private slots:
         QVERIFY(Load(picture, UndefinedQuantTable(TestJpeg(64, 48)), &error));
         QVERIFY(picture.Decoded({64, 48}).isNull());
         QVERIFY(picture.DecodeFailed());
-        QCOMPARE(picture.DecodeError(), QStringLiteral("JPEG エラー #%1").arg(int(JERR_NO_QUANT_TABLE)));
+        QCOMPARE(picture.DecodeError(), QStringLiteral("JPEG エラー #%1\rQuantization table 0x03 was not defined")
+                                            .arg(int(JERR_NO_QUANT_TABLE)));
         QVERIFY(picture.Decoded({64, 48}).isNull());
         QCOMPARE(picture.DecodeCount(), 1);
     }

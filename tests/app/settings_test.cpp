@@ -9,6 +9,8 @@
 #include "SettingsStore.h"
 #include "StatusPanels.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 // Records every operation on the key, answering reads from a map.
@@ -310,7 +312,7 @@ private slots:
         QCOMPARE(window.windowState(), Qt::WindowNoState);
         QVERIFY(window.Settings.gViewProportional);
         QVERIFY(window.Settings.gAllowAdjustMCU);
-        QCOMPARE(window.StatusBar->PanelText(1), QStringLiteral("(AutoSize)"));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(AutoSize)"));
     }
 
     void ClosingTheWindowWritesItsStateAndOptions()
@@ -322,8 +324,8 @@ private slots:
         window.move(33, 44);
         window.resize(555, 366);
         window.Settings.gSaveFolder = QStringLiteral("/tmp/結果");
-        window.mnu_View50Click();
-        window.mnu_FileExitClick();
+        window.Command("mnu_View50")->trigger();
+        window.Command("mnu_FileExit")->trigger();
         QVERIFY(!window.isVisible());
         QSettings stored(harness.SettingsPath(), QSettings::IniFormat);
         QCOMPARE(stored.allKeys().size(), 17);
@@ -340,16 +342,16 @@ private slots:
     {
         MainWindowHarness harness;
         harness.Window().show();
-        harness.Window().mnu_View200Click();
+        harness.Window().Command("mnu_View200")->trigger();
         harness.Restart();
-        QCOMPARE(harness.Window().StatusBar->PanelText(1), QStringLiteral("(100%)"));
-        QCOMPARE(harness.Window().ZoomNumerator, 1);
-        QCOMPARE(harness.Window().ZoomDenominator, 1);
+        QCOMPARE(Part<StatusPanels>(harness.Window(), "StatusBar")->PanelText(1), QStringLiteral("(100%)"));
+        QCOMPARE(harness.Window().ZoomNumerator(), 1);
+        QCOMPARE(harness.Window().ZoomDenominator(), 1);
 
         harness.Window().show();
-        harness.Window().mnu_ViewProportionalClick();
+        harness.Window().Command("mnu_ViewProportional")->trigger();
         harness.Restart();
-        QCOMPARE(harness.Window().StatusBar->PanelText(1), QStringLiteral("(AutoSize)"));
+        QCOMPARE(Part<StatusPanels>(harness.Window(), "StatusBar")->PanelText(1), QStringLiteral("(AutoSize)"));
         QVERIFY(harness.Window().Command("mnu_ViewProportional")->isChecked());
         QVERIFY(!harness.Window().Command("mnu_View100")->isChecked());
         QVERIFY(harness.Window().Command("smu_Proportional")->isChecked());

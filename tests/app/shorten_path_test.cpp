@@ -5,6 +5,8 @@
 
 #include "ShortenPath.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 // Every character 10 pixels wide, so a maximum width of 10 * n lets exactly n characters fit.

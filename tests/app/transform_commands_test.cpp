@@ -18,6 +18,8 @@
 #include "PictureView.h"
 #include "StatusPanels.h"
 
+using namespace pivotta::app;
+
 namespace {
 
 using pivotta::TransformKind;
@@ -34,13 +36,13 @@ QStringList Checked(TFm_Main& window, bool buttons)
 
 bool SaveCommandsEnabled(TFm_Main& window)
 {
-    return window.tbn_FileSave->isEnabled() && window.mnu_FileSave->isEnabled() && window.mnu_FileSaveAs->isEnabled();
+    return window.Command("tbn_FileSave")->isEnabled() && window.Command("mnu_FileSave")->isEnabled() && window.Command("mnu_FileSaveAs")->isEnabled();
 }
 
 bool SaveCommandsDisabled(TFm_Main& window)
 {
-    return !window.tbn_FileSave->isEnabled() && !window.mnu_FileSave->isEnabled() &&
-           !window.mnu_FileSaveAs->isEnabled();
+    return !window.Command("tbn_FileSave")->isEnabled() && !window.Command("mnu_FileSave")->isEnabled() &&
+           !window.Command("mnu_FileSaveAs")->isEnabled();
 }
 
 void SetModificationTime(const QString& path, const QDateTime& time)
@@ -68,28 +70,28 @@ private slots:
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", source)));
         harness.platform.ticks = {100, 150, 1000, 1125};
 
-        window.tbn_90Click();
-        QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::Rotate90));
-        QCOMPARE(window.StatusBar->PanelText(0), QStringLiteral("処理時間  50ミリ秒"));
-        window.tbn_180Click();
-        QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::Rotate180));
-        QCOMPARE(window.StatusBar->PanelText(0), QStringLiteral("処理時間  125ミリ秒"));
+        window.Command("tbn_90")->trigger();
+        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate90));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  50ミリ秒"));
+        window.Command("tbn_180")->trigger();
+        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate180));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  125ミリ秒"));
         QCOMPARE(Checked(window, true), QStringList{"tbn_180"});
         QCOMPARE(Checked(window, false), QStringList{"mnu_180"});
-        QCOMPARE(StreamBytes(window.SourceStream), source);
+        QCOMPARE(StreamBytes(window.SourceStream()), source);
 
         // The same command twice shows the same single turn, with its button still down.
-        window.tbn_mirror_lrClick();
-        window.tbn_mirror_lrClick();
-        QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::MirrorLR));
+        window.Command("tbn_mirror_lr")->trigger();
+        window.Command("tbn_mirror_lr")->trigger();
+        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::MirrorLR));
         QCOMPARE(Checked(window, true), QStringList{"tbn_mirror_lr"});
 
         // The menu items run the same commands.
         window.Command("mnu_270")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::Rotate270));
+        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate270));
         QCOMPARE(Checked(window, true), QStringList{"tbn_270"});
         window.Command("tbn_mirror_tb")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::MirrorTB));
+        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::MirrorTB));
         QCOMPARE(Checked(window, false), QStringList{"mnu_Mirror_TB"});
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
@@ -106,12 +108,40 @@ private slots:
         QVERIFY(button);
         harness.platform.ticks = {0, 7, 10, 19};
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(window.StatusBar->PanelText(0), QStringLiteral("処理時間  7ミリ秒"));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  7ミリ秒"));
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(window.StatusBar->PanelText(0), QStringLiteral("処理時間  9ミリ秒"));
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  9ミリ秒"));
         QVERIFY(button->isChecked());
         QCOMPARE(Checked(window, true), QStringList{"tbn_180"});
-        QCOMPARE(StreamBytes(window.ResultStream), EngineTransform(source, TransformKind::Rotate180));
+        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate180));
+    }
+
+    void ClockStandsStillWhileAnEngineBoxIsUp_data()
+    {
+        QTest::addColumn<bool>("huffmanWarning");
+        QTest::newRow("error box of a failed run") << false;
+        QTest::newRow("optimized-table warning") << true;
+    }
+
+    // The time a user spends reading a box the engine opened is not processing time.
+    void ClockStandsStillWhileAnEngineBoxIsUp()
+    {
+        QFETCH(bool, huffmanWarning);
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        const std::vector<uint8_t> whole = TestJpeg(kWidth, kHeight);
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", huffmanWarning ? whole : CutShortScan(whole))));
+        if (huffmanWarning) {
+            // The warning's dialog, raised from inside the run by the engine's hook.
+            window.Rotator().OnProgressMax = [&](int) { window.Rotator().OnDHTWarning(); };
+            window.DHTWarningDialog = [&](bool keep) { return keep; };
+            window.Settings.gDHTWarning = true;
+        }
+        harness.platform.ticks = {1000, 1010, 6010, 6030};
+        window.Command("tbn_90")->trigger();
+        QVERIFY(harness.platform.ticks.empty());
+        QCOMPARE(window.ResultIsSavable(), huffmanWarning);
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  30ミリ秒"));
     }
 
     void UnturnedCommandRestoresTheSourceBytes()
@@ -121,17 +151,17 @@ private slots:
         const std::vector<uint8_t> source = TestJpeg(kWidth, kHeight);
         const QString path = harness.WriteFile("a.jpg", source);
         QVERIFY(window.Uty_OpenJpegFile(path));
-        window.tbn_90Click();
+        window.Command("tbn_90")->trigger();
         harness.platform.ticks = {0xFFFFFFF0u, 0x10u};
-        window.tbn_0Click();
-        QCOMPARE(StreamBytes(window.ResultStream), source);
-        QCOMPARE(window.StatusBar->PanelText(0), QStringLiteral("処理時間  32ミリ秒"));  // across the clock's wrap
+        window.Command("tbn_0")->trigger();
+        QCOMPARE(StreamBytes(window.ResultStream()), source);
+        QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  32ミリ秒"));  // across the clock's wrap
         QVERIFY(window.UnturnedIsDown());
         QCOMPARE(Checked(window, false), QStringList{"mnu_0"});
-        QCOMPARE(window.Image->size(), QSize(kWidth, kHeight));
+        QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(kWidth, kHeight));
 
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.mnu_FileSaveClick();
+        window.Command("mnu_FileSave")->trigger();
         QCOMPARE(ReadBytes(path), source);
     }
 
@@ -140,10 +170,10 @@ private slots:
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("wide.jpg", TestJpeg(1200, 800))));
-        window.mnu_View50Click();
-        window.tbn_90Click();
-        QCOMPARE(window.Image->size(), QSize(400, 600));
-        QCOMPARE(window.PreviewImage.Size(), QSize(800, 1200));
+        window.Command("mnu_View50")->trigger();
+        window.Command("tbn_90")->trigger();
+        QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(400, 600));
+        QCOMPARE(window.PreviewImage().Size(), QSize(800, 1200));
     }
 
     void ProgressBarStandsInForTheStatusBarWhileTheEngineRuns()
@@ -160,19 +190,19 @@ private slots:
         std::vector<int> positions;
         bool barShown = true;
         bool busy = true;
-        const auto setMaximum = window.Rotator.OnProgressMax;
-        const auto setPosition = window.Rotator.OnProgress;
-        window.Rotator.OnProgressMax = [&](int value) {
+        const auto setMaximum = window.Rotator().OnProgressMax;
+        const auto setPosition = window.Rotator().OnProgress;
+        window.Rotator().OnProgressMax = [&](int value) {
             setMaximum(value);
-            maximum = window.ProgressBar->maximum();
-            barShown = barShown && window.ProgressBar->isVisible() && !window.StatusBar->isVisible();
+            maximum = Part<QProgressBar>(window, "ProgressBar")->maximum();
+            barShown = barShown && Part<QProgressBar>(window, "ProgressBar")->isVisible() && !Part<StatusPanels>(window, "StatusBar")->isVisible();
         };
-        window.Rotator.OnProgress = [&](int value) {
+        window.Rotator().OnProgress = [&](int value) {
             setPosition(value);
-            positions.push_back(window.ProgressBar->value());
+            positions.push_back(Part<QProgressBar>(window, "ProgressBar")->value());
             busy = busy && QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
         };
-        window.tbn_270Click();
+        window.Command("tbn_270")->trigger();
 
         QVERIFY(maximum > 0);
         QVERIFY(!positions.empty());
@@ -180,10 +210,10 @@ private slots:
         QVERIFY(positions.front() >= 0 && positions.back() <= maximum);
         QVERIFY(barShown);
         QVERIFY(busy);
-        QVERIFY(window.Rotator.AllowAdjustMCU);
-        QVERIFY(window.Rotator.AllowBreakDCF);
-        QVERIFY(!window.ProgressBar->isVisible());
-        QVERIFY(window.StatusBar->isVisible());
+        QVERIFY(window.Rotator().AllowAdjustMCU);
+        QVERIFY(window.Rotator().AllowBreakDCF);
+        QVERIFY(!Part<QProgressBar>(window, "ProgressBar")->isVisible());
+        QVERIFY(Part<StatusPanels>(window, "StatusBar")->isVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
@@ -194,10 +224,10 @@ private slots:
         const std::vector<uint8_t> source = TestJpeg(kWidth, kHeight);
         const QString path = harness.WriteFile("a.jpg", source);
         QVERIFY(window.Uty_OpenJpegFile(path));
-        window.tbn_90Click();
+        window.Command("tbn_90")->trigger();
 
         harness.platform.messageAnswers = {MessageAnswer::No};
-        window.mnu_FileSaveClick();
+        window.Command("mnu_FileSave")->trigger();
         QCOMPARE(harness.platform.messages.size(), size_t{1});
         const ShownMessage& question = harness.platform.messages[0];
         QCOMPARE(question.text, QStringLiteral("上書き保存します。よろしいですか？"));
@@ -207,14 +237,14 @@ private slots:
         QCOMPARE(ReadBytes(path), source);
 
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.mnu_FileSaveClick();
+        window.Command("mnu_FileSave")->trigger();
         const std::vector<uint8_t> turned = EngineTransform(source, TransformKind::Rotate90);
         QCOMPARE(ReadBytes(path), turned);
         // The window goes on from the bytes it opened: saving again after 180 does not compound.
-        QCOMPARE(StreamBytes(window.SourceStream), source);
-        window.tbn_180Click();
+        QCOMPARE(StreamBytes(window.SourceStream()), source);
+        window.Command("tbn_180")->trigger();
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.mnu_FileSaveClick();
+        window.Command("mnu_FileSave")->trigger();
         QCOMPARE(ReadBytes(path), EngineTransform(source, TransformKind::Rotate180));
         QVERIFY(!QFileInfo::exists(path + QStringLiteral(".JPG")));
     }
@@ -227,31 +257,31 @@ private slots:
         const QString path = harness.WriteFile("a.jpg", source);
         const QString existing = harness.WriteFile("b.JPG", {'o', 'l', 'd'});
         QVERIFY(window.Uty_OpenJpegFile(path));
-        window.tbn_90Click();
+        window.Command("tbn_90")->trigger();
 
         harness.platform.saveAnswers = {harness.Path("b")};
-        window.mnu_FileSaveAsClick();
+        window.Command("mnu_FileSaveAs")->trigger();
         QCOMPARE(harness.platform.saveDialogCalls.size(), size_t{1});
         QCOMPARE(harness.platform.saveDialogCalls[0].initialPath, path);
         QCOMPARE(harness.platform.saveDialogCalls[0].filter, QStringLiteral("JPEGファイル|*.JPG;*.JPEG"));
         QCOMPARE(harness.platform.saveDialogCalls[0].defaultSuffix, QStringLiteral("JPG"));
         QVERIFY(harness.platform.messages.empty());  // replaced without a question
         QCOMPARE(ReadBytes(existing), EngineTransform(source, TransformKind::Rotate90));
-        QCOMPARE(window.CurrentFileName, path);
+        QCOMPARE(window.CurrentFileName(), path);
         QCOMPARE(window.windowTitle(), texts::kTitlePrefix + QStringLiteral("a.jpg"));
 
         // Save after Save As writes the opened file; a later Save As starts from it again.
-        window.tbn_180Click();
+        window.Command("tbn_180")->trigger();
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.mnu_FileSaveClick();
+        window.Command("mnu_FileSave")->trigger();
         QCOMPARE(ReadBytes(path), EngineTransform(source, TransformKind::Rotate180));
         QCOMPARE(ReadBytes(existing), EngineTransform(source, TransformKind::Rotate90));
-        window.mnu_FileSaveAsClick();  // cancelled
+        window.Command("mnu_FileSaveAs")->trigger();  // cancelled
         QCOMPARE(harness.platform.saveDialogCalls.back().initialPath, path);
 
         // A name with an extension of its own keeps it.
         harness.platform.saveAnswers = {harness.Path("c.jpeg")};
-        window.mnu_FileSaveAsClick();
+        window.Command("mnu_FileSaveAs")->trigger();
         QVERIFY(QFileInfo::exists(harness.Path("c.jpeg")));
         QVERIFY(!QFileInfo::exists(harness.Path("c.jpeg.JPG")));
     }
@@ -261,12 +291,12 @@ private slots:
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(kWidth, kHeight))));
-        window.tbn_FileSaveClick();
+        window.Command("tbn_FileSave")->trigger();
         QCOMPARE(harness.platform.saveDialogCalls.size(), size_t{1});
         QVERIFY(harness.platform.messages.empty());
 
         window.Settings.gToolBarSaveButtonIsSaveAs = false;
-        window.tbn_FileSaveClick();
+        window.Command("tbn_FileSave")->trigger();
         QCOMPARE(harness.platform.saveDialogCalls.size(), size_t{1});
         QCOMPARE(harness.platform.messages.size(), size_t{1});
         QCOMPARE(harness.platform.messages[0].text, texts::kOverwriteQuestion);
@@ -284,16 +314,16 @@ private slots:
         SetModificationTime(path, QDateTime(QDate(2020, 1, 1), QTime(0, 0)));
         window.Settings.gKeepTimeStamp_Create = true;
         window.Settings.gKeepTimeStamp_Write = true;
-        window.tbn_90Click();
+        window.Command("tbn_90")->trigger();
         harness.platform.saveAnswers = {harness.Path("copy.jpg")};
-        window.mnu_FileSaveAsClick();
+        window.Command("mnu_FileSaveAs")->trigger();
         QCOMPARE(QFileInfo(harness.Path("copy.jpg")).lastModified(), written);
         QCOMPARE(harness.platform.creationTimesSet.size(), size_t{1});
         QCOMPARE(harness.platform.creationTimesSet[0].first, harness.Path("copy.jpg"));
-        QCOMPARE(harness.platform.creationTimesSet[0].second, window.SourceCreationTime);
+        QCOMPARE(harness.platform.creationTimesSet[0].second, window.SourceCreationTime());
 
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.mnu_FileSaveClick();
+        window.Command("mnu_FileSave")->trigger();
         QCOMPARE(QFileInfo(path).lastModified(), written);
 
         // Options off: the platform's fresh times stand.
@@ -301,7 +331,7 @@ private slots:
         window.Settings.gKeepTimeStamp_Write = false;
         const QDateTime before = QDateTime::currentDateTime().addSecs(-60);
         harness.platform.saveAnswers = {harness.Path("fresh.jpg")};
-        window.mnu_FileSaveAsClick();
+        window.Command("mnu_FileSaveAs")->trigger();
         QVERIFY(QFileInfo(harness.Path("fresh.jpg")).lastModified() > before);
         QCOMPARE(harness.platform.creationTimesSet.size(), size_t{2});
         QCOMPARE(harness.platform.lastWriteTimesSet.size(), size_t{2});
@@ -317,34 +347,34 @@ private slots:
         QVERIFY(window.FileAccepted());
         harness.platform.messages.clear();
 
-        window.tbn_90Click();
+        window.Command("tbn_90")->trigger();
         QVERIFY(!harness.platform.messages.empty());
         QCOMPARE(harness.platform.messages[0].caption, QStringLiteral("エラー"));
         QCOMPARE(Checked(window, true), QStringList{"tbn_90"});
         QVERIFY(!window.ResultIsSavable());
         QVERIFY(SaveCommandsDisabled(window));
-        QVERIFY(window.mnu_FileClose->isEnabled());
+        QVERIFY(window.Command("mnu_FileClose")->isEnabled());
         QVERIFY(window.Command("tbn_180")->isEnabled());
-        QVERIFY(window.PreviewImage.IsEmpty());
-        QCOMPARE(window.Image->size(), QSize(0, 0));
-        QVERIFY(window.StatusBar->PanelText(0).startsWith(texts::kProcessingTime));
+        QVERIFY(window.PreviewImage().IsEmpty());
+        QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(0, 0));
+        QVERIFY(Part<StatusPanels>(window, "StatusBar")->PanelText(0).startsWith(texts::kProcessingTime));
 
         // Even called directly, the commands write nothing.
         harness.platform.messages.clear();
         harness.platform.messageAnswers = {MessageAnswer::Yes};
         harness.platform.saveAnswers = {harness.Path("out.jpg")};
-        window.mnu_FileSaveClick();
-        window.mnu_FileSaveAsClick();
-        window.tbn_FileSaveClick();
+        window.Command("mnu_FileSave")->trigger();
+        window.Command("mnu_FileSaveAs")->trigger();
+        window.Command("tbn_FileSave")->trigger();
         QVERIFY(harness.platform.messages.empty());
         QVERIFY(harness.platform.saveDialogCalls.empty());
         QCOMPARE(ReadBytes(path), broken);
         QVERIFY(!QFileInfo::exists(harness.Path("out.jpg")));
 
         // The unturned command brings back something whole to save.
-        window.tbn_0Click();
+        window.Command("tbn_0")->trigger();
         QVERIFY(SaveCommandsEnabled(window));
-        QCOMPARE(StreamBytes(window.ResultStream), broken);
+        QCOMPARE(StreamBytes(window.ResultStream()), broken);
     }
 
     void ErrorInsideTheEngineRunReturnsTheWindowToNormal()
@@ -355,22 +385,22 @@ private slots:
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(kWidth, kHeight))));
         bool boxShownWhileNormal = false;
         harness.platform.onMessage = [&](const ShownMessage&) {
-            boxShownWhileNormal = !window.ProgressBar->isVisible() && window.StatusBar->isVisible() &&
+            boxShownWhileNormal = !Part<QProgressBar>(window, "ProgressBar")->isVisible() && Part<StatusPanels>(window, "StatusBar")->isVisible() &&
                                   QApplication::overrideCursor() == nullptr;
         };
         // The engine reports its own stream errors; anything else comes through to the window.
-        window.Rotator.OnProgressMax = [](int) { throw std::runtime_error("想定外のエラー"); };
-        window.tbn_90Click();
+        window.Rotator().OnProgressMax = [](int) { throw std::runtime_error("想定外のエラー"); };
+        window.Command("tbn_90")->trigger();
 
         QCOMPARE(harness.platform.messages.size(), size_t{1});
         QCOMPARE(harness.platform.messages[0].text, QStringLiteral("想定外のエラー"));
         QCOMPARE(harness.platform.messages[0].icon, MessageIcon::Error);
         QVERIFY(boxShownWhileNormal);
-        QVERIFY(!window.ProgressBar->isVisible());
-        QVERIFY(window.StatusBar->isVisible());
+        QVERIFY(!Part<QProgressBar>(window, "ProgressBar")->isVisible());
+        QVERIFY(Part<StatusPanels>(window, "StatusBar")->isVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(SaveCommandsDisabled(window));
-        QVERIFY(window.PreviewImage.IsEmpty());
+        QVERIFY(window.PreviewImage().IsEmpty());
     }
 
     void FailedWriteKeepsTheOldFile()
@@ -381,7 +411,7 @@ private slots:
         const std::vector<uint8_t> source = TestJpeg(256, 256);
         const QString path = harness.WriteFile("a.jpg", source);
         QVERIFY(window.Uty_OpenJpegFile(path));
-        window.tbn_90Click();
+        window.Command("tbn_90")->trigger();
         window.Settings.gKeepTimeStamp_Write = true;
 
         // A file-size limit makes the write fail part-way, as a full disk would; root too.
@@ -392,11 +422,11 @@ private slots:
         limit.rlim_cur = 1000;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        const bool saved_ok = window.Uty_SaveOutputJpegFile(window.ResultStream, path);
+        const bool saved_ok = window.Uty_SaveOutputJpegFile(window.ResultStream(), path);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
 
-        QVERIFY2(!saved_ok, qPrintable(QString::number(window.ResultStream.Size())));
+        QVERIFY2(!saved_ok, qPrintable(QString::number(window.ResultStream().Size())));
         QCOMPARE(ReadBytes(path), source);
         QCOMPARE(QDir(harness.Path(".")).entryList({"a.jpg*"}, QDir::Files), QStringList{"a.jpg"});
         QCOMPARE(harness.platform.messages.size(), size_t{1});
@@ -415,7 +445,7 @@ private slots:
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(kWidth, kHeight))));
         const QString target = harness.Path("no/such/folder/b.jpg");
         harness.platform.saveAnswers = {target};
-        window.mnu_FileSaveAsClick();
+        window.Command("mnu_FileSaveAs")->trigger();
         QVERIFY(!QFileInfo::exists(target));
         QCOMPARE(harness.platform.messages.size(), size_t{1});
         QCOMPARE(harness.platform.messages[0].text,

@@ -1,5 +1,7 @@
 #include "FakePlatform.h"
 
+namespace pivotta::app {
+
 MessageAnswer FakePlatform::ShowMessage(QWidget*, const QString& caption, const QString& text,
                                         MessageIcon icon, MessageButtons buttons)
 {
@@ -68,3 +70,5 @@ uint32_t FakePlatform::TickCount()
     }
     return lastTick_;
 }
+
+}  // namespace pivotta::app

@@ -11,6 +11,8 @@
 
 #include "QtPlatform.h"
 
+namespace pivotta::app {
+
 using ShownMessage = MessageBoxSpec;
 
 struct SaveDialogCall {
@@ -28,6 +30,7 @@ public:
                             const QString& defaultSuffix) override;
     bool ChooseFolder(QWidget* parent, const QString& title, const QString& root, QString& folder) override;
     QString DesktopFolder() override { return desktopFolder; }
+    bool HasDesktopFolder() override { return hasDesktop; }
     bool SetCreationTime(const QString& path, const QDateTime& time) override;
     bool SetLastWriteTime(const QString& path, const QDateTime& time) override;
     void OpenWithShell(const QString& path) override { shellOpened.push_back(path); }
@@ -40,6 +43,7 @@ public:
     std::deque<QString> saveAnswers;               // returned as given: no suffix is added
     std::deque<std::optional<QString>> folderAnswers;  // nullopt: cancel
     QString desktopFolder;
+    bool hasDesktop = true;  // false: desktopFolder stands in for a missing desktop
     // Clock readings; when empty the clock stands still at its last value.
     std::deque<uint32_t> ticks;
 
@@ -58,3 +62,5 @@ public:
 private:
     uint32_t lastTick_ = 0;
 };
+
+}  // namespace pivotta::app

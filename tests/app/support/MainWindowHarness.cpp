@@ -1,11 +1,14 @@
 #include "MainWindowHarness.h"
 
+
 #include <QFile>
 #include <QSettings>
 #include <stdexcept>
 
 #include "JpegFixtures.h"
 #include "JpegRotation.h"
+
+namespace pivotta::app {
 
 namespace {
 
@@ -125,3 +128,5 @@ std::vector<uint8_t> StreamBytes(const pivotta::TMemoryStream& stream)
 {
     return stream.Bytes();
 }
+
+}  // namespace pivotta::app

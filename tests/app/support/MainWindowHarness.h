@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -14,6 +15,8 @@
 #include "SettingsStore.h"
 #include "TFm_Main.h"
 #include "TransformKind.h"
+
+namespace pivotta::app {
 
 class MainWindowHarness {
 public:
@@ -40,6 +43,13 @@ private:
     std::unique_ptr<ProgramWindows> windows_;
 };
 
+// A named part of a window, as a test looks it up; null when there is none.
+template <typename Widget>
+Widget* Part(QObject& window, const char* name)
+{
+    return window.findChild<Widget*>(QString::fromLatin1(name));
+}
+
 // A baseline photo-like JPEG (4:2:0) of the given size.
 std::vector<uint8_t> TestJpeg(int width, int height, uint32_t seed = 1);
 std::vector<uint8_t> ProgressiveJpeg(int width, int height);
@@ -56,3 +66,5 @@ std::vector<uint8_t> EngineTransform(const std::vector<uint8_t>& jpeg, pivotta::
 
 std::vector<uint8_t> ReadBytes(const QString& path);
 std::vector<uint8_t> StreamBytes(const pivotta::TMemoryStream& stream);
+
+}  // namespace pivotta::app

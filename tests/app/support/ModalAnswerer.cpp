@@ -4,6 +4,8 @@
 #include <QEvent>
 #include <algorithm>
 
+namespace pivotta::app {
+
 ModalAnswerer::ModalAnswerer()
 {
     connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::Poll);
@@ -41,3 +43,5 @@ bool ModalAnswerer::eventFilter(QObject* watched, QEvent* event)
     }
     return QObject::eventFilter(watched, event);
 }
+
+}  // namespace pivotta::app

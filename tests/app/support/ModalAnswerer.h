@@ -12,6 +12,8 @@
 #include <functional>
 #include <vector>
 
+namespace pivotta::app {
+
 class ModalAnswerer : public QObject {
 public:
     using Answer = std::function<void(QDialog*)>;
@@ -34,3 +36,5 @@ private:
     std::vector<QDialog*> handled_;  // answered and still up
     QTimer timer_;
 };
+
+}  // namespace pivotta::app
