@@ -7,33 +7,42 @@
 namespace pivotta::cli {
 namespace {
 
-enum class OptionId { Rotate, Mirror, NoTransform, Trim, TurnThumbnail, KeepTimes, Jobs, Quiet, Help, Version,
-                      OutputDir, InPlace, Check };
+enum OptionId : int { Rotate, Mirror, NoTransform, Trim, NoTrim, Perfect, TurnThumbnail, KeepTimes, Force, Jobs,
+                     Verbose, Quiet, Help, Version, OutputDir, InPlace, Check };
 
-struct OptionSpec {
-    char shortName;  // 0: long form only
-    std::string_view longName;
-    bool takesValue;
-    OptionId id;
-};
+using enum OptionGroup;
 
 constexpr OptionSpec kOptions[] = {
-    {'r', "rotate", true, OptionId::Rotate},
-    {'m', "mirror", true, OptionId::Mirror},
-    {0, "none", false, OptionId::NoTransform},
-    {'t', "trim", false, OptionId::Trim},
-    {0, "turn-thumbnail", false, OptionId::TurnThumbnail},
-    {'p', "keep-times", false, OptionId::KeepTimes},
-    {'j', "jobs", true, OptionId::Jobs},
-    {'q', "quiet", false, OptionId::Quiet},
-    {'h', "help", false, OptionId::Help},
-    {'V', "version", false, OptionId::Version},
-    {'o', "output-dir", true, OptionId::OutputDir},
-    {0, "in-place", false, OptionId::InPlace},
-    {0, "check", false, OptionId::Check},
+    {'o', "output-dir", "DIR", Mode, "write each result into the existing folder DIR under the input's file name", "", OutputDir},
+    {0, "in-place", "", Mode, "replace each input by its result", "", InPlace},
+    {0, "check", "", Mode,
+     "only check that each input would transform without error (the whole file is read, nothing is written); "
+     "prints \"FILE: ok WIDTHxHEIGHT\" or \"FILE: failed\" to standard output", "", Check},
+    {'r', "rotate", "90|180|270", Transform, "rotate clockwise", "90 180 270", Rotate},
+    {'m', "mirror", "lr|tb", Transform, "mirror left-right or top-bottom", "lr tb", Mirror},
+    {0, "none", "", Transform, "re-encode without turning", "", NoTransform},
+    {'t', "trim", "", Other,
+     "trim a ragged edge (a size that is not a whole number of MCUs) that the transform would move into the "
+     "picture (the default)", "", Trim},
+    {0, "no-trim", "", Other,
+     "keep the full size: the ragged edge's padding then shows as a band of up to 15 pixels along one edge", "",
+     NoTrim},
+    {0, "perfect", "", Other, "fail every file whose transform would need trimming, writing nothing for it", "", Perfect},
+    {0, "turn-thumbnail", "", Other, "turn the Exif thumbnail for 90 and 270 degrees too", "", TurnThumbnail},
+    {'p', "keep-times", "", Other, "give each result the input's last-write and access times (not for standard input)",
+     "", KeepTimes},
+    {'f', "force", "", Other, "replace write-protected files too, as cp -f does", "", Force},
+    {'j', "jobs", "N", Other, "use N processors: N files at once, or N threads for one file (default: every processor)",
+     "", Jobs},
+    {'v', "verbose", "", Other, "print \"pivotta-cli: FILE: done\" to standard error for every file finished", "", Verbose},
+    {'q', "quiet", "", Other, "no warnings and no --check lines; errors still show", "", Quiet},
+    {'h', "help", "", Other, "show this help", "", Help},
+    {'V', "version", "", Other, "show the version", "", Version},
 };
 
 constexpr unsigned kMaxJobs = 1024;
+
+bool TakesValue(const OptionSpec& spec) { return !spec.valueName.empty(); }
 
 const OptionSpec* FindShort(char c) {
     auto it = std::find_if(std::begin(kOptions), std::end(kOptions), [c](const OptionSpec& o) { return o.shortName == c; });
@@ -76,6 +85,7 @@ private:
     void SetTransform(std::optional<TransformKind> kind, std::string_view spelling, std::string_view value,
                       std::string_view allowed);
     void SetMode(RunMode mode, std::string_view spelling);
+    void SetTrim(TrimMode mode, std::string_view spelling);
     void Validate();
     void Fail(std::string message) {
         if (error_.empty()) error_ = std::move(message);
@@ -87,6 +97,7 @@ private:
     bool version_ = false;
     int transformCount_ = 0;
     std::string modeSpelling_;
+    std::string trimSpelling_;
     std::string error_;
 };
 
@@ -118,7 +129,7 @@ void Parser::ParseLong(std::string_view body, const std::vector<std::string>& ar
     std::string spelling = "--" + std::string(name);
     const OptionSpec* spec = FindLong(name);
     if (!spec) return Fail("unknown option '" + spelling + "'");
-    if (!spec->takesValue) {
+    if (!TakesValue(*spec)) {
         if (eq != std::string_view::npos) return Fail("option '" + spelling + "' takes no value");
         return Apply(*spec, spelling, {});
     }
@@ -132,7 +143,7 @@ void Parser::ParseShortCluster(std::string_view cluster, const std::vector<std::
         std::string spelling = std::string("-") + cluster[k];
         const OptionSpec* spec = FindShort(cluster[k]);
         if (!spec) return Fail("unknown option '" + spelling + "'");
-        if (!spec->takesValue) {
+        if (!TakesValue(*spec)) {
             Apply(*spec, spelling, {});
             continue;
         }
@@ -144,17 +155,21 @@ void Parser::ParseShortCluster(std::string_view cluster, const std::vector<std::
 }
 
 void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::string_view value) {
-    switch (spec.id) {
-    case OptionId::Rotate: return SetTransform(RotationFromText(value), spelling, value, "90, 180 or 270");
-    case OptionId::Mirror: return SetTransform(MirrorFromText(value), spelling, value, "lr or tb");
-    case OptionId::NoTransform: return SetTransform(TransformKind::NoRotation, spelling, {}, {});
-    case OptionId::Trim: options_.trim = true; return;
-    case OptionId::TurnThumbnail: options_.turnThumbnail = true; return;
-    case OptionId::KeepTimes: options_.keepTimes = true; return;
-    case OptionId::Quiet: options_.quiet = true; return;
-    case OptionId::Help: help_ = true; return;
-    case OptionId::Version: version_ = true; return;
-    case OptionId::Jobs:
+    switch (static_cast<OptionId>(spec.id)) {
+    case Rotate: return SetTransform(RotationFromText(value), spelling, value, "90, 180 or 270");
+    case Mirror: return SetTransform(MirrorFromText(value), spelling, value, "lr or tb");
+    case NoTransform: return SetTransform(TransformKind::NoRotation, spelling, {}, {});
+    case Trim: return SetTrim(TrimMode::Trim, spelling);
+    case NoTrim: return SetTrim(TrimMode::Keep, spelling);
+    case Perfect: return SetTrim(TrimMode::Perfect, spelling);
+    case TurnThumbnail: options_.turnThumbnail = true; return;
+    case KeepTimes: options_.keepTimes = true; return;
+    case Force: options_.force = true; return;
+    case Quiet: options_.quiet = true; return;
+    case Verbose: options_.verbose = true; return;
+    case Help: help_ = true; return;
+    case Version: version_ = true; return;
+    case Jobs:
         if (auto n = JobsFromText(value)) {
             options_.jobs = *n;
         } else {
@@ -162,14 +177,14 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
                  std::to_string(kMaxJobs));
         }
         return;
-    case OptionId::OutputDir:
+    case OutputDir:
         if (value.empty() || value == kStandardStream) {
             return Fail(std::string(spelling) + " needs a folder name");
         }
         options_.outputDir = value;
         return SetMode(RunMode::OutputDir, spelling);
-    case OptionId::InPlace: return SetMode(RunMode::InPlace, spelling);
-    case OptionId::Check: return SetMode(RunMode::Check, spelling);
+    case InPlace: return SetMode(RunMode::InPlace, spelling);
+    case Check: return SetMode(RunMode::Check, spelling);
     }
 }
 
@@ -193,12 +208,23 @@ void Parser::SetMode(RunMode mode, std::string_view spelling) {
     options_.mode = mode;
 }
 
+void Parser::SetTrim(TrimMode mode, std::string_view spelling) {
+    if (!trimSpelling_.empty() && options_.trim != mode) {
+        return Fail("options '" + trimSpelling_ + "' and '" + std::string(spelling) + "' cannot be combined");
+    }
+    trimSpelling_ = spelling;
+    options_.trim = mode;
+}
+
 void Parser::Validate() {
     const bool check = options_.mode == RunMode::Check;
+    if (options_.quiet && options_.verbose) return Fail("options '-q' and '-v' cannot be combined");
     if (check) {
         if (options_.kind) return Fail("--check takes no transform");
         if (options_.keepTimes) return Fail("--check writes nothing: -p/--keep-times does not apply");
         if (options_.turnThumbnail) return Fail("--check writes nothing: --turn-thumbnail does not apply");
+        if (options_.force) return Fail("--check writes nothing: -f/--force does not apply");
+        if (options_.trim == TrimMode::Perfect) return Fail("--check takes no transform: --perfect does not apply");
     } else if (!options_.kind) {
         return Fail("no transform given: choose one of -r 90|180|270, -m lr|tb, --none");
     }
@@ -222,6 +248,10 @@ void Parser::Validate() {
 }
 
 }  // namespace
+
+std::span<const OptionSpec> OptionTable() {
+    return kOptions;
+}
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (args.empty()) return {ParseOutcome::UsageError, {}, "no arguments given"};

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "TransformKind.h"
@@ -18,13 +20,26 @@ enum class RunMode {
 
 inline constexpr const char* kStandardStream = "-";
 
+// What happens to a ragged edge (a size that is not a whole number of MCUs) that the
+// transform would move into the picture.
+enum class TrimMode {
+    Trim,     // cut it off (the default)
+    Keep,     // --no-trim: full size, the padding shows as a band along one edge
+    Perfect,  // --perfect: refuse such a file
+};
+
+enum class MessageLanguage { English, Japanese };
+
 struct CliOptions {
     RunMode mode = RunMode::SingleFile;
     std::optional<TransformKind> kind;  // set in every mode but Check
-    bool trim = false;                  // AllowAdjustMCU
+    TrimMode trim = TrimMode::Trim;
     bool turnThumbnail = false;         // AllowBreakDCF
     bool keepTimes = false;
+    bool force = false;                 // replace write-protected files
     bool quiet = false;
+    bool verbose = false;
+    MessageLanguage language = MessageLanguage::English;  // from the locale, not the command line
     unsigned jobs = 0;                  // 0: one per processor
     std::string outputDir;              // OutputDir mode
     std::string output;                 // SingleFile mode
@@ -38,6 +53,22 @@ struct ParsedCommandLine {
     CliOptions options;
     std::string error;  // UsageError only
 };
+
+enum class OptionGroup { Mode, Transform, Other };
+
+// One row of the option table that the parser, --help, the man page and the shell completion
+// are all made from.
+struct OptionSpec {
+    char shortName;              // 0: long form only
+    std::string_view longName;
+    std::string_view valueName;  // empty: a flag
+    OptionGroup group;
+    std::string_view help;       // one sentence or two; wrapped by whoever shows it
+    std::string_view choices;    // the values a shell may offer, space-separated; empty: any
+    int id;                      // the parser's own
+};
+
+std::span<const OptionSpec> OptionTable();
 
 // args excludes the program name. -h and -V win over anything else on the line, so that a
 // user who asks for help gets it even after a mistake.

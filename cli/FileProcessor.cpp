@@ -2,10 +2,12 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 
 #include "FileSystem.h"
 #include "JpegRotation.h"
 #include "MemoryStream.h"
+#include "MessageTexts.h"
 
 namespace pivotta::cli {
 namespace {
@@ -30,48 +32,135 @@ bool Succeeded(bool engineResult, FileMessages& messages, const char* operation)
     return engineResult && !messages.HasError();
 }
 
+std::string Quoted(const std::string& path) {
+    return "'" + path + "'";
+}
+
+// Where a result goes, settled before the input is read so that a refused target costs
+// nothing and a special file is never replaced.
+enum class Destination { Nowhere, StandardOutput, IntoSpecialFile, ReplaceOrCreate };
+
+struct DestinationChoice {
+    Destination where = Destination::Nowhere;
+    std::string refusal;
+};
+
+std::string ReplaceRefusal(const std::string& path, bool force) {
+    const ReplaceVerdict verdict = CheckReplaceable(path);
+    switch (verdict.check) {
+    case ReplaceCheck::Allowed: return {};
+    case ReplaceCheck::WriteProtected:
+        if (force) return {};
+        return "cannot replace " + Quoted(path) + ": permission denied (it is write-protected; -f/--force replaces it)";
+    case ReplaceCheck::FolderNotWritable:
+        return "cannot replace " + Quoted(path) + ": its folder is not writable (" + verdict.reason +
+               "), so no new file can take its place";
+    }
+    return {};
+}
+
+DestinationChoice ChooseDestination(const FileJob& job, const CliOptions& options) {
+    if (options.mode == RunMode::Check) return {};
+    if (job.target == kStandardStream) return {Destination::StandardOutput, {}};
+    const PathInfo info = InspectPath(job.target);
+    if (options.mode == RunMode::InPlace && info.kind == PathKind::Special) {
+        return {Destination::Nowhere, "--in-place replaces regular files only, and " + Quoted(job.target) +
+                                          " is a device, FIFO or socket"};
+    }
+    if (info.kind == PathKind::Special || (info.kind == PathKind::Regular && NamesDeviceOrDescriptor(job.target))) {
+        if (options.mode == RunMode::OutputDir) {
+            return {Destination::Nowhere, "cannot write " + Quoted(job.target) +
+                                              ": it exists and is not a regular file (-o writes regular files only)"};
+        }
+        return {Destination::IntoSpecialFile, {}};
+    }
+    if (info.kind == PathKind::Regular) return {Destination::ReplaceOrCreate, ReplaceRefusal(job.target, options.force)};
+    return {Destination::ReplaceOrCreate, {}};
+}
+
 ReadResult ReadInput(const FileJob& job) {
     return job.input == kStandardStream ? ReadStandardInput() : ReadWholeFile(job.input);
 }
 
-WriteResult WriteResultBytes(const FileJob& job, const TMemoryStream& result, const ReadResult& source,
-                             bool keepTimes) {
+WriteResult WriteResultBytes(const FileJob& job, Destination where, const TMemoryStream& result,
+                             const ReadResult& source, bool keepTimes) {
     std::span<const uint8_t> bytes(result.Memory(), result.Size());
-    if (job.target == kStandardStream) return WriteStandardOutput(bytes);
+    if (where == Destination::StandardOutput) return WriteStandardOutput(bytes);
+    if (where == Destination::IntoSpecialFile) return WriteIntoSpecialFile(job.target, bytes);
     const FileTimes* times = keepTimes && source.times ? &*source.times : nullptr;
     return WriteFileAtomically(job.target, bytes, times);
 }
 
+// The ragged-edge warnings are held back until the frame is known: whether the edge moves
+// inside depends on the frame and the transform together.
+class EngineMessageFilter {
+public:
+    EngineMessageFilter(FileMessages& messages, TrimMode trim) : messages_(messages), trim_(trim) {}
+
+    void operator()(const EngineMessage& message) {
+        if (message.code == MessageCode::RaggedEdgeTrimmed || message.code == MessageCode::RaggedEdgeKept) {
+            ragged_ = message;
+        } else {
+            messages_.Engine(message);
+        }
+    }
+
+    // --no-trim warns as the engine does; trimming warns only where it cuts something;
+    // --perfect says it in its refusal.
+    void FrameKnown(const std::optional<TransformKind>& kind, bool movesInside) {
+        if (!ragged_) return;
+        if (trim_ == TrimMode::Keep || (trim_ == TrimMode::Trim && kind && movesInside)) messages_.Engine(*ragged_);
+        ragged_.reset();
+    }
+
+private:
+    FileMessages& messages_;
+    TrimMode trim_;
+    std::optional<EngineMessage> ragged_;
+};
+
 void Process(const FileJob& job, const CliOptions& options, unsigned engineThreads, FileMessages& messages) {
     if (!job.refusal.empty()) return messages.Error(job.refusal);
+    const DestinationChoice destination = ChooseDestination(job, options);
+    if (!destination.refusal.empty()) return messages.Error(destination.refusal);
 
     ReadResult source = ReadInput(job);
     if (!source.ok) return messages.Error("cannot read: " + source.error);
     const TMemoryStream input(std::move(source.bytes));
 
     TJpegRotation engine;
+    EngineMessageFilter filter(messages, options.trim);
     engine.MaxThreads = engineThreads;
-    engine.AllowAdjustMCU = options.trim;
+    engine.AllowAdjustMCU = options.trim == TrimMode::Trim;
     engine.AllowBreakDCF = options.turnThumbnail;
-    engine.OnMessage = [&messages](const std::string& text, int level) { messages.Engine(text, level); };
-    engine.OnDHTWarning = [&messages] { messages.Warning(kOptimizedTablesWarning); };
+    engine.OnCodedMessage = [&filter](const EngineMessage& message) { filter(message); };
 
     // The engine reads the frame geometry only in CheckJpeg, so it must always come first.
     const bool checked = RunGuarded(messages, [&] { return engine.CheckJpeg(input); });
+    const bool movesInside = checked && options.kind && RaggedEdgeMovesInside(engine.Frame(), *options.kind);
+    filter.FrameKnown(options.kind, movesInside);
     if (!Succeeded(checked, messages, "check")) return;
+    const FrameState& frame = engine.Frame();
     if (options.mode == RunMode::Check) {
-        const FrameState& frame = engine.Frame();
+        const bool verified = RunGuarded(messages, [&] { return engine.VerifyJpeg(input); });
+        if (!Succeeded(verified, messages, "check")) return;
         return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight));
     }
 
     if (!options.kind || !IsValidKind(*options.kind)) return messages.Error("no valid transform");
+    if (options.trim == TrimMode::Perfect && movesInside) {
+        return messages.Error("the transform would need trimming: " + std::to_string(frame.ImageWidth) + "x" +
+                              std::to_string(frame.ImageHeight) + " is not a whole number of " +
+                              std::to_string(8 * frame.MaxH) + "x" + std::to_string(8 * frame.MaxV) +
+                              " MCUs (--perfect) [" + std::string(kNeedsTrimCode) + "]");
+    }
     TMemoryStream result;
     const bool rotated = RunGuarded(messages, [&] { return engine.RotateJpeg(input, result, *options.kind); });
     if (!Succeeded(rotated, messages, "transformation")) return;
 
-    WriteResult written = WriteResultBytes(job, result, source, options.keepTimes);
+    WriteResult written = WriteResultBytes(job, destination.where, result, source, options.keepTimes);
     if (!written.ok) {
-        const std::string where = job.target == kStandardStream ? "standard output" : "'" + job.target + "'";
+        const std::string where = job.target == kStandardStream ? "standard output" : Quoted(job.target);
         messages.Error("cannot write " + where + ": " + written.error);
     }
 }
@@ -79,7 +168,7 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
 }  // namespace
 
 FileReport ProcessFile(const FileJob& job, const CliOptions& options, unsigned engineThreads) noexcept {
-    FileMessages messages(DisplayName(job), options.quiet);
+    FileMessages messages(DisplayName(job), options);
     try {
         Process(job, options, engineThreads, messages);
     } catch (const std::bad_alloc&) {

@@ -8,10 +8,6 @@
 
 namespace pivotta::cli {
 
-// The text of the optimized-Huffman-table warning, which the engine signals without words.
-inline constexpr const char* kOptimizedTablesWarning =
-    "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
-
 // Never throws: every failure, the engine's and the file system's, becomes an error line.
 // engineThreads is the engine's own thread limit (0: the machine's processors); a run that
 // processes several files at once gives each engine one.

@@ -1,5 +1,7 @@
 #include "FileReport.h"
 
+#include "MessageTexts.h"
+
 namespace pivotta::cli {
 
 void FileMessages::Warning(std::string_view text) {
@@ -11,12 +13,19 @@ void FileMessages::Error(std::string_view text) {
     Diagnostic("error", text);
 }
 
-void FileMessages::Engine(std::string_view text, int level) {
-    if (level == 1) {
-        Warning(text);
+void FileMessages::Engine(const EngineMessage& message) {
+    const std::string line = MessageLine(message, language_);
+    if (message.level == 1) {
+        Warning(line);
     } else {
-        Error(text);
+        Error(line);
     }
+}
+
+FileReport FileMessages::Finish(bool ok) {
+    const bool succeeded = ok && !hasError_;
+    if (succeeded && verbose_) Diagnostic("done", {});
+    return {succeeded, std::move(lines_)};
 }
 
 void FileMessages::Result(std::string_view text) {
@@ -33,8 +42,10 @@ void FileMessages::Diagnostic(std::string_view severity, std::string_view text) 
     line += fileName_;
     line += ": ";
     line += severity;
-    line += ": ";
-    line += text;
+    if (!text.empty()) {
+        line += ": ";
+        line += text;
+    }
     lines_.push_back({Channel::StandardError, std::move(line)});
 }
 

@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "CliOptions.h"
+#include "Messages.h"
+
 namespace pivotta::cli {
 
 inline constexpr const char* kProgramName = "pivotta-cli";
@@ -24,26 +27,31 @@ struct FileReport {
 
 // Collects the lines of one file: "pivotta-cli: FILE: warning: TEXT" and
 // "pivotta-cli: FILE: error: TEXT" on standard error, "FILE: TEXT" results on standard
-// output. Quiet drops warnings and results; errors always stay.
+// output. Quiet drops warnings and results; errors always stay. Verbose adds
+// "pivotta-cli: FILE: done" to standard error for a file finished without error.
 class FileMessages {
 public:
-    FileMessages(std::string fileName, bool quiet) : fileName_(std::move(fileName)), quiet_(quiet) {}
+    FileMessages(std::string fileName, const CliOptions& options)
+        : fileName_(std::move(fileName)), quiet_(options.quiet), verbose_(options.verbose),
+          language_(options.language) {}
 
     void Warning(std::string_view text);
     void Error(std::string_view text);
-    // An engine message: level 1 is a warning, anything else an error.
-    void Engine(std::string_view text, int level);
+    // An engine message in the run's language: level 1 is a warning, anything else an error.
+    void Engine(const EngineMessage& message);
     void Result(std::string_view text);
 
     bool HasError() const { return hasError_; }
     const std::string& FileName() const { return fileName_; }
-    FileReport Finish(bool ok) { return {ok && !hasError_, std::move(lines_)}; }
+    FileReport Finish(bool ok);
 
 private:
     void Diagnostic(std::string_view severity, std::string_view text);
 
     std::string fileName_;
     bool quiet_;
+    bool verbose_;
+    MessageLanguage language_;
     bool hasError_ = false;
     std::vector<ReportLine> lines_;
 };

@@ -73,6 +73,11 @@ struct PathInfo {
 // Follows symbolic links; a path that cannot be examined reads as Missing.
 PathInfo InspectPath(const std::string& path);
 
+// Whether a path is one the system gives to a device or an open descriptor (/dev/stdout,
+// /dev/fd/3, /proc/self/fd/1; NUL or CON on Windows). Such a path is written into even when it
+// leads to a regular file: the file belongs to whoever opened the descriptor.
+bool NamesDeviceOrDescriptor(const std::string& path);
+
 // Whether an existing regular file may be replaced. WriteProtected: its permission bits deny
 // the caller writing (for the superuser too: a file without any write bit); FolderNotWritable:
 // its folder does not let the caller put a new file there, so it cannot be replaced at once.

@@ -253,6 +253,10 @@ PathInfo InspectPath(const std::string& path) {
     return info;
 }
 
+bool NamesDeviceOrDescriptor(const std::string& path) {
+    return path.starts_with("/dev/") || path.starts_with("/proc/");
+}
+
 ReplaceVerdict CheckReplaceable(const std::string& path) {
     const fs::path final = FollowLink(path);
     struct stat st {};

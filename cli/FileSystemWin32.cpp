@@ -211,6 +211,10 @@ PathInfo InspectPath(const std::string& path) {
     return info;
 }
 
+bool NamesDeviceOrDescriptor(const std::string& path) {
+    return IsDevicePath(win32::FullPath(WideFromUtf8(path)));
+}
+
 ReplaceVerdict CheckReplaceable(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(WideFromUtf8(path)).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return {};

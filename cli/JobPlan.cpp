@@ -32,6 +32,26 @@ void RefuseSharedTargets(const CliOptions& options, std::vector<FileJob>& jobs) 
     }
 }
 
+// The same path, or another name (a hard link, a symbolic link, "./") for the same file.
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a == kStandardStream || b == kStandardStream) return false;
+    return IdentityKey(a) == IdentityKey(b) || InspectPath(a).identity == InspectPath(b).identity;
+}
+
+// Writing an input's result over the input itself must be asked for by name.
+std::string InputOverwritten(const CliOptions& options, const std::vector<FileJob>& jobs) {
+    if (options.mode != RunMode::SingleFile && options.mode != RunMode::OutputDir) return {};
+    for (const FileJob& job : jobs) {
+        if (job.target.empty() || !SameFile(job.input, job.target)) continue;
+        if (options.mode == RunMode::SingleFile) {
+            return "OUTPUT '" + job.target + "' is the input file itself: use --in-place to replace it";
+        }
+        return "output folder '" + options.outputDir + "' holds the input '" + job.input +
+               "', whose result would replace it: choose another folder, or use --in-place";
+    }
+    return {};
+}
+
 }  // namespace
 
 JobPlan PlanJobs(const CliOptions& options) {
@@ -48,6 +68,8 @@ JobPlan PlanJobs(const CliOptions& options) {
         }
         plan.jobs.push_back(std::move(job));
     }
+    plan.error = InputOverwritten(options, plan.jobs);
+    if (!plan.error.empty()) plan.jobs.clear();
     RefuseSharedTargets(options, plan.jobs);
     return plan;
 }

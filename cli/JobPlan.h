@@ -17,7 +17,9 @@ struct FileJob {
 
 struct JobPlan {
     std::vector<FileJob> jobs;
-    std::string error;  // a problem with the whole run (missing output folder); no job runs
+    // A command line that cannot run as given (a missing output folder, an output that is an
+    // input); no job runs, and it is reported as a usage error.
+    std::string error;
 };
 
 JobPlan PlanJobs(const CliOptions& options);

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <mutex>
 #include <optional>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "FileSystem.h"
+#include "ThreadStarter.h"
 
 namespace pivotta::cli {
 namespace {
@@ -67,11 +67,9 @@ void RunJobs(size_t count, unsigned workers, const JobFunction& run, const Repor
     std::vector<std::jthread> threads;
     threads.reserve(threadCount);
     for (size_t t = 0; t < threadCount; ++t) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // fewer threads than asked for still finish every job
-        }
+        std::optional<std::jthread> thread = TryStartThread({}, work);
+        if (!thread) break;  // fewer threads than asked for still finish every job
+        threads.push_back(std::move(*thread));
     }
     // Without a single worker, this thread does the work itself before reporting.
     if (threads.empty()) work();

@@ -1,4 +1,5 @@
-// The texts pivotta-cli shows about itself.
+// The texts pivotta-cli shows about itself, and its man page and bash completion: all made
+// from the one option table and the one table of message codes, so none can drift from --help.
 #pragma once
 
 #include <string>
@@ -9,5 +10,10 @@ std::string HelpText();
 std::string VersionText();
 // A usage error and the hint that follows it, for standard error.
 std::string UsageErrorText(const std::string& error);
+
+// pivotta-cli(1) in roff, for man.
+std::string ManPage();
+// A bash completion script for pivotta-cli.
+std::string BashCompletion();
 
 }  // namespace pivotta::cli

@@ -8,6 +8,7 @@
 #include "FileSystem.h"
 #include "JobPlan.h"
 #include "JobRunner.h"
+#include "MessageTexts.h"
 #include "Usage.h"
 
 namespace {
@@ -24,8 +25,8 @@ int Run(const pivotta::cli::CliOptions& options) {
     using namespace pivotta::cli;
     const JobPlan plan = PlanJobs(options);
     if (!plan.error.empty()) {
-        Print(stderr, std::string(kProgramName) + ": error: " + plan.error + "\n");
-        return kExitFailure;
+        Print(stderr, UsageErrorText(plan.error));
+        return kExitUsage;
     }
     bool allOk = true;
     const unsigned workers = options.jobs != 0 ? options.jobs : ProcessorCount();
@@ -54,7 +55,9 @@ int main(int argc, char** argv) {
     case ParseOutcome::UsageError: Print(stderr, UsageErrorText(parsed.error)); return kExitUsage;
     case ParseOutcome::Run: break;
     }
+    CliOptions options = parsed.options;
+    options.language = LanguageFromEnvironment();
     // Before any thread starts: the handler must see every temporary file.
     InstallInterruptCleanup();
-    return Run(parsed.options);
+    return Run(options);
 }

@@ -61,6 +61,12 @@ void TInBitStreamFile::ReportShortage() {
     throw EStreamError(kStreamReadError);
 }
 
+bool TInBitStreamFile::StopsAtEndOfImage() const {
+    size_t p = pos_;
+    while (p + 1 < size_ && data_[p] == 0xFF && data_[p + 1] == 0xFF) ++p;
+    return p + 1 < size_ && data_[p] == 0xFF && data_[p + 1] == 0xD9;
+}
+
 int TInBitStreamFile::ReadBit() {
     if (bits_ == 0) FetchLiteral();
     const int bit = static_cast<int>(acc_ >> 63);

@@ -86,6 +86,9 @@ public:
     // Called when fewer bits are available than needed: a marker follows (its message is
     // sent at level 2 and the reader stays where it is) or the data ends (EStreamError).
     void ReportShortage();
+    // Whether the data stops, where ReportShortage looks, at the end-of-image marker (after
+    // any fill bytes).
+    bool StopsAtEndOfImage() const;
 
     // The window's state, for a decoding loop to hold in locals (where stores through other
     // pointers cannot force it back to memory) and hand back before any other call.

@@ -18,13 +18,13 @@ struct ParsedTable {
 
 bool TJpegRotation::ProcessDHT(bool& allFull) {
     const uint16_t length = in_->ReadWord();
-    if (length < 2) return Fail(msg::kBadHuffmanTable);
+    if (length < 2) return Fail(MessageCode::BadHuffmanTable, msg::kBadHuffmanTable);
     int remaining = length - 2;
     ParsedTable tables[4];
     int tableCount = 0;
     do {
         // At most four tables, and the length must match the tables exactly.
-        if (tableCount == 4 || remaining < 17) return Fail(msg::kBadHuffmanTable);
+        if (tableCount == 4 || remaining < 17) return Fail(MessageCode::BadHuffmanTable, msg::kBadHuffmanTable);
         ParsedTable& table = tables[tableCount++];
         const uint8_t classId = in_->ReadByte();
         table.tableClass = classId >> 4;
@@ -33,7 +33,7 @@ bool TJpegRotation::ProcessDHT(bool& allFull) {
         for (const uint8_t n : table.bits) table.count += n;
         remaining -= 17 + table.count;
         if (table.tableClass > 1 || table.id > 1 || table.count > 162 || remaining < 0) {
-            return Fail(msg::kBadHuffmanTable);
+            return Fail(MessageCode::BadHuffmanTable, msg::kBadHuffmanTable);
         }
         in_->ReadBytes(table.symbols, static_cast<size_t>(table.count));
     } while (remaining > 0);
@@ -44,7 +44,7 @@ bool TJpegRotation::ProcessDHT(bool& allFull) {
     for (int i = 0; i < tableCount; ++i) {
         ParsedTable& table = tables[i];
         if (!huff_.LoadTable(table.tableClass, table.id, table.bits, table.symbols)) {
-            return Fail(msg::kBadHuffmanTable);
+            return Fail(MessageCode::BadHuffmanTable, msg::kBadHuffmanTable);
         }
         full[i] = huff_.IsFull(table.tableClass, table.id);
         allFull = allFull && full[i];

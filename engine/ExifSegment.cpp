@@ -27,6 +27,7 @@ constexpr size_t kBodySize = 10;         // an entry without its tag
 constexpr size_t kMaxPayload = 65535 - 2;  // the segment length field counts itself
 constexpr uint16_t kTypeShort = 3;
 constexpr uint16_t kCompressionJpeg = 6;
+constexpr int kNoCompressionEntry = -1;
 
 namespace tag {
 constexpr uint16_t ImageWidth = 0x0100;
@@ -162,11 +163,16 @@ private:
         }
     }
 
-    // The pixel dimensions follow a trimmed picture, in the entry's own type.
+    // The pixel dimensions follow a trimmed picture, in the entry's own type, but only where
+    // they described the frame: a resized photo's Exif may keep its camera's size, and half
+    // of each would describe neither.
     void RewritePixelDimension(size_t body, int imageSize, int outputSize) {
         if (!t_.AllowAdjustMCU || outputSize == imageSize) return;
+        const bool isShort = order_.Load16(InTiff() + body) == kTypeShort;
+        const uint32_t stored = isShort ? order_.Load16(InTiff() + body + 6) : Value32(body);
+        if (stored != static_cast<uint32_t>(imageSize)) return;
         uint8_t* value = OutTiff() + body + 6;
-        if (order_.Load16(InTiff() + body) == kTypeShort) {
+        if (isShort) {
             order_.Store16(value, static_cast<uint16_t>(outputSize));
             value[2] = value[3] = 0;
         } else {
@@ -176,7 +182,16 @@ private:
 
     // A sideways thumbnail takes the file outside DCF, so quarter turns need the user's consent.
     bool ShouldTransformThumbnail() const {
-        return compression_ == kCompressionJpeg && (!IsQuarterTurn(t_.Kind) || t_.AllowBreakDCF);
+        return IsJpegThumbnail() && (!IsQuarterTurn(t_.Kind) || t_.AllowBreakDCF);
+    }
+
+    // Some writers leave the Compression entry out of IFD1; the thumbnail's own start-of-image
+    // marker then says what it is. Any Compression value given is taken at its word.
+    bool IsJpegThumbnail() const {
+        if (compression_ == kCompressionJpeg) return true;
+        if (compression_ != kNoCompressionEntry) return false;
+        return thumbnailOffset_ <= TiffSize() && TiffSize() - thumbnailOffset_ >= 2 &&
+               InTiff()[thumbnailOffset_] == 0xFF && InTiff()[thumbnailOffset_ + 1] == 0xD8;
     }
 
     void ReplaceThumbnail() {
@@ -208,7 +223,7 @@ private:
     void ExchangeBodies() {
         Exchange(bodies_.pixelX, bodies_.pixelY);
         Exchange(bodies_.ifd0XRes, bodies_.ifd0YRes);
-        if (!t_.AllowBreakDCF || compression_ != kCompressionJpeg) return;
+        if (!t_.AllowBreakDCF || !IsJpegThumbnail()) return;
         // IFD1 describes the thumbnail: it turns only when the thumbnail did.
         if (thumbnailReplaced_) {
             Exchange(bodies_.ifd1Width, bodies_.ifd1Length);
@@ -227,7 +242,7 @@ private:
     uint32_t exifIfdOffset_ = 0;
     uint32_t thumbnailOffset_ = 0;
     uint32_t thumbnailLength_ = 0;
-    int compression_ = -1;
+    int compression_ = kNoCompressionEntry;
     std::optional<size_t> lengthSlot_;
     bool thumbnailReplaced_ = false;
     TrackedBodies bodies_;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <new>
+#include <string_view>
 
 #include "ExifSegment.h"
 #include "Messages.h"
@@ -20,26 +21,56 @@ std::string MarkerHex(uint16_t marker) {
 bool IsAppMarker(uint16_t marker) { return marker >= 0xFFE0 && marker <= 0xFFEF; }
 bool IsRestartMarker(uint16_t marker) { return marker >= 0xFFD0 && marker <= 0xFFD7; }
 
+// What an unknown marker tells about the file: most are frames of another JPEG process.
+MessageCode CodeForUnknownMarker(uint16_t marker) {
+    switch (marker) {
+        case 0xFFC1: return MessageCode::ExtendedSequential;
+        case 0xFFC2: case 0xFFC6: return MessageCode::Progressive;
+        case 0xFFC3: case 0xFFC7: return MessageCode::Lossless;
+        case 0xFFC5: case 0xFFDE: case 0xFFDF: return MessageCode::Hierarchical;
+        case 0xFFC9: case 0xFFCA: case 0xFFCB: case 0xFFCC: case 0xFFCD: case 0xFFCE: case 0xFFCF:
+            return MessageCode::Arithmetic;
+        default: return MessageCode::UnknownMarker;
+    }
+}
+
 }  // namespace
 
 TJpegRotation::TJpegRotation() = default;
 
-bool TJpegRotation::Fail(const std::string& text) {
-    if (OnMessage) OnMessage(text, 2);
+void TJpegRotation::Report(MessageCode code, int level, const std::string& text, int64_t detail) {
+    if (OnMessage) OnMessage(text, level);
+    if (OnCodedMessage) OnCodedMessage({code, level, text, detail});
+}
+
+bool TJpegRotation::Fail(MessageCode code, const std::string& text, int64_t detail) {
+    Report(code, 2, text, detail);
     return false;
+}
+
+// The reader speaks only of markers where entropy-coded data should be.
+MessageHook TJpegRotation::BitStreamHook() {
+    return [this](const std::string& text, int level) { Report(bitStreamCode_, level, text, bitStreamRow_); };
 }
 
 // A stream that ends early, or memory that runs out, ends the operation with a message;
 // the engine stays usable for the next one.
 bool TJpegRotation::RunGuarded(bool (TJpegRotation::*walk)()) {
+    stage_ = Stage::Headers;
+    bitStreamCode_ = MessageCode::MarkerInScan;
+    bitStreamRow_ = -1;
     try {
         return (this->*walk)();
     } catch (const EStreamError& error) {
-        return Fail(error.what());
+        if (std::string_view(error.what()) != kStreamReadError) return Fail(MessageCode::WriteFailed, error.what());
+        const MessageCode code = stage_ == Stage::Headers ? MessageCode::TruncatedHeaders
+                                 : stage_ == Stage::Scan  ? MessageCode::TruncatedScan
+                                                          : MessageCode::NoEndOfImage;
+        return Fail(code, error.what());
     } catch (const std::bad_alloc&) {
-        return Fail(msg::kOutOfMemory);
+        return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
     } catch (const std::length_error&) {
-        return Fail(msg::kOutOfMemory);
+        return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
     }
 }
 
@@ -59,8 +90,8 @@ bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
     ResetComponents();
     rotating_ = false;
     TMemoryStream scratch;  // the handlers' output is not wanted here
-    TInBitStreamFile in(stream, OnMessage);
-    TOutBitStreamFile out(scratch, OnMessage);
+    TInBitStreamFile in(stream, BitStreamHook());
+    TOutBitStreamFile out(scratch, BitStreamHook());
     in_ = &in;
     out_ = &out;
     const bool ok = RunGuarded(&TJpegRotation::CheckWalk);
@@ -70,7 +101,7 @@ bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
 }
 
 bool TJpegRotation::CheckWalk() {
-    if (in_->ReadWord() != 0xFFD8) return Fail(msg::kCheckNoSOI);
+    if (in_->ReadWord() != 0xFFD8) return Fail(MessageCode::NotJpeg, msg::kCheckNoSOI);
     bool warnedAboutTables = false;
     for (;;) {
         const uint16_t marker = in_->ReadWord();
@@ -83,6 +114,7 @@ bool TJpegRotation::CheckWalk() {
                 if (ok && !allFull && !warnedAboutTables) {
                     warnedAboutTables = true;
                     if (OnDHTWarning) OnDHTWarning();
+                    if (OnCodedMessage) OnCodedMessage({MessageCode::OptimizedTables, 1, msg::kOptimizedTables});
                 }
                 break;
             }
@@ -95,7 +127,8 @@ bool TJpegRotation::CheckWalk() {
             case 0xFFFE: SkipSegment(); break;
             default:
                 if (!IsAppMarker(marker)) {
-                    return Fail(msg::kCheckUnknownMarkerPrefix + MarkerHex(marker) + msg::kCheckUnknownMarkerSuffix);
+                    return Fail(CodeForUnknownMarker(marker),
+                                msg::kCheckUnknownMarkerPrefix + MarkerHex(marker) + msg::kCheckUnknownMarkerSuffix, marker);
                 }
                 SkipSegment();
                 break;
@@ -106,12 +139,12 @@ bool TJpegRotation::CheckWalk() {
 
 bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
     output.Clear();
-    if (!IsValidKind(kind)) return Fail(msg::kBadKind);
+    if (!IsValidKind(kind)) return Fail(MessageCode::BadKind, msg::kBadKind);
     kind_ = kind;
     rotating_ = true;
     // The result is about as large as the input; growing it step by step would copy it.
     try {
-        output.Reserve(input.Size() + input.Size() / 8 + 65536);
+        if (!verifyOnly_) output.Reserve(input.Size() + input.Size() / 8 + 65536);
     } catch (const EStreamError&) {
         // Not fatal: the stream still grows as it is written.
     }
@@ -119,8 +152,8 @@ bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output
     ResetComponents();
     bool ok;
     {
-        TInBitStreamFile in(input, OnMessage);
-        TOutBitStreamFile out(output, OnMessage);
+        TInBitStreamFile in(input, BitStreamHook());
+        TOutBitStreamFile out(output, BitStreamHook());
         in_ = &in;
         out_ = &out;
         ok = RunGuarded(&TJpegRotation::RotateWalk);
@@ -131,8 +164,18 @@ bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output
     return ok;
 }
 
+bool TJpegRotation::VerifyJpeg(const TMemoryStream& input) {
+    struct VerifyOnly {
+        bool& flag;
+        explicit VerifyOnly(bool& f) : flag(f) { flag = true; }
+        ~VerifyOnly() { flag = false; }
+    } scope(verifyOnly_);
+    TMemoryStream scratch;  // headers only: the scan is decoded, not encoded
+    return RotateJpeg(input, scratch, TransformKind::NoRotation);
+}
+
 bool TJpegRotation::RotateWalk() {
-    if (in_->ReadWord() != 0xFFD8) return Fail(msg::kRotateNoSOI);
+    if (in_->ReadWord() != 0xFFD8) return Fail(MessageCode::NotJpeg, msg::kRotateNoSOI);
     out_->WriteWord(0xFFD8);
     for (;;) {
         const uint16_t marker = in_->ReadWord();
@@ -157,7 +200,9 @@ bool TJpegRotation::RotateWalk() {
                 } else if (marker == 0xFFFE || IsAppMarker(marker)) {
                     SkipSegment();
                 } else {
-                    return Fail(msg::kRotateUnknownMarkerPrefix + MarkerHex(marker) + msg::kRotateUnknownMarkerSuffix);
+                    return Fail(CodeForUnknownMarker(marker),
+                                msg::kRotateUnknownMarkerPrefix + MarkerHex(marker) + msg::kRotateUnknownMarkerSuffix,
+                                marker);
                 }
                 if (!ok) return false;
                 out_->WriteBytes(in_->Data() + start, static_cast<size_t>(in_->BytesSinceMark()));
@@ -182,7 +227,10 @@ bool TJpegRotation::TransformScan() {
     const int outputRows = IsQuarterTurn(kind_) ? frame_.McuCols : frame_.McuRows;
     if (OnProgressMax) OnProgressMax(frame_.McuRows + outputRows);
     Progress(0);
+    stage_ = Stage::Scan;
     if (!AllocateCoefficients() || !DecodeScan()) return false;
+    stage_ = Stage::Tail;
+    if (verifyOnly_) return true;
     huff_.CompleteTables();
     huff_.BuildEncodeIndex();
     return EncodeScan();
@@ -196,7 +244,7 @@ bool TJpegRotation::CopyTail() {
         out_->WriteWord(marker);
         marker = in_->ReadMarker();
     }
-    if (marker != 0xFFD9) return Fail(msg::kNoEOI);
+    if (marker != 0xFFD9) return Fail(MessageCode::NoEndOfImage, msg::kNoEOI);
     out_->WriteWord(0xFFD9);
     // Whatever follows the end of the image stays.
     const size_t tail = in_->Remaining();

@@ -19,7 +19,9 @@
 #include "CoefBlock.h"
 #include "HuffmanTables.h"
 #include "MemoryStream.h"
+#include "Messages.h"
 #include "PackedBlocks.h"
+#include "ThreadStarter.h"
 #include "TransformKind.h"
 
 namespace pivotta {
@@ -49,6 +51,10 @@ struct FrameState {
     int RestartInterval = 0;
 };
 
+// Whether the transform would move a ragged edge (a size that is not a whole number of MCUs)
+// to the top or the left, where its padding would show unless it is trimmed.
+bool RaggedEdgeMovesInside(const FrameState& frame, TransformKind kind);
+
 class TJpegRotation {
 public:
     TJpegRotation();
@@ -56,8 +62,13 @@ public:
     bool CheckJpeg(const TMemoryStream& stream);
     // Empties output and writes the transformed stream into it; on success its position is 0.
     bool RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind);
+    // A transform that writes nothing: walks every segment and decodes every block as
+    // RotateJpeg would, and fails with the same message where it would fail.
+    bool VerifyJpeg(const TMemoryStream& input);
 
     MessageHook OnMessage;
+    // Every message OnMessage gets, and the optimized-table warning, with its code.
+    CodedMessageHook OnCodedMessage;
     std::function<void()> OnDHTWarning;
     std::function<void(int)> OnProgressMax;
     std::function<void(int)> OnProgress;
@@ -69,6 +80,8 @@ public:
     // Threads one operation may use; 0 means the machine's processors. The output is the same
     // whatever the count: callers that run several engines at once set 1.
     unsigned MaxThreads = 0;
+    // Starts the worker threads; empty: std::jthread.
+    ThreadStarter StartThread;
 
     const FrameState& Frame() const { return frame_; }
     const HuffmanSlot& HuffSlot(int tableClass, int id) const { return huff_.Slot(tableClass, id); }
@@ -78,8 +91,12 @@ public:
 private:
     using Kind = TransformKind;
 
+    // Messages.
+    void Report(MessageCode code, int level, const std::string& text, int64_t detail = -1);
+    [[nodiscard]] bool Fail(MessageCode code, const std::string& text, int64_t detail = -1);
+    MessageHook BitStreamHook();
+
     // Marker walk.
-    [[nodiscard]] bool Fail(const std::string& text);
     [[nodiscard]] bool RunGuarded(bool (TJpegRotation::*walk)());
     [[nodiscard]] bool CheckWalk();
     [[nodiscard]] bool RotateWalk();
@@ -106,6 +123,7 @@ private:
         int dcPred[kMaxComponents] = {};
         int restartCounter = 0;
         int nextRestart = 0;
+        int64_t stoppedAt = -1;  // the MCU a failed range stopped in
     };
     struct DecodeTables {
         const HuffmanDecoder* dc[kMaxComponents] = {};
@@ -117,7 +135,7 @@ private:
     };
     RangeResult DecodeMcus(TInBitStreamFile& in, const DecodeTables& tables, int64_t begin, int64_t end,
                            DecodeState& state, RecordArena& arena, bool progress, const std::atomic<bool>* cancel);
-    [[nodiscard]] bool ReportDecodeFailure(RangeResult result);
+    [[nodiscard]] bool ReportDecodeFailure(RangeResult result, const DecodeState& state);
     [[nodiscard]] bool DecodeRestartHalves(const DecodeTables& tables, DecodeState& state, int64_t& done);
     [[nodiscard]] bool DecodeSpeculatively(const DecodeTables& tables, DecodeState& state, int64_t& done);
     // A worker's decode from the middle of a scan without restart markers.
@@ -159,6 +177,12 @@ private:
     TInBitStreamFile* in_ = nullptr;   // valid during an operation
     TOutBitStreamFile* out_ = nullptr;
     bool rotating_ = false;            // RotateJpeg rather than CheckJpeg
+    bool verifyOnly_ = false;          // VerifyJpeg: no scan is encoded
+    // Where the walk stands, so that a stream that ends early is named for where it ended.
+    enum class Stage { Headers, Scan, Tail } stage_ = Stage::Headers;
+    // What the reader's marker message means where it is sent, and the MCU row it concerns.
+    MessageCode bitStreamCode_ = MessageCode::MarkerInScan;
+    int64_t bitStreamRow_ = -1;
     Kind kind_ = Kind::NoRotation;
     HuffTables huff_;
     // Where each block of one component is, in raster order of the input. Not zeroed when

@@ -7,15 +7,35 @@
 
 namespace pivotta {
 
+namespace {
+
+// The edges of the input (right, bottom) that a transform moves to the top or the left of the
+// output, where a ragged MCU's padding would show.
+struct MovedEdges {
+    bool right;
+    bool bottom;
+};
+
+MovedEdges EdgesMovedInside(TransformKind kind) {
+    using enum TransformKind;
+    return {kind == Rotate270 || kind == Rotate180 || kind == MirrorLR,
+            kind == Rotate90 || kind == Rotate180 || kind == MirrorTB};
+}
+
+}  // namespace
+
 bool TJpegRotation::ProcessDQT() {
     out_->WriteWord(0xFFDB);
     const uint16_t length = in_->ReadWord();
     out_->WriteWord(length);
     // Only whole 8-bit tables of 65 bytes; anything else would put the walk out of step.
-    if (length < 2 || (length - 2) % 65 != 0) return Fail(msg::kBadQuantTable);
-    for (int n = (length - 2) / 65; n > 0; --n) {
+    if (length < 2) return Fail(MessageCode::BadQuantTable, msg::kBadQuantTable);
+    for (int remaining = length - 2; remaining > 0; remaining -= 65) {
         const uint8_t pqTq = in_->ReadByte();
-        if ((pqTq >> 4) != 0 || (pqTq & 15) > 3) return Fail(msg::kBadQuantTable);
+        if ((pqTq >> 4) == 1) return Fail(MessageCode::SixteenBitTables, msg::kBadQuantTable);
+        if (remaining < 65 || (pqTq >> 4) != 0 || (pqTq & 15) > 3) {
+            return Fail(MessageCode::BadQuantTable, msg::kBadQuantTable);
+        }
         out_->WriteByte(pqTq);
         uint8_t bytes[64];
         in_->ReadBytes(bytes, 64);
@@ -37,10 +57,10 @@ bool TJpegRotation::ProcessSOF() {
     const int height = in_->ReadWord();
     const int width = in_->ReadWord();
     const int count = in_->ReadByte();
-    if (count == 4) return Fail(msg::kNotYCbCr);
+    if (count == 4) return Fail(MessageCode::FourComponents, msg::kNotYCbCr);
     if (frameSeen_ || count < 1 || count > 3 || length != 8 + 3 * count || precision != 8 || width == 0 ||
         height == 0) {
-        return Fail(msg::kBadFrameHeader);
+        return Fail(MessageCode::BadFrameHeader, msg::kBadFrameHeader);
     }
     uint8_t components[3][3];
     in_->ReadBytes(components, 3 * static_cast<size_t>(count));
@@ -48,9 +68,9 @@ bool TJpegRotation::ProcessSOF() {
     int maxH = 1, maxV = 1;
     for (int i = 0; i < count; ++i) {
         const int h = components[i][1] >> 4, v = components[i][1] & 15;
-        if (h < 1 || h > 4 || v < 1 || v > 4 || components[i][2] > 3) return Fail(msg::kBadFrameHeader);
+        if (h < 1 || h > 4 || v < 1 || v > 4 || components[i][2] > 3) return Fail(MessageCode::BadFrameHeader, msg::kBadFrameHeader);
         for (int j = 0; j < i; ++j) {
-            if (components[j][0] == components[i][0]) return Fail(msg::kBadFrameHeader);
+            if (components[j][0] == components[i][0]) return Fail(MessageCode::BadFrameHeader, msg::kBadFrameHeader);
         }
         maxH = std::max(maxH, h);
         maxV = std::max(maxV, v);
@@ -63,7 +83,7 @@ bool TJpegRotation::ProcessSOF() {
         // The output size was settled from the header that CheckJpeg read.
         if (width != frame_.ImageWidth || height != frame_.ImageHeight || std::max(frame_.MaxH, maxH) != frame_.MaxH ||
             std::max(frame_.MaxV, maxV) != frame_.MaxV) {
-            return Fail(msg::kFrameChanged);
+            return Fail(MessageCode::FrameChanged, msg::kFrameChanged);
         }
     }
     frameSeen_ = true;
@@ -96,14 +116,14 @@ bool TJpegRotation::ProcessSOS() {
     const uint16_t length = in_->ReadWord();
     const int count = in_->ReadByte();
     // One interleaved scan must carry every component of the frame.
-    if (!frameSeen_ || count != frame_.ComponentCount || length != 6 + 2 * count) return Fail(msg::kBadScanHeader);
+    if (!frameSeen_ || count != frame_.ComponentCount || length != 6 + 2 * count) return Fail(MessageCode::BadScanHeader, msg::kBadScanHeader);
     bool used[kMaxComponents] = {};
     for (int i = 0; i < count; ++i) {
         const int id = in_->ReadByte();
         const int tables = in_->ReadByte();
         const int* found = std::find(frame_.ComponentId.begin(), frame_.ComponentId.begin() + count, id);
         const int slot = static_cast<int>(found - frame_.ComponentId.begin());
-        if (slot == count || used[slot] || (tables >> 4) > 1 || (tables & 15) > 1) return Fail(msg::kBadScanHeader);
+        if (slot == count || used[slot] || (tables >> 4) > 1 || (tables & 15) > 1) return Fail(MessageCode::BadScanHeader, msg::kBadScanHeader);
         used[slot] = true;
         frame_.ScanOrder[i] = slot;
         frame_.DcTableSel[slot] = tables >> 4;
@@ -117,7 +137,7 @@ bool TJpegRotation::ProcessSOS() {
 bool TJpegRotation::ProcessDRI() {
     const uint16_t length = in_->ReadWord();
     const uint16_t interval = in_->ReadWord();
-    if (length != 4) return Fail(msg::kBadRestartSegment);
+    if (length != 4) return Fail(MessageCode::BadRestartSegment, msg::kBadRestartSegment);
     frame_.RestartEnabled = true;
     frame_.RestartInterval = interval;
     return true;
@@ -126,7 +146,12 @@ bool TJpegRotation::ProcessDRI() {
 void TJpegRotation::CheckMcuSize() {
     const bool ragged =
         frame_.ImageHeight % (8 * frame_.MaxV) != 0 || frame_.ImageWidth % (8 * frame_.MaxH) != 0;
-    if (ragged && OnMessage) OnMessage(AllowAdjustMCU ? msg::kMcuTrim : msg::kMcuRagged, 1);
+    if (!ragged) return;
+    if (AllowAdjustMCU) {
+        Report(MessageCode::RaggedEdgeTrimmed, 1, msg::kMcuTrim);
+    } else {
+        Report(MessageCode::RaggedEdgeKept, 1, msg::kMcuRagged);
+    }
 }
 
 void TJpegRotation::SettleOutputSize() {
@@ -138,10 +163,15 @@ void TJpegRotation::SettleOutputSize() {
     if (AllowAdjustMCU && frame_.ImageWidth >= mcuWidth) trimmedWidth = frame_.ImageWidth / mcuWidth * mcuWidth;
     if (AllowAdjustMCU && frame_.ImageHeight >= mcuHeight) trimmedHeight = frame_.ImageHeight / mcuHeight * mcuHeight;
     // Only the edge that the transform moves to the top or left is trimmed.
-    const bool trimWidth = kind_ == Kind::Rotate270 || kind_ == Kind::Rotate180 || kind_ == Kind::MirrorLR;
-    const bool trimHeight = kind_ == Kind::Rotate90 || kind_ == Kind::Rotate180 || kind_ == Kind::MirrorTB;
-    frame_.OutputWidth = trimWidth ? trimmedWidth : frame_.ImageWidth;
-    frame_.OutputHeight = trimHeight ? trimmedHeight : frame_.ImageHeight;
+    const MovedEdges moved = EdgesMovedInside(kind_);
+    frame_.OutputWidth = moved.right ? trimmedWidth : frame_.ImageWidth;
+    frame_.OutputHeight = moved.bottom ? trimmedHeight : frame_.ImageHeight;
+}
+
+bool RaggedEdgeMovesInside(const FrameState& frame, TransformKind kind) {
+    const MovedEdges moved = EdgesMovedInside(kind);
+    return (moved.right && frame.ImageWidth % (8 * frame.MaxH) != 0) ||
+           (moved.bottom && frame.ImageHeight % (8 * frame.MaxV) != 0);
 }
 
 }  // namespace pivotta

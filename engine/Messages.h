@@ -1,5 +1,56 @@
-// The engine's message texts. Level-1 texts are warnings; all others are sent at level 2.
+// The engine's message texts and codes. Level-1 texts are warnings; all others are sent at
+// level 2.
 #pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace pivotta {
+
+// What a message is about, for front ends that word it in their own language. The values are
+// stable: scripts may rely on them through the front ends' names for them.
+enum class MessageCode : uint8_t {
+    NotJpeg,               // no start-of-image marker
+    FourComponents,        // CMYK or another four-component picture
+    Progressive,           // SOF2, SOF6
+    Arithmetic,            // SOF9-11, SOF13-15, DAC
+    Lossless,              // SOF3, SOF7
+    ExtendedSequential,    // SOF1
+    Hierarchical,          // SOF5, DHP, EXP
+    UnknownMarker,         // any other marker the walk does not know
+    SixteenBitTables,      // quantization tables of 16-bit precision
+    BadQuantTable,
+    BadHuffmanTable,
+    BadFrameHeader,
+    BadScanHeader,
+    BadRestartSegment,
+    FrameChanged,          // the frame differs from the one CheckJpeg read
+    TruncatedHeaders,      // the data ends before the scan
+    TruncatedScan,         // the scan ends before its last block
+    ScanTooShort,          // far too little scan data for the picture's size
+    DamagedScan,           // a bad code or a wrong restart marker; detail: the MCU row
+    MarkerInScan,          // a marker inside entropy-coded data; detail: the MCU row, or -1
+    NoEndOfImage,
+    OutOfMemory,
+    MissingCode,           // a table lacks a code the result needs
+    BadKind,
+    WriteFailed,
+    RaggedEdgeTrimmed,     // warning: the size is not whole MCUs, the edge will be cut
+    RaggedEdgeKept,        // warning: the size is not whole MCUs, the edge will move inside
+    OptimizedTables,       // warning: tables completed with the standard ones
+};
+inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::OptimizedTables) + 1;
+
+struct EngineMessage {
+    MessageCode code;
+    int level;          // 1 warning, 2 error
+    std::string text;   // the Japanese text that OnMessage gets
+    int64_t detail = -1;
+};
+using CodedMessageHook = std::function<void(const EngineMessage&)>;
+
+}  // namespace pivotta
 
 namespace pivotta::msg {
 
@@ -28,5 +79,6 @@ inline constexpr const char* kScanTooShort = "画像データが画像のサイ�
 inline constexpr const char* kOutOfMemory = "メモリが不足しているため処理できません。";
 inline constexpr const char* kMissingCode = "ハフマンテーブルに必要な符号がないため符号化できません。";
 inline constexpr const char* kBadKind = "変換の種類が正しくありません。";
+inline constexpr const char* kOptimizedTables = "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
 
 }  // namespace pivotta::msg

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "BlockDecoding.h"
@@ -62,18 +63,19 @@ bool TJpegRotation::DecodeRestartHalves(const DecodeTables& tables, DecodeState&
     RangeResult headResult;
     bool joined = false;
     {
-        std::jthread worker([&] {
+        std::optional<std::jthread> worker = TryStartThread(StartThread, [&] {
             try {
                 workerResult = DecodeMcus(workerIn, tables, split, total, workerState, arenas_[1], false, &cancel);
             } catch (const std::exception&) {
                 workerResult = RangeResult::Short;
             }
         });
+        if (!worker) return true;  // no thread to be had: this one decodes it all
         CancelUnlessJoined guard{cancel, joined};
         headResult = DecodeMcus(in, tables, 0, split, state, arenas_[0], true, nullptr);
         joined = headResult == RangeResult::Done && in.BytePosition() == workerStart;
     }
-    if (headResult != RangeResult::Done) return ReportDecodeFailure(headResult);
+    if (headResult != RangeResult::Done) return ReportDecodeFailure(headResult, state);
     done = split;
     if (!joined || workerResult != RangeResult::Done) return true;
     ReplayProgress(split, total);
@@ -108,13 +110,14 @@ bool TJpegRotation::DecodeSpeculatively(const DecodeTables& tables, DecodeState&
     RangeResult headResult = RangeResult::Done;
     bool joined = false;
     {
-        std::jthread worker([&] {
+        std::optional<std::jthread> worker = TryStartThread(StartThread, [&] {
             try {
                 DecodeFromAnywhere(workerIn, tables, total, run, cancel);
             } catch (const std::exception&) {
                 run.failed = true;
             }
         });
+        if (!worker) return true;  // no thread to be had: this one decodes it all
         CancelUnlessJoined guard{cancel, joined};
         // Whole rows, so that progress is reported as a sequential decode reports it.
         while (done < total && in.BitPosition() < workerStartBit) {
@@ -125,7 +128,7 @@ bool TJpegRotation::DecodeSpeculatively(const DecodeTables& tables, DecodeState&
         }
         joined = headResult == RangeResult::Done;
     }
-    if (headResult != RangeResult::Done) return ReportDecodeFailure(headResult);
+    if (headResult != RangeResult::Done) return ReportDecodeFailure(headResult, state);
     if (run.failed || done == total) return true;
 
     // Find the meeting point, one MCU at a time.
@@ -137,7 +140,7 @@ bool TJpegRotation::DecodeSpeculatively(const DecodeTables& tables, DecodeState&
         if (j == starts.size()) return true;  // never met: decode on
         if (starts[j] == here) break;
         const RangeResult result = DecodeMcus(in, tables, done, done + 1, state, arenas_[0], true, nullptr);
-        if (result != RangeResult::Done) return ReportDecodeFailure(result);
+        if (result != RangeResult::Done) return ReportDecodeFailure(result, state);
         if (++done == total) return true;
     }
     const int64_t needed = total - done;

@@ -20,10 +20,10 @@ bool TJpegRotation::AllocateCoefficients() {
     for (int i = 0; i < frame_.ComponentCount; ++i) {
         blocks += static_cast<uint64_t>(frame_.McuCols) * frame_.CompH[i] * frame_.McuRows * frame_.CompV[i];
     }
-    if (blocks > static_cast<uint64_t>(in_->Remaining()) * 4) return Fail(msg::kScanTooShort);
+    if (blocks > static_cast<uint64_t>(in_->Remaining()) * 4) return Fail(MessageCode::ScanTooShort, msg::kScanTooShort);
     for (int i = 0; i < frame_.ComponentCount; ++i) {
         const size_t count = static_cast<size_t>(frame_.McuCols) * frame_.CompH[i] * frame_.McuRows * frame_.CompV[i];
-        if (!coefficients_[i].Resize(count)) return Fail(msg::kOutOfMemory);
+        if (!coefficients_[i].Resize(count)) return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
     }
     for (RecordArena& arena : arenas_) arena.Rewind();
     return true;
@@ -83,8 +83,10 @@ TJpegRotation::RangeResult TJpegRotation::DecodeMcus(TInBitStreamFile& in, const
                     for (int x = 0; x < h; ++x) {
                         const BlockStatus status =
                             DecodeRecord(bits, tables, slot, state.dcPred[slot], arena, row[c * h + x]);
-                        if (status == BlockStatus::Bad) return RangeResult::Bad;
-                        if (status == BlockStatus::Short) return RangeResult::Short;
+                        if (status != BlockStatus::Ok) {
+                            state.stoppedAt = m;
+                            return status == BlockStatus::Bad ? RangeResult::Bad : RangeResult::Short;
+                        }
                     }
                 }
             }
@@ -94,18 +96,26 @@ TJpegRotation::RangeResult TJpegRotation::DecodeMcus(TInBitStreamFile& in, const
         for (int& pred : state.dcPred) pred = 0;
         // The interval's padding bits are dropped; the marker must be the expected RSTn, or
         // data has been lost and the blocks that follow would be wrong.
-        if (in.ReadMarker() != 0xFFD0 + state.nextRestart) return RangeResult::Bad;
+        if (in.ReadMarker() != 0xFFD0 + state.nextRestart) {
+            state.stoppedAt = m;
+            return RangeResult::Bad;
+        }
         state.nextRestart = (state.nextRestart + 1) & 7;
     }
     return RangeResult::Done;
 }
 
-bool TJpegRotation::ReportDecodeFailure(RangeResult result) {
+bool TJpegRotation::ReportDecodeFailure(RangeResult result, const DecodeState& state) {
+    const int64_t row = state.stoppedAt < 0 ? -1 : state.stoppedAt / frame_.McuCols;
     if (result == RangeResult::Short) {
-        in_->ReportShortage();  // the marker message, or the read error
+        // The marker message, or the read error. The end-of-image marker where blocks are
+        // still due means the file was cut short and closed again.
+        bitStreamCode_ = in_->StopsAtEndOfImage() ? MessageCode::TruncatedScan : MessageCode::MarkerInScan;
+        bitStreamRow_ = row;
+        in_->ReportShortage();
         return false;
     }
-    return Fail(msg::kBadBlock);
+    return Fail(MessageCode::DamagedScan, msg::kBadBlock, row);
 }
 
 bool TJpegRotation::DecodeScan() {
@@ -142,7 +152,7 @@ bool TJpegRotation::DecodeScan() {
     }
     if (done < total) {
         const RangeResult rest = DecodeMcus(in, tables, done, total, state, arenas_[0], true, nullptr);
-        if (rest != RangeResult::Done) return ReportDecodeFailure(rest);
+        if (rest != RangeResult::Done) return ReportDecodeFailure(rest, state);
     }
     scanBytes_ = in.BytePosition() - scanStart;
     return true;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <bit>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -262,13 +263,14 @@ bool TJpegRotation::EncodeScan() {
     const int64_t mcus = int64_t{frame_.McuRows} * frame_.McuCols;
     const int rowCount = layout.rows - layout.skipRow;
     const unsigned threads = MaxThreads != 0 ? MaxThreads : std::thread::hardware_concurrency();
-    if (mcus < kParallelMinimumMcus || rowCount < 2 || threads < 2) {
+    auto encodeSequentially = [&] {
         EncodeState state;
         if (EncodeRows(layout, layout.skipRow, layout.rows, state, *out_, progress, nullptr) != layout.rows) {
-            return Fail(msg::kMissingCode);
+            return Fail(MessageCode::MissingCode, msg::kMissingCode);
         }
         return true;
-    }
+    };
+    if (mcus < kParallelMinimumMcus || rowCount < 2 || threads < 2) return encodeSequentially();
 
     // The first half goes straight to the output on this thread (hooks included); the second
     // half is encoded meanwhile into a raw buffer, then appended with its progress calls.
@@ -282,7 +284,7 @@ bool TJpegRotation::EncodeScan() {
     bool tailOutOfMemory = false;
     int headEnd = split;
     {
-        std::jthread worker([&] {
+        std::optional<std::jthread> worker = TryStartThread(StartThread, [&] {
             try {
                 tail.Reserve(scanBytes_ / 2 + 1024);
                 EncodeState state = StateAtRow(layout, split);
@@ -291,6 +293,7 @@ bool TJpegRotation::EncodeScan() {
                 tailOutOfMemory = true;
             }
         });
+        if (!worker) return encodeSequentially();  // no thread to be had: the same bytes from one
         // Stops the worker early when this thread fails or throws; the jthread then joins.
         struct StopUnlessDone {
             std::atomic<bool>& flag;
@@ -303,11 +306,11 @@ bool TJpegRotation::EncodeScan() {
         headEnd = EncodeRows(layout, layout.skipRow, split, state, *out_, progress, nullptr);
         guard.done = headEnd == split;
     }
-    if (headEnd != split) return Fail(msg::kMissingCode);
-    if (tailOutOfMemory) return Fail(msg::kOutOfMemory);
+    if (headEnd != split) return Fail(MessageCode::MissingCode, msg::kMissingCode);
+    if (tailOutOfMemory) return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
     for (int r = split; r <= std::min(tailEnd, layout.rows - 1); ++r) progress(r);
     tail.AppendTo(*out_);
-    if (tailEnd != layout.rows) return Fail(msg::kMissingCode);
+    if (tailEnd != layout.rows) return Fail(MessageCode::MissingCode, msg::kMissingCode);
     return true;
 }
 

@@ -7,9 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kOptimizedTablesWarning = "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
 
 std::string ReadText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -35,9 +38,25 @@ std::string TemporaryCapture() {
     return name;
 }
 
+bool IsLocaleVariable(std::string_view entry) {
+    for (std::string_view name : {"LC_ALL=", "LC_MESSAGES=", "LANG="}) {
+        if (entry.starts_with(name)) return true;
+    }
+    return false;
+}
+
+std::vector<std::string> ChildEnvironment(const CliRun& run) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        if (!IsLocaleVariable(*e)) env.emplace_back(*e);
+    }
+    env.insert(env.end(), run.env.begin(), run.env.end());
+    return env;
+}
+
 // Only async-signal-safe calls between fork and exec.
 [[noreturn]] void ExecChild(const CliRun& run, const std::string& outFile, const std::string& errFile,
-                            const std::vector<char*>& argv) {
+                            const std::vector<char*>& argv, const std::vector<char*>& envp) {
     const int in = ::open(run.stdinFile.empty() ? "/dev/null" : run.stdinFile.c_str(), O_RDONLY);
     const int out = ::open(outFile.c_str(), O_WRONLY | O_TRUNC);
     const int err = ::open(errFile.c_str(), O_WRONLY | O_TRUNC);
@@ -49,7 +68,7 @@ std::string TemporaryCapture() {
         constexpr uid_t kNobody = 65534;
         if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(kCannotDropPrivileges);
     }
-    ::execv(argv[0], argv.data());
+    ::execve(argv[0], argv.data(), envp.data());
     ::_exit(kCannotExecute);
 }
 
@@ -59,27 +78,54 @@ std::string CliPath() {
     return std::string(PIVOTTA_BIN_DIR) + "/pivotta-cli";
 }
 
-CliResult RunCli(const CliRun& run) {
-    const std::string outCapture = TemporaryCapture();
-    const std::string errCapture = TemporaryCapture();
-    const std::string outFile = run.stdoutFile.empty() ? outCapture : run.stdoutFile;
-
+StartedCli::StartedCli(const CliRun& run)
+    : timeoutSeconds_(run.timeoutSeconds), outCapture_(TemporaryCapture()), errCapture_(TemporaryCapture()) {
+    const std::string outFile = run.stdoutFile.empty() ? outCapture_ : run.stdoutFile;
     std::string program = run.program.empty() ? CliPath() : run.program;
     std::vector<std::string> args = run.args;
     std::vector<char*> argv{program.data()};
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> env = ChildEnvironment(run);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) ExecChild(run, outFile, errCapture_, argv, envp);
+}
 
+StartedCli::~StartedCli() {
+    if (!finished_) Finish();
+}
+
+CliResult StartedCli::Finish() {
+    finished_ = true;
     CliResult result;
-    const pid_t pid = ::fork();
-    if (pid == 0) ExecChild(run, outFile, errCapture, argv);
     int status = 0;
-    if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-    result.out = ReadText(outCapture);
-    result.err = ReadText(errCapture);
-    ::unlink(outCapture.c_str());
-    ::unlink(errCapture.c_str());
+    // A tool that blocks (a FIFO nobody opens) must fail its test, not hang the suite.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds_);
+    pid_t waited = 0;
+    while (pid_ > 0 && (waited = ::waitpid(pid_, &status, WNOHANG)) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "pivotta-cli did not finish within " << timeoutSeconds_ << " s";
+            ::kill(pid_, SIGKILL);
+            deadline = std::chrono::steady_clock::time_point::max();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (waited == pid_) {
+        if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    }
+    result.out = ReadText(outCapture_);
+    result.err = ReadText(errCapture_);
+    ::unlink(outCapture_.c_str());
+    ::unlink(errCapture_.c_str());
     return result;
+}
+
+CliResult RunCli(const CliRun& run) {
+    return StartedCli(run).Finish();
 }
 
 ScratchDir::ScratchDir() {
@@ -124,10 +170,9 @@ EngineOutcome RunEngine(const std::vector<uint8_t>& jpeg, TransformKind kind, bo
     EngineOutcome outcome;
     TJpegRotation engine;
     engine.AllowAdjustMCU = trim;
-    engine.OnMessage = [&](const std::string& text, int level) {
-        if (level == 1) outcome.warnings.push_back(text);
+    engine.OnCodedMessage = [&](const EngineMessage& message) {
+        if (message.level == 1) outcome.warnings.push_back(message.text);
     };
-    engine.OnDHTWarning = [&] { outcome.warnings.push_back(kOptimizedTablesWarning); };
     const TMemoryStream input(jpeg);
     TMemoryStream output;
     outcome.ok = engine.CheckJpeg(input) && engine.RotateJpeg(input, output, kind);

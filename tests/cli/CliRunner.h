@@ -16,6 +16,10 @@ struct CliRun {
     std::string stdinFile = {};        // empty: /dev/null
     std::string stdoutFile = {};       // empty: captured
     bool asUnprivilegedUser = false;  // when the tests run as root, run the tool as nobody
+    // "NAME=value" entries added to the environment, which otherwise keeps no locale
+    // variable (LC_ALL, LC_MESSAGES, LANG), so that messages are in English.
+    std::vector<std::string> env = {};
+    int timeoutSeconds = 300;  // then the tool is killed (SIGKILL) and the run reads as a crash
 };
 
 // Exit codes of a child that could not become nobody or could not start the program.
@@ -26,11 +30,30 @@ std::string CliPath();
 
 struct CliResult {
     int exitCode = -1;  // -1 when the tool did not exit normally (a crash)
+    int signal = 0;     // the signal that ended it, if one did
     std::string out;
     std::string err;
 };
 
 CliResult RunCli(const CliRun& run);
+
+// The tool started without waiting for it, for tests that signal it while it works.
+class StartedCli {
+public:
+    explicit StartedCli(const CliRun& run);
+    ~StartedCli();  // waits, if Finish was not called
+    StartedCli(const StartedCli&) = delete;
+    StartedCli& operator=(const StartedCli&) = delete;
+
+    int Pid() const { return pid_; }
+    CliResult Finish();
+
+private:
+    int pid_ = -1;
+    int timeoutSeconds_;
+    std::string outCapture_, errCapture_;
+    bool finished_ = false;
+};
 inline CliResult RunCli(std::vector<std::string> args) { return RunCli(CliRun{.args = std::move(args)}); }
 
 // A fresh folder that everyone may enter, removed with everything in it.

@@ -7,6 +7,8 @@
 namespace pivotta::test {
 namespace {
 
+using Args = std::vector<std::string>;
+
 class CliCorpusTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -28,16 +30,24 @@ TEST_F(CliCorpusTest, FilesOutsideTheBaselineSubsetFailWithoutOutput) {
     EXPECT_TRUE(ListFolder(dir_.Path()).empty());
 }
 
+// Trimmed by default; --no-trim keeps the ragged edge inside the picture.
 TEST_F(CliCorpusTest, BaselineCameraFileRotates) {
     const std::string in = Camera("Canon_40D.jpg");
-    const CliResult r = RunCli({"-r", "90", "-o", dir_.Path().string(), in});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    const JpegCoefs turned = ReadCoefficients(ReadFileBytes(dir_ / "Canon_40D.jpg"));
-    const JpegCoefs expected = ExpectedTransform(ReadCoefficients(ReadFileBytes(in)), TransformKind::Rotate90, false);
-    EXPECT_EQ(turned.width, expected.width);
-    EXPECT_EQ(turned.height, expected.height);
-    ASSERT_EQ(turned.comps.size(), expected.comps.size());
-    for (size_t c = 0; c < turned.comps.size(); ++c) EXPECT_EQ(turned.comps[c].blocks, expected.comps[c].blocks);
+    for (const bool trim : {true, false}) {
+        SCOPED_TRACE(trim ? "default" : "--no-trim");
+        const std::string out = dir_ / (trim ? "trimmed" : "full");
+        std::filesystem::create_directory(out);
+        Args args{"-r", "90", "-o", out, in};
+        if (!trim) args.insert(args.begin(), "--no-trim");
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const JpegCoefs turned = ReadCoefficients(ReadFileBytes(out + "/Canon_40D.jpg"));
+        const JpegCoefs expected = ExpectedTransform(ReadCoefficients(ReadFileBytes(in)), TransformKind::Rotate90, trim);
+        EXPECT_EQ(turned.width, expected.width);
+        EXPECT_EQ(turned.height, expected.height);
+        ASSERT_EQ(turned.comps.size(), expected.comps.size());
+        for (size_t c = 0; c < turned.comps.size(); ++c) EXPECT_EQ(turned.comps[c].blocks, expected.comps[c].blocks);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
-// Message lines of pivotta-cli: their form, their order within a file and across files, and
-// that parallel runs give the same bytes and the same words as serial ones.
+// Message lines of pivotta-cli: their form and language, the code each carries, their order
+// within a file and across files, and that parallel runs give the same bytes and words as
+// serial ones.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "CliRunner.h"
 #include "JpegFixtures.h"
@@ -10,53 +13,186 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string WarningLines(const std::string& file, const std::vector<std::string>& texts) {
-    std::string lines;
-    for (const std::string& t : texts) lines += "pivotta-cli: " + file + ": warning: " + t + "\n";
-    return lines;
+constexpr const char* kJapanese = "LANG=ja_JP.UTF-8";
+
+std::string Line(const std::string& file, const std::string& severity, const std::string& text) {
+    return "pivotta-cli: " + file + ": " + severity + ": " + text + "\n";
+}
+
+size_t FindMarker(const Bytes& jpeg, uint8_t code, size_t from = 0) {
+    for (size_t i = from; i + 1 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return i;
+    }
+    ADD_FAILURE() << "no marker FF" << std::hex << int{code};
+    return 0;
+}
+
+// The first byte of entropy-coded data.
+size_t ScanStart(const Bytes& jpeg) {
+    const size_t sos = FindMarker(jpeg, 0xDA);
+    return sos + 2 + (size_t{jpeg[sos + 2]} << 8 | jpeg[sos + 3]);
+}
+
+Bytes WithFrameMarker(Bytes jpeg, uint8_t code) {
+    jpeg[FindMarker(jpeg, 0xC0) + 1] = code;
+    return jpeg;
+}
+
+Bytes WithComponentCount(Bytes jpeg, uint8_t count) {
+    jpeg[FindMarker(jpeg, 0xC0) + 9] = count;
+    return jpeg;
+}
+
+Bytes CutInScanWithoutEnd(const Bytes& jpeg) {
+    const size_t start = ScanStart(jpeg);
+    return Bytes(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(start + (jpeg.size() - start) / 2));
+}
+
+// The restart marker after interval `index` gets the wrong number: data has been lost there.
+Bytes WrongRestartMarker(Bytes jpeg, int index) {
+    int seen = 0;
+    for (size_t i = ScanStart(jpeg); i + 1 < jpeg.size(); ++i) {
+        if (jpeg[i] != 0xFF || (jpeg[i + 1] & 0xF8) != 0xD0) continue;
+        if (seen++ == index) {
+            jpeg[i + 1] = static_cast<uint8_t>(0xD0 | ((jpeg[i + 1] + 1) & 7));
+            return jpeg;
+        }
+    }
+    ADD_FAILURE() << "fewer restart markers than " << index;
+    return jpeg;
+}
+
+// 64 one bits in the middle of the scan: no Huffman table has such a code.
+Bytes OnesInScan(Bytes jpeg) {
+    const size_t start = ScanStart(jpeg);
+    const size_t at = start + (jpeg.size() - start) / 2;
+    for (size_t k = 0; k < 16; k += 2) {
+        jpeg[at + k] = 0xFF;
+        jpeg[at + k + 1] = 0x00;
+    }
+    return jpeg;
 }
 
 class CliMessagesTest : public ::testing::Test {
 protected:
-
     ScratchDir dir_;
     // Optimized tables and a ragged size: two warnings, the table one first (it comes from
     // the marker walk, the size one after the scan header).
     const Bytes warned_ = MakeJpeg(FixtureSpec{.width = 70, .height = 50, .optimizeHuffman = true});
 };
 
-TEST_F(CliMessagesTest, WarningsCarryTheEnginesTextsInTheEnginesOrder) {
+TEST_F(CliMessagesTest, WarningsComeInTheEnginesOrderInTheLocalesLanguage) {
     const std::string file = dir_.Put("warned.jpg", warned_);
-    for (bool trim : {false, true}) {
-        const EngineOutcome engine = RunEngine(warned_, TransformKind::Rotate90, trim);
-        ASSERT_TRUE(engine.ok);
-        ASSERT_EQ(engine.warnings.size(), 2u);
-        EXPECT_EQ(engine.warnings[0], "ハフマンテーブルが最適化されています。標準のテーブルで補完します。");
-        std::vector<std::string> args{"-r", "90", file, dir_ / "out.jpg"};
-        if (trim) args.insert(args.begin(), "-t");
-        const CliResult r = RunCli(args);
+    const std::string english = Line(file, "warning",
+                                     "the Huffman tables are optimized for this picture: the standard tables complete "
+                                     "them [optimized-tables]");
+    const std::string japanese =
+        Line(file, "warning", "ハフマンテーブルが最適化されています。標準のテーブルで補完します。 [optimized-tables]");
+    struct Case {
+        std::vector<std::string> options, env;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{}, {}, english + Line(file, "warning", "the size is not a whole number of MCUs: the ragged edge is trimmed [trimmed]")},
+        {{"--no-trim"}, {},
+         english + Line(file, "warning",
+                        "the size is not a whole number of MCUs: a transform may move the edge's padding into the "
+                        "picture [ragged-edge]")},
+        {{}, {kJapanese},
+         japanese + Line(file, "warning",
+                         "画像のサイズがMCUの単位になっていません。回転処理を行うと、画像の端を切り取ります。 [trimmed]")},
+        {{"--no-trim"}, {"LC_MESSAGES=ja_JP.UTF-8", "LANG=en_US.UTF-8"},
+         japanese + Line(file, "warning",
+                         "画像のサイズがMCUの単位になっていません。回転処理を行うと、画像の端が正しく処理されません [ragged-edge]")},
+        {{"-q"}, {kJapanese}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.options) + ::testing::PrintToString(c.env));
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"-r", "90", file, dir_ / "out.jpg"});
+        const CliResult r = RunCli({.args = args, .env = c.env});
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.err, WarningLines(file, engine.warnings)) << "trim " << trim;
-        EXPECT_EQ(ReadFileBytes(dir_ / "out.jpg"), engine.bytes);
+        EXPECT_EQ(r.err, c.expected);
     }
-    const CliResult quiet = RunCli({"-q", "-r", "90", file, dir_ / "out.jpg"});
-    EXPECT_EQ(quiet.exitCode, 0);
-    EXPECT_EQ(quiet.err, "");
 }
 
-TEST_F(CliMessagesTest, ErrorsShowEvenWhenQuiet) {
+// LC_ALL, then LC_MESSAGES, then LANG: the first one set and not empty chooses.
+TEST_F(CliMessagesTest, TheLocaleChoosesTheLanguageAndErrorsShowEvenWhenQuiet) {
     const std::string bad = dir_.Put("bad.jpg", NotAJpeg());
-    const CliResult r = RunCli({"-q", "--in-place", "-r", "90", bad});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "pivotta-cli: " + bad + ": error: JPEGファイルの開始のヘッダ($FFD8)を認識できません\n");
+    const std::string english =
+        Line(bad, "error", "not a JPEG file: it does not start with the start-of-image marker (FFD8) [not-jpeg]");
+    const std::string japanese = Line(bad, "error", "JPEGファイルの開始のヘッダ($FFD8)を認識できません [not-jpeg]");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, english},
+        {{kJapanese}, japanese},
+        {{"LANG=ja"}, japanese},
+        {{"LC_ALL=C", kJapanese}, english},
+        {{"LC_ALL=ja_JP.UTF-8", "LANG=C"}, japanese},
+        {{"LC_ALL=", "LC_MESSAGES=", kJapanese}, japanese},
+        {{"LC_MESSAGES=en_GB.UTF-8", kJapanese}, english},
+        {{"LANG=jam"}, japanese},  // any "ja..." locale: the check is the language's two letters
+        {{"LANG=de_DE.UTF-8"}, english},
+    };
+    for (const auto& [env, expected] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(env));
+        const CliResult r = RunCli({.args = {"-q", "--in-place", "-r", "90", bad}, .env = env});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, expected);
+    }
 }
 
-TEST_F(CliMessagesTest, ProgressiveFileIsRefusedByName) {
-    const std::string file = dir_.Put("progressive.jpg", MakeJpeg(FixtureSpec{.progressive = true}));
-    const CliResult r = RunCli({"-r", "90", file, dir_ / "out.jpg"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "pivotta-cli: " + file + ": error: ヘッダ($FFC2)を認識できませんでした。\n");
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "out.jpg"));
+// Every refusal names its cause and carries its code, and --check, which runs the whole
+// transform without writing, says exactly what the transform says.
+TEST_F(CliMessagesTest, RefusedFilesNameTheirCauseAndCheckAgreesWithTheTransform) {
+    const Bytes large = MakeJpeg(FixtureSpec{.width = 640, .height = 480, .seed = 9});
+    // 4 MCUs a row (64 pixels of 4:2:0) and a restart marker after every row.
+    const Bytes rows = MakeJpeg(FixtureSpec{.width = 64, .height = 1120, .restartInterval = 4, .seed = 4});
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::string english;  // the whole text, or its start when it ends in "..."
+        std::string japanese;
+    };
+    const Case cases[] = {
+        {"progressive", MakeJpeg(FixtureSpec{.progressive = true}),
+         "progressive JPEG is not supported (baseline only) [progressive]", "ヘッダ($FFC2)を認識できませんでした。 [progressive]"},
+        {"arithmetic", WithFrameMarker(large, 0xC9), "arithmetic-coded JPEG is not supported [arithmetic]",
+         "ヘッダ($FFC9)を認識できませんでした。 [arithmetic]"},
+        {"cmyk", WithComponentCount(large, 4), "CMYK/4-component JPEG is not supported [cmyk]",
+         "この画像はYCbCr色空間の情報でないようです。 [cmyk]"},
+        {"cut", CutInScanWithoutEnd(large), "file is truncated: the scan ends before the last block [truncated-scan]",
+         "ストリームからの読み込みエラー [truncated-scan]"},
+        {"cut-and-closed", CutInsideScan(large),
+         "file is truncated: the scan ends before the last block [truncated-scan]",
+         "ビットストリームが正しく読みとれませんでした。 [truncated-scan]"},
+        {"first-2000-bytes", Bytes(large.begin(), large.begin() + 2000),
+         "file is truncated: far too little picture data for the picture's size [scan-too-short]",
+         "画像データが画像のサイズに対して不足しています。 [scan-too-short]"},
+        {"wrong-restart", WrongRestartMarker(rows, 57), "damaged data in the scan at MCU row 57 [damaged-scan]",
+         "ハフマンブロックが正しく読み出せませんでした。 処理を終了します [damaged-scan]"},
+        {"flipped-bits", OnesInScan(large), "damaged data in the scan at MCU row ...", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string in = dir_.Put(std::string(c.name) + ".jpg", c.bytes);
+        const CliResult transform = RunCli({"-r", "90", in, dir_ / "out.jpg"});
+        EXPECT_EQ(transform.exitCode, 1);
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "out.jpg"));
+        const std::string head = "pivotta-cli: " + in + ": error: ";
+        if (c.english.ends_with("...")) {
+            EXPECT_EQ(transform.err.rfind(head + c.english.substr(0, c.english.size() - 3), 0), 0u) << transform.err;
+        } else {
+            EXPECT_EQ(transform.err, head + c.english + "\n");
+        }
+        const CliResult check = RunCli({"--check", in});
+        EXPECT_EQ(check.exitCode, 1);
+        EXPECT_EQ(check.out, in + ": failed\n");
+        EXPECT_EQ(check.err, transform.err);
+        if (!c.japanese.empty()) {
+            const CliResult japanese = RunCli({.args = {"--check", in}, .env = {kJapanese}});
+            EXPECT_EQ(japanese.err, head + c.japanese + "\n");
+        }
+    }
 }
 
 // A slow first file makes the parallel run finish out of order; its lines must not.
@@ -70,11 +206,16 @@ TEST_F(CliMessagesTest, ParallelRunsMatchSerialRunsByteForByte) {
         inputs.push_back(dir_.Put(std::to_string(i) + ".jpg", bytes));
     }
     std::string expectedErr;
-    for (size_t i = 0; i < inputs.size(); ++i) {
+    for (size_t i = 1; i < inputs.size(); ++i) {
         if (i % 3 == 1) {
-            expectedErr += WarningLines(inputs[i], RunEngine(ReadFileBytes(inputs[i]), TransformKind::MirrorLR).warnings);
-        } else if (i % 3 == 0 && i != 0) {
-            expectedErr += "pivotta-cli: " + inputs[i] + ": error: JPEGファイルの開始のヘッダ($FFD8)を認識できません\n";
+            expectedErr += Line(inputs[i], "warning",
+                                "the Huffman tables are optimized for this picture: the standard tables complete "
+                                "them [optimized-tables]");
+            expectedErr += Line(inputs[i], "warning",
+                                "the size is not a whole number of MCUs: the ragged edge is trimmed [trimmed]");
+        } else if (i % 3 == 0) {
+            expectedErr += Line(inputs[i], "error",
+                                "not a JPEG file: it does not start with the start-of-image marker (FFD8) [not-jpeg]");
         }
     }
 

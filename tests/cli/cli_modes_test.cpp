@@ -2,6 +2,8 @@
 // failed file never leaves a partial or temporary file behind.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "CliRunner.h"
 #include "JpegFixtures.h"
 
@@ -51,14 +53,54 @@ TEST_F(CliModesTest, SingleFileWritesWhatTheEngineMakesForEachTransform) {
     EXPECT_EQ(Read("in.jpg"), good_);
 }
 
-TEST_F(CliModesTest, TrimReachesTheEngine) {
-    const Bytes ragged = MakeJpeg(FixtureSpec{.width = 70, .height = 52});
-    const std::string in = dir_.Put("ragged.jpg", ragged);
-    ASSERT_EQ(RunCli({"-t", "-r", "180", in, dir_ / "trimmed.jpg"}).exitCode, 0);
-    ASSERT_EQ(RunCli({"-r", "180", in, dir_ / "full.jpg"}).exitCode, 0);
-    EXPECT_EQ(Read("trimmed.jpg"), Expected(TransformKind::Rotate180, true, ragged));
-    EXPECT_EQ(Read("full.jpg"), Expected(TransformKind::Rotate180, false, ragged));
-    EXPECT_NE(Read("trimmed.jpg"), Read("full.jpg"));
+// Trimming is the default; --no-trim gives the full size with its warning; --perfect refuses
+// exactly the files whose transform would need trimming.
+TEST_F(CliModesTest, RaggedEdgesAreTrimmedUnlessAskedOtherwise) {
+    const Bytes ragged = MakeJpeg(FixtureSpec{.width = 70, .height = 52});      // both edges ragged
+    const Bytes wideOnly = MakeJpeg(FixtureSpec{.width = 70, .height = 64});    // only the right edge
+    const std::string trimmedWarning =
+        ": warning: the size is not a whole number of MCUs: the ragged edge is trimmed [trimmed]\n";
+    const std::string keptWarning =
+        ": warning: the size is not a whole number of MCUs: a transform may move the edge's padding into the "
+        "picture [ragged-edge]\n";
+    struct Case {
+        Args options;
+        const Bytes* input;
+        TransformKind kind;
+        int exitCode;
+        std::optional<bool> engineTrim;  // the engine run the output must equal; none: no output
+        std::string warning;             // after "pivotta-cli: FILE"
+    };
+    const Case cases[] = {
+        {{"-r", "180"}, &ragged, TransformKind::Rotate180, 0, true, trimmedWarning},
+        {{"-t", "-r", "180"}, &ragged, TransformKind::Rotate180, 0, true, trimmedWarning},
+        {{"--no-trim", "-r", "180"}, &ragged, TransformKind::Rotate180, 0, false, keptWarning},
+        {{"--perfect", "-r", "180"}, &ragged, TransformKind::Rotate180, 1, std::nullopt, ""},
+        {{"--perfect", "--none"}, &ragged, TransformKind::NoRotation, 0, false, ""},
+        // A quarter turn clockwise moves the bottom edge, which is whole here: nothing to trim.
+        {{"--perfect", "-r", "90"}, &wideOnly, TransformKind::Rotate90, 0, false, ""},
+        {{"-r", "90"}, &wideOnly, TransformKind::Rotate90, 0, true, ""},
+        {{"--perfect", "-r", "270"}, &wideOnly, TransformKind::Rotate270, 1, std::nullopt, ""},
+        {{"--perfect", "-m", "lr"}, &good_, TransformKind::MirrorLR, 0, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.options));
+        const std::string in = dir_.Put("in.jpg", *c.input);
+        std::filesystem::remove(dir_ / "out.jpg");
+        Args args = c.options;
+        args.insert(args.end(), {in, dir_ / "out.jpg"});
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        if (c.engineTrim) {
+            EXPECT_EQ(Read("out.jpg"), Expected(c.kind, *c.engineTrim, *c.input));
+            EXPECT_EQ(r.err, c.warning.empty() ? "" : "pivotta-cli: " + in + c.warning);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(dir_ / "out.jpg"));
+            EXPECT_NE(r.err.find("pivotta-cli: " + in + ": error: the transform would need trimming: "),
+                      std::string::npos) << r.err;
+            EXPECT_NE(r.err.find("(--perfect) [needs-trim]"), std::string::npos) << r.err;
+        }
+    }
 }
 
 TEST_F(CliModesTest, StandardInputToStandardOutput) {
@@ -90,8 +132,9 @@ TEST_F(CliModesTest, OutputFolderTakesEachResultUnderItsInputsName) {
 TEST_F(CliModesTest, OutputFolderRefusesAMissingFolderAndTwoInputsOfOneName) {
     const std::string first = dir_.Put("x.jpg", good_);
     CliResult r = RunCli({"-r", "90", "-o", dir_ / "missing", first});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("pivotta-cli: error: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "pivotta-cli: error: output folder '" + (dir_ / "missing") +
+                         "' does not exist or is not a folder\nTry 'pivotta-cli --help' for more information.\n");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
 
     std::filesystem::create_directory(dir_ / "b");
@@ -149,16 +192,17 @@ TEST_F(CliModesTest, CheckReportsOneLinePerFileAndWritesNothing) {
     CliResult r = RunCli({"--check", good, bad});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, good + ": ok 64x48\n" + bad + ": failed\n");
-    EXPECT_EQ(r.err, "pivotta-cli: " + bad + ": error: JPEGファイルの開始のヘッダ($FFD8)を認識できません\n");
+    EXPECT_EQ(r.err, "pivotta-cli: " + bad +
+                         ": error: not a JPEG file: it does not start with the start-of-image marker (FFD8) [not-jpeg]\n");
     EXPECT_EQ(ListFolder(dir_.Path()), (std::vector<std::string>{"bad.jpg", "good.jpg"}));
 
     r = RunCli({"--check", "-q", good});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "");
-    // A file that passes the check can still fail the transform: the check reads headers only.
+    // The check decodes the whole scan: a file cut short inside it fails as its transform would.
     r = RunCli(CliRun{.args = {"--check", "-"}, .stdinFile = dir_.Put("cut.jpg", CutInsideScan(large_))});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "<stdin>: ok 256x192\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "<stdin>: failed\n");
 }
 
 TEST(CliUsageTest, UsageErrorsExitTwoAndTouchNothing) {

@@ -27,7 +27,28 @@ INSTANTIATE_TEST_SUITE_P(
                       Args{"--check"}, Args{"-r", "90", "--in-place", "-"}, Args{"-r", "90", "-o", "d", "a", "-"},
                       Args{"--check", "-", "-"}, Args{"-j", "0", "-r90", "a", "b"}, Args{"-j", "x", "-r90", "a", "b"},
                       Args{"-j2x", "-r90", "a", "b"}, Args{"--jobs=-1", "-r90", "a", "b"}, Args{"--bogus"},
-                      Args{"-x", "-r90", "a", "b"}, Args{"--trim=yes", "-r90", "a", "b"}));
+                      Args{"-x", "-r90", "a", "b"}, Args{"--trim=yes", "-r90", "a", "b"},
+                      Args{"--no-trim", "--perfect", "-r90", "a", "b"}, Args{"-t", "--no-trim", "-r90", "a", "b"},
+                      Args{"-q", "-v", "-r90", "a", "b"}, Args{"--check", "-f", "a"}, Args{"--check", "--perfect", "a"},
+                      Args{"--force=yes", "-r90", "a", "b"}));
+
+TEST(CliOptionsTest, TrimmingIsTheDefaultAndEachOtherChoiceIsTaken) {
+    const std::pair<Args, TrimMode> cases[] = {
+        {{}, TrimMode::Trim},
+        {{"-t"}, TrimMode::Trim},
+        {{"--no-trim"}, TrimMode::Keep},
+        {{"--perfect"}, TrimMode::Perfect},
+        {{"--perfect", "--perfect"}, TrimMode::Perfect},
+    };
+    for (const auto& [options, mode] : cases) {
+        Args args = options;
+        args.insert(args.end(), {"-fv", "-r90", "in.jpg", "out.jpg"});
+        const ParsedCommandLine parsed = ParseCommandLine(args);
+        ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+        EXPECT_EQ(parsed.options.trim, mode);
+        EXPECT_TRUE(parsed.options.force && parsed.options.verbose);
+    }
+}
 
 TEST(CliOptionsTest, AcceptsEverySpellingOfEveryTransform) {
     const std::pair<Args, TransformKind> cases[] = {
@@ -52,7 +73,8 @@ TEST(CliOptionsTest, ClustersFlagsAndTakesValuesFromTheClusterOrTheNextArgument)
     ParsedCommandLine parsed = ParseCommandLine({"-tpqj3", "--turn-thumbnail", "-o", "out", "-r", "270", "x", "y"});
     ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
     const CliOptions& o = parsed.options;
-    EXPECT_TRUE(o.trim && o.keepTimes && o.quiet && o.turnThumbnail);
+    EXPECT_EQ(o.trim, TrimMode::Trim);
+    EXPECT_TRUE(o.keepTimes && o.quiet && o.turnThumbnail);
     EXPECT_EQ(o.jobs, 3u);
     EXPECT_EQ(o.mode, RunMode::OutputDir);
     EXPECT_EQ(o.outputDir, "out");

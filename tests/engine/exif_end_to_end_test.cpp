@@ -174,10 +174,17 @@ struct CameraRun {
     int trimmedWidth, trimmedHeight;  // and after trimming, before any exchange
     bool thumbnailReplaced;
     size_t thumbnailLength;
+    bool jpegThumbnail;
 };
 
 void Swap(Tags& tags, const std::string& a, const std::string& b) {
     if (tags.count(a) && tags.count(b)) std::swap(tags[a], tags[b]);
+}
+
+int FirstNumber(const Tags& tags, const std::string& key) {
+    std::smatch m;
+    if (!tags.count(key) || !std::regex_search(tags.at(key), m, std::regex("[0-9]+"))) return -1;
+    return std::stoi(m.str());
 }
 
 // Replaces the first number of a value ("100" or "\"100 0\"" for a SHORT pair).
@@ -190,13 +197,18 @@ void SetFirstNumber(Tags& tags, const std::string& key, int value) {
 // What exiftool must read after the step, derived from what it read before.
 Tags ExpectedTags(Tags tags, const CameraRun& run) {
     const Tags before = tags;
-    // Only a dimension that trimming changed is written; others keep whatever the camera said.
-    if (run.trimmedWidth != run.width) SetFirstNumber(tags, "ExifIFD:ExifImageWidth", run.trimmedWidth);
-    if (run.trimmedHeight != run.height) SetFirstNumber(tags, "ExifIFD:ExifImageHeight", run.trimmedHeight);
+    // Only a dimension that trimming changed, and that described the frame, is written; others
+    // keep whatever the camera said (a scaled-down file keeps the camera's size).
+    if (run.trimmedWidth != run.width && FirstNumber(tags, "ExifIFD:ExifImageWidth") == run.width) {
+        SetFirstNumber(tags, "ExifIFD:ExifImageWidth", run.trimmedWidth);
+    }
+    if (run.trimmedHeight != run.height && FirstNumber(tags, "ExifIFD:ExifImageHeight") == run.height) {
+        SetFirstNumber(tags, "ExifIFD:ExifImageHeight", run.trimmedHeight);
+    }
     if (IsQuarterTurn(run.kind)) {
         Swap(tags, "ExifIFD:ExifImageWidth", "ExifIFD:ExifImageHeight");
         Swap(tags, "IFD0:XResolution", "IFD0:YResolution");
-        if (run.turnThumbnail && before.count("IFD1:Compression") && before.at("IFD1:Compression") == "6") {
+        if (run.turnThumbnail && run.jpegThumbnail) {
             Swap(tags, "ExifIFD:FocalPlaneXResolution", "ExifIFD:FocalPlaneYResolution");
             if (run.thumbnailReplaced) {
                 Swap(tags, "IFD1:ImageWidth", "IFD1:ImageHeight");
@@ -230,10 +242,22 @@ std::set<std::string> Warnings(const Tags& all) {
 int Trimmed(int size, int mcu, bool trims) { return trims && size >= mcu ? size / mcu * mcu : size; }
 
 // Both byte orders; 4:4:4, 4:2:2 and 4:2:0; whole and ragged MCUs; a SHORT pair for a dimension;
-// pixel dimensions that are not the picture's (a scaled-down file).
+// pixel dimensions that are not the picture's (a scaled-down file); JPEG thumbnails whose IFD1
+// has no Compression entry.
 const char* const kCameraFiles[] = {"Canon_40D.jpg", "Canon_40D_photoshop_import.jpg", "Fujifilm_FinePix6900ZOOM.jpg",
                                     "Kodak_CX7530.jpg", "Sony_HDR-HC3.jpg", "Konica_Minolta_DiMAGE_Z3.jpg",
-                                    "Canon_PowerShot_S40.jpg"};
+                                    "Canon_PowerShot_S40.jpg", "Olympus_C8080WZ.jpg", "PaintTool_sample.jpg",
+                                    "long_description.jpg"};
+const char* const kThumbnailsWithoutCompression[] = {"Olympus_C8080WZ.jpg", "PaintTool_sample.jpg",
+                                                     "long_description.jpg"};
+
+// A JPEG thumbnail by its Compression entry, or without one by its own start-of-image marker.
+bool IsJpegThumbnail(const ExifView& view, uint32_t ifd1) {
+    if (ifd1 == 0) return false;
+    if (const auto compression = view.Number(ifd1, tag::Compression)) return *compression == 6u;
+    const std::vector<uint8_t> bytes = view.Thumbnail(ifd1);
+    return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
+}
 
 class TempDir {
 public:
@@ -250,6 +274,33 @@ public:
 private:
     fs::path path_;
 };
+
+TEST(ExifCameraFiles, ThumbnailsWithoutACompressionEntryTurnWithThePicture) {
+    if (!HaveTestdata()) GTEST_SKIP() << "no real camera files beside the checkout";
+    int seen = 0;
+    for (const char* name : kThumbnailsWithoutCompression) {
+        const std::string source = (fs::path(TestdataDir()) / name).string();
+        if (!fs::exists(source)) continue;
+        ++seen;
+        const std::vector<uint8_t> input = ReadFileBytes(source);
+        const std::vector<uint8_t> inPayload = FirstApp1Payload(input);
+        const ExifView inView(inPayload);
+        const uint32_t ifd1 = Locate(inView).ifd1;
+        ASSERT_FALSE(inView.Number(ifd1, tag::Compression).has_value()) << name;
+        const std::vector<uint8_t> inThumb = inView.Thumbnail(ifd1);
+        ASSERT_TRUE(IsJpegThumbnail(inView, ifd1)) << name;
+        for (K kind : {K::Rotate180, K::MirrorLR, K::MirrorTB}) {
+            SCOPED_TRACE(std::string(name) + " " + TransformName(kind));
+            EngineHarness harness(false, false);
+            ASSERT_TRUE(harness.Check(input)) << harness.Transcript();
+            ASSERT_TRUE(harness.Rotate(input, kind)) << harness.Transcript();
+            const std::vector<uint8_t> outPayload = FirstApp1Payload(harness.Output());
+            const std::vector<uint8_t> outThumb = ExifView(outPayload).Thumbnail(ifd1);
+            EXPECT_TRUE(SameCoefficients(ReadCoefficients(outThumb), ExpectedTransform(ReadCoefficients(inThumb), kind, false)));
+        }
+    }
+    if (seen == 0) GTEST_SKIP() << "none of the files is present";
+}
 
 TEST(ExifCameraFiles, EveryOtherTagReadsTheSameAfterEveryTransform) {
     if (!HaveTestdata()) GTEST_SKIP() << "no real camera files beside the checkout";
@@ -270,7 +321,7 @@ TEST(ExifCameraFiles, EveryOtherTagReadsTheSameAfterEveryTransform) {
         const std::vector<uint8_t> inPayload = FirstApp1Payload(input);
         const ExifView inView(inPayload);
         const uint32_t inIfd1 = Locate(inView).ifd1;
-        const bool jpegThumbnail = inIfd1 != 0 && inView.Number(inIfd1, tag::Compression) == 6u;
+        const bool jpegThumbnail = IsJpegThumbnail(inView, inIfd1);
         const std::vector<uint8_t> inThumb = jpegThumbnail ? inView.Thumbnail(inIfd1) : std::vector<uint8_t>{};
 
         for (K kind : {K::Rotate90, K::Rotate270, K::Rotate180, K::MirrorLR, K::MirrorTB}) {
@@ -281,7 +332,7 @@ TEST(ExifCameraFiles, EveryOtherTagReadsTheSameAfterEveryTransform) {
                 ASSERT_TRUE(harness.Check(input)) << harness.Transcript();
                 ASSERT_TRUE(harness.Rotate(input, kind)) << harness.Transcript();
 
-                CameraRun run{name, "", kind, trim, turnThumbnail, frame.width, frame.height, 0, 0, false, 0};
+                CameraRun run{name, "", kind, trim, turnThumbnail, frame.width, frame.height, 0, 0, false, 0, jpegThumbnail};
                 const bool trimsWidth = kind == K::Rotate270 || kind == K::Rotate180 || kind == K::MirrorLR;
                 const bool trimsHeight = kind == K::Rotate90 || kind == K::Rotate180 || kind == K::MirrorTB;
                 run.trimmedWidth = Trimmed(frame.width, 8 * maxH, trim && trimsWidth);

@@ -257,6 +257,33 @@ TEST_P(TrimmedDimensions, WithoutAdjustMcuValuesStay) {
     EXPECT_EQ(Rewrite(in, t), in);
 }
 
+// A resized photo keeps its camera's size in Exif: trimming must not write half of the frame's
+// size into it. Stored values that are not the frame's stay, and quarter turns still exchange.
+TEST_P(TrimmedDimensions, OnlyValuesThatDescribeTheFrameAreTrimmed) {
+    const auto [little, type] = GetParam();
+    struct Case {
+        uint32_t storedWidth, storedHeight;
+        K kind;
+        int outWidth, outHeight;
+        uint32_t expectedX, expectedY;
+    };
+    const Case cases[] = {
+        {2272, 1704, K::Rotate90, 1000, 736, 1704, 2272},   // neither is the frame's: exchanged only
+        {2272, 750, K::Rotate90, 1000, 736, 736, 2272},     // the height is, and is trimmed
+        {1000, 1704, K::MirrorLR, 992, 750, 992, 1704},     // the width is, and is trimmed
+        {2272, 1704, K::Rotate180, 992, 736, 2272, 1704},   // neither: no change at all
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.storedWidth) + "x" + std::to_string(c.storedHeight));
+        ExifBuilder builder = CameraExif(CameraExifSpec(little).Pixels(c.storedWidth, c.storedHeight, type).WithoutIfd1());
+        const std::vector<uint8_t> in = builder.Build();
+        const std::vector<uint8_t> out = Rewrite(in, Trimmed(c.kind, c.outWidth, c.outHeight));
+        const ExifView after(out);
+        EXPECT_EQ(after.Number(builder.Layout().exifIfd, tag::PixelXDimension), c.expectedX);
+        EXPECT_EQ(after.Number(builder.Layout().exifIfd, tag::PixelYDimension), c.expectedY);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Types, TrimmedDimensions,
                          ::testing::Combine(::testing::Bool(), ::testing::Values(TiffType::Short, TiffType::Long)));
 
@@ -272,6 +299,28 @@ TEST(ExifPassThrough, NonExifSegmentsStayByteIdentical) {
     for (const auto& payload : payloads)
         for (K kind : {K::Rotate90, K::Rotate180, K::MirrorLR})
             EXPECT_EQ(Rewrite(payload, Untrimmed(kind, true)), payload);
+}
+
+// Some writers leave Compression out of IFD1: the thumbnail's own FF D8 says it is a JPEG. A
+// Compression entry that says otherwise is believed.
+TEST(ExifThumbnailKind, MissingCompressionEntryWithJpegBytesIsAJpegThumbnail) {
+    for (bool little : {false, true}) {
+        for (K kind : {K::Rotate180, K::MirrorLR, K::MirrorTB, K::Rotate90}) {
+            SCOPED_TRACE(std::string(TransformName(kind)) + (little ? " II" : " MM"));
+            ExifBuilder builder = CameraExif(CameraExifSpec(little).WithoutCompression().Thumbnail(Thumbnail()));
+            const std::vector<uint8_t> in = builder.Build();
+            const std::vector<uint8_t> out = Rewrite(in, Untrimmed(kind, true));
+            ExpectThumbnailTransformed(in, out, builder.Layout(), kind);
+        }
+    }
+    std::vector<uint8_t> notJpeg(1800, 0x80);
+    notJpeg[0] = 0xFF;  // FF but not FF D8
+    ExifBuilder raw = CameraExif(CameraExifSpec(true).WithoutCompression().Thumbnail(notJpeg));
+    std::vector<uint8_t> in = raw.Build();
+    EXPECT_EQ(Rewrite(in, Untrimmed(K::Rotate180, true)), in);
+    ExifBuilder uncompressed = CameraExif(CameraExifSpec(true).Compression(1).Thumbnail(Thumbnail()));
+    in = uncompressed.Build();
+    EXPECT_EQ(Rewrite(in, Untrimmed(K::Rotate180, true)), in);
 }
 
 TEST(ExifPassThrough, UncompressedThumbnailStays) {

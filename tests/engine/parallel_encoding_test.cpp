@@ -14,10 +14,12 @@ struct Outcome {
     test::HookLog log;
 };
 
-Outcome Transform(const test::Bytes& jpeg, TransformKind kind, bool trim, unsigned threads) {
+Outcome Transform(const test::Bytes& jpeg, TransformKind kind, bool trim, unsigned threads,
+                  const ThreadStarter& starter = {}) {
     Outcome o;
     TJpegRotation engine;
     engine.MaxThreads = threads;
+    engine.StartThread = starter;
     engine.AllowAdjustMCU = trim;
     o.log.Attach(engine);
     const TMemoryStream input(jpeg);
@@ -65,6 +67,46 @@ TEST_P(ParallelEncoding, SameBytesHooksAndMessagesAsOneThread) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Intervals, ParallelEncoding, ::testing::Values(0, 1, 7, 63, 64));
+
+// A system out of threads refuses to start one; the engine then goes on with this thread and
+// the same bytes. Refused are the first start (a decoding worker), the second (the encoding
+// worker after a decode that did get one), or every one.
+TEST(ThreadStartFailure, OneThreadGivesTheSameResult) {
+    struct Refusal {
+        const char* name;
+        int refuseFrom, refuseTo;  // the starts, counted from 0, that throw
+    };
+    const Refusal refusals[] = {{"every start", 0, 1000}, {"the first start", 0, 1}, {"the second start", 1, 2}};
+    for (int interval : {0, 5}) {
+        pivotta::test::FixtureSpec spec;
+        spec.width = 1000;
+        spec.height = 760;
+        spec.restartInterval = interval;
+        spec.seed = 5;
+        const test::Bytes jpeg = pivotta::test::MakeJpeg(spec);
+        for (TransformKind kind : {TransformKind::Rotate90, TransformKind::MirrorLR}) {
+            const Outcome one = Transform(jpeg, kind, false, 1);
+            ASSERT_TRUE(one.ok);
+            for (const Refusal& refusal : refusals) {
+                SCOPED_TRACE(std::string(refusal.name) + ", restart interval " + std::to_string(interval));
+                int starts = 0;
+                const ThreadStarter refusing = [&](std::function<void()> work) {
+                    const int n = starts++;
+                    if (n >= refusal.refuseFrom && n < refusal.refuseTo) {
+                        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+                    }
+                    return std::jthread(std::move(work));
+                };
+                const Outcome refused = Transform(jpeg, kind, false, 2, refusing);
+                EXPECT_TRUE(refused.ok);
+                EXPECT_EQ(refused.bytes, one.bytes);
+                EXPECT_EQ(refused.log.progress, one.log.progress);
+                EXPECT_EQ(refused.log.messages, one.log.messages);
+                EXPECT_GE(starts, 2) << "both the decode and the encode asked for a thread";
+            }
+        }
+    }
+}
 
 TEST(ParallelEncodingFailure, AFailureInEitherHalfEndsLikeOneThread) {
     // Vertically adjacent blocks with DC 1500 and -1000 become horizontal neighbours after a

@@ -192,8 +192,8 @@ ExifBuilder CameraExif(const CameraExifSpec& spec) {
         .Rational(exif_tag::FocalPlaneYResolution, kFocalYRes, 1);
     if (spec.pixelY) b.ExifIfd().Entry(exif_tag::PixelYDimension, spec.pixelType, {spec.pixelHeight});
     if (spec.withIfd1) {
+        if (spec.compression) b.Ifd1().Short(exif_tag::Compression, *spec.compression);
         b.Ifd1()
-            .Short(exif_tag::Compression, spec.compression)
             .Long(exif_tag::ImageWidth, kThumbWidth)
             .Long(exif_tag::ImageLength, kThumbHeight)
             .Rational(exif_tag::XResolution, kIfd1XRes, 1)

@@ -102,6 +102,7 @@ struct CameraExifSpec {
     CameraExifSpec& WithoutPixelY() { return pixelY = false, *this; }
     CameraExifSpec& WithoutIfd1() { return withIfd1 = false, *this; }
     CameraExifSpec& Compression(uint16_t value) { return compression = value, *this; }
+    CameraExifSpec& WithoutCompression() { return compression.reset(), *this; }
     CameraExifSpec& Thumbnail(std::vector<uint8_t> bytes) { return thumbnail = std::move(bytes), *this; }
     CameraExifSpec& Trailer(std::vector<uint8_t> bytes) { return trailer = std::move(bytes), *this; }
 
@@ -110,7 +111,7 @@ struct CameraExifSpec {
     TiffType pixelType = TiffType::Long;
     bool pixelY = true;
     bool withIfd1 = true;
-    uint16_t compression = 6;
+    std::optional<uint16_t> compression = 6;  // no entry when empty
     std::optional<std::vector<uint8_t>> thumbnail;
     std::vector<uint8_t> trailer;
 };

@@ -161,6 +161,21 @@ TEST(CliExeTest, OneFileNamedTwiceIsTransformedOnceWhateverTheSpelling) {
     EXPECT_EQ(wintest::ReadBytes(folder / L"同じ写真.jpg"), Transformed(picture, TransformKind::Rotate90));
 }
 
+TEST(CliExeTest, ReadOnlyFilesAreKeptUnlessForced) {
+    ScratchFolder folder;
+    const std::vector<uint8_t> picture = wintest::SmallJpeg();
+    wintest::WriteBytes(folder / L"保護された.jpg", picture);
+    ASSERT_TRUE(SetFileAttributesW((folder / L"保護された.jpg").c_str(), FILE_ATTRIBUTE_READONLY));
+    ExeResult kept = RunCli(folder, {L"--in-place", L"-r", L"90", L"保護された.jpg"});
+    EXPECT_EQ(kept.exitCode, 1u) << kept.err;
+    EXPECT_EQ(wintest::ReadBytes(folder / L"保護された.jpg"), picture);
+    ExeResult forced = RunCli(folder, {L"--in-place", L"-f", L"-r", L"90", L"保護された.jpg"});
+    EXPECT_EQ(forced.exitCode, 0u) << forced.err;
+    EXPECT_EQ(wintest::ReadBytes(folder / L"保護された.jpg"), Transformed(picture, TransformKind::Rotate90));
+    EXPECT_TRUE(GetFileAttributesW((folder / L"保護された.jpg").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"保護された.jpg"});
+}
+
 TEST(CliExeTest, MessagesNameJapaneseFilesInUtf8) {
     ScratchFolder folder;
     wintest::WriteBytes(folder / L"写真.jpg", wintest::SmallJpeg());

@@ -1,0 +1,34 @@
+// How pivotta-cli words the engine's messages: English by default, the engine's own Japanese
+// text under a Japanese locale, and a stable code name either way for scripts.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "CliOptions.h"
+#include "Messages.h"
+
+namespace pivotta::cli {
+
+struct MessageCodeInfo {
+    MessageCode code;
+    std::string_view name;     // stable: shown in brackets after the text
+    std::string_view english;  // "%d" stands for the message's detail
+    std::string_view meaning;  // for --help, the man page and the README
+};
+
+std::span<const MessageCodeInfo> MessageCodeTable();
+
+// The code a file refused by --perfect gets; not an engine message.
+inline constexpr std::string_view kNeedsTrimCode = "needs-trim";
+
+// The text of a message in a language, followed by " [code-name]".
+std::string MessageLine(const EngineMessage& message, MessageLanguage language);
+
+// The first of LC_ALL, LC_MESSAGES and LANG that is set and not empty decides, as for any
+// POSIX program; Japanese when it starts with "ja". Null pointers are unset variables.
+MessageLanguage LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang);
+MessageLanguage LanguageFromEnvironment();
+
+}  // namespace pivotta::cli
