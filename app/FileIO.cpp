@@ -7,6 +7,10 @@
 
 #include "AppTexts.h"
 
+#ifdef Q_OS_WIN
+#include "AtomicReplace.h"
+#endif
+
 namespace pivotta::app {
 
 bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, QString* error)
@@ -35,6 +39,13 @@ bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, QString* er
 
 bool WriteFileAtomically(const QString& path, const uint8_t* data, size_t size, QString* error)
 {
+#ifdef Q_OS_WIN
+    // ReplaceFileW keeps the replaced file's creation time, attributes and ACL, as the
+    // command-line tool's saves do; a read-only file is refused, as creating it anew would be.
+    const bool saved = pivotta::win32::WriteFileAtomically(QDir::toNativeSeparators(path).toStdWString(), data, size) == 0;
+    if (!saved && error) *error = texts::kCannotCreateFile.arg(QDir::toNativeSeparators(path));
+    return saved;
+#else
     QSaveFile file(path);
     // Unbuffered, so that a short write (a full disk, a size limit) is seen here: a buffered
     // QSaveFile loses that error when it flushes and commits the truncated file.
@@ -55,6 +66,7 @@ bool WriteFileAtomically(const QString& path, const uint8_t* data, size_t size, 
     }
     if (!written && error) *error = texts::kCannotCreateFile.arg(QDir::toNativeSeparators(path));
     return written;
+#endif
 }
 
 }  // namespace pivotta::app

@@ -4,10 +4,19 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "LongPathWin32.h"
 #endif
 
 namespace pivotta::app {
+
+#ifdef Q_OS_WIN
+
+QString ExpandLongPath(const QString& path)
+{
+    return QString::fromStdWString(pivotta::win32::ExpandLongPath(QDir::toNativeSeparators(path).toStdWString()));
+}
+
+#else
 
 namespace {
 
@@ -15,28 +24,14 @@ namespace {
 // is no such entry.
 QString ReportedName(const QString& path)
 {
-#ifdef Q_OS_WIN
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW(reinterpret_cast<const wchar_t*>(path.utf16()), &found);
-    if (search == INVALID_HANDLE_VALUE) return {};
-    FindClose(search);
-    return QString::fromWCharArray(found.cFileName);
-#else
     const QFileInfo info(path);
     return info.exists() || info.isSymLink() ? info.fileName() : QString();
-#endif
 }
 
-// Position of the separator before the last component that is not a root (a drive "C:",
-// a server "\\server", or "/" itself); -1 when only the root is left.
+// Position of the separator before the last component below "/"; -1 when only "/" is left.
 qsizetype LastComponentSeparator(const QString& path)
 {
-    const qsizetype last = path.lastIndexOf(QDir::separator());
-#ifdef Q_OS_WIN
-    return last >= 2 ? last : -1;  // "C:\x" and "\\server\x" stop at the root
-#else
-    return path.size() > 1 ? last : -1;  // every component below "/"
-#endif
+    return path.size() > 1 ? path.lastIndexOf(QDir::separator()) : -1;
 }
 
 }  // namespace
@@ -52,5 +47,7 @@ QString ExpandLongPath(const QString& path)
     }
     return head + tail;
 }
+
+#endif
 
 }  // namespace pivotta::app

@@ -10,6 +10,11 @@
 #include "QtPlatform.h"
 #include "SettingsStore.h"
 
+#ifdef Q_OS_WIN
+#include "RegistrySettingsKey.h"
+#include "Win32Platform.h"
+#endif
+
 int main(int argc, char* argv[])
 {
     using namespace pivotta::app;
@@ -25,8 +30,13 @@ int main(int argc, char* argv[])
     if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
+#ifdef Q_OS_WIN
+    Win32Platform platform;
+    RegistrySettingsKey settings;
+#else
     QtPlatform platform;
     QSettingsKey settings(OpenUserSettings());
+#endif
     ProgramWindows windows(platform, settings, QApplication::arguments().mid(1));
     windows.Main.show();
     return QApplication::exec();

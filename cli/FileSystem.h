@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PathText.h"
@@ -103,6 +105,10 @@ std::string IdentityKey(const std::string& path);
 
 // Binary standard streams; a closed pipe becomes a write error instead of ending the process.
 void PrepareStandardStreams();
+// The arguments after the program's name, in UTF-8 whatever the platform's code page.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Writes UTF-8 text to stdout or stderr and flushes it; a console shows it as text.
+void WriteText(std::FILE* stream, std::string_view text);
 unsigned ProcessorCount();
 
 }  // namespace pivotta::cli

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "FileSystem.h"
 #include "ThreadStarter.h"
 
 namespace pivotta::cli {
@@ -81,10 +82,9 @@ void RunJobs(size_t count, unsigned workers, const JobFunction& run, const Repor
 void PrintReport(const FileReport& report) {
     for (const ReportLine& line : report.lines) {
         std::FILE* stream = line.channel == Channel::StandardOutput ? stdout : stderr;
-        std::fwrite(line.text.data(), 1, line.text.size(), stream);
-        std::fputc('\n', stream);
-        // Keep standard output and standard error in step when both go to one terminal.
-        std::fflush(stream);
+        // One flushed write per line keeps standard output and standard error in step when
+        // both go to one terminal.
+        WriteText(stream, line.text + '\n');
     }
 }
 

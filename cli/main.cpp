@@ -18,8 +18,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 void Print(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
+    pivotta::cli::WriteText(stream, text);
 }
 
 int Run(const pivotta::cli::CliOptions& options) {
@@ -48,7 +47,7 @@ int Run(const pivotta::cli::CliOptions& options) {
 int main(int argc, char** argv) {
     using namespace pivotta::cli;
     PrepareStandardStreams();
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string> args = CommandLineArguments(argc, argv);
     const ParsedCommandLine parsed = ParseCommandLine(args);
     switch (parsed.outcome) {
     case ParseOutcome::ShowHelp: Print(stdout, HelpText()); return kExitSuccess;

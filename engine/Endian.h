@@ -7,7 +7,27 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <stdlib.h>
+#endif
+
 namespace pivotta {
+
+// One instruction each with GCC, Clang and MSVC (std::byteswap is C++23).
+inline uint64_t ByteSwap64(uint64_t v) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    return _byteswap_uint64(v);
+#else
+    return __builtin_bswap64(v);
+#endif
+}
+inline uint32_t ByteSwap32(uint32_t v) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    return _byteswap_ulong(v);
+#else
+    return __builtin_bswap32(v);
+#endif
+}
 
 inline uint16_t loadBE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 inline uint16_t loadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[1] << 8 | p[0]); }
@@ -39,15 +59,15 @@ inline void storeLE32(uint8_t* p, uint32_t v) {
 inline uint64_t LoadWordBE64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    if constexpr (std::endian::native == std::endian::little) v = ByteSwap64(v);
     return v;
 }
 inline void StoreWordBE64(uint8_t* p, uint64_t v) {
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    if constexpr (std::endian::native == std::endian::little) v = ByteSwap64(v);
     std::memcpy(p, &v, sizeof v);
 }
 inline void StoreWordBE32(uint8_t* p, uint32_t v) {
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    if constexpr (std::endian::native == std::endian::little) v = ByteSwap32(v);
     std::memcpy(p, &v, sizeof v);
 }
 

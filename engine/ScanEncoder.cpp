@@ -14,6 +14,7 @@
 #include "BlockTransforms.h"
 #include "JpegRotation.h"
 #include "Messages.h"
+#include "Prefetch.h"
 #include "RawBitBuffer.h"
 
 namespace pivotta {
@@ -185,10 +186,10 @@ int TJpegRotation::EncodeRows(const ScanLayout& layout, int rowBegin, int rowEnd
                 // miss: ask for the index entries a few MCUs ahead, and for the blocks of
                 // entries asked for earlier.
                 if (layout.swapsAxes && c + kIndexAhead < layout.cols) {
-                    __builtin_prefetch(walk.index + walk.first + (c + kIndexAhead) * walk.step);
+                    Prefetch(walk.index + walk.first + (c + kIndexAhead) * walk.step);
                 }
                 if (layout.swapsAxes && c + kBlockAhead < layout.cols) {
-                    __builtin_prefetch(walk.index[walk.first + (c + kBlockAhead) * walk.step]);
+                    Prefetch(walk.index[walk.first + (c + kBlockAhead) * walk.step]);
                 }
                 const int16_t* block = walk.index[walk.first + c * walk.step];
                 if (!EncodeBlock(out, layout.tables[walk.slot], layout.copyCodes, block, state.dcPred[walk.slot])) {

@@ -111,8 +111,12 @@ void ScanBitWriter::Marker(uint16_t marker) {
 
 Bytes Segment(uint16_t marker, const Bytes& body) {
     const size_t length = body.size() + 2;
-    Bytes out = {static_cast<uint8_t>(marker >> 8), static_cast<uint8_t>(marker), static_cast<uint8_t>(length >> 8),
-                 static_cast<uint8_t>(length)};
+    // Room reserved up front: MinGW's GCC 12 sees a false out-of-bounds copy in the growing insert.
+    Bytes out;
+    out.reserve(length + 2);
+    for (uint8_t byte : {static_cast<uint8_t>(marker >> 8), static_cast<uint8_t>(marker),
+                         static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)})
+        out.push_back(byte);
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }
