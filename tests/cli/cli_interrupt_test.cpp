@@ -89,7 +89,9 @@ TEST(CliInterruptTest, ASignalWhileWritingLeavesNoTemporaryAndKeepsTheTarget) {
             EXPECT_EQ(r.err, "pivotta-cli: " + first + ": done\n");
             caughtWhileWriting = ReadFileBytes(dir / "out/big.jpg") == old;
             // Never readable by others while it holds data.
-            if (seen && caughtWhileWriting) EXPECT_EQ(st.st_mode & 07777, 0600u);
+            if (seen && caughtWhileWriting) {
+                EXPECT_EQ(st.st_mode & 07777, 0600u);
+            }
         }
         EXPECT_TRUE(caughtWhileWriting) << "the signal never came while the result was written";
     }
