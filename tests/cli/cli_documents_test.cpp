@@ -2,12 +2,11 @@
 // the one table of message codes: none may leave out an option or a code.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <memory>
 
 #include "CliOptions.h"
+#include "ExternalTools.h"
 #include "MessageTexts.h"
 #include "Usage.h"
 
@@ -18,15 +17,6 @@ std::string ReadText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     EXPECT_TRUE(file) << path;
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string RunShell(const std::string& command) {
-    std::string output;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return output;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) output.append(buffer, n);
-    return output;
 }
 
 std::string RoffEscaped(std::string_view text) {
@@ -70,7 +60,7 @@ TEST(CliDocumentsTest, EveryOptionAndCodeIsInHelpManPageCompletionAndReadme) {
 
 // The completion as bash runs it: option names, the values an option takes, folders for -o.
 TEST(CliDocumentsTest, BashCompletesOptionsAndTheirValues) {
-    if (RunShell("command -v bash").empty()) GTEST_SKIP() << "no bash";
+    if (test::RunCommand("command -v bash").empty()) GTEST_SKIP() << "no bash";
     const std::pair<std::string, std::string> cases[] = {
         {"pivotta-cli --ro", "--rotate"},
         {"pivotta-cli --no", "--none --no-trim"},
@@ -86,14 +76,14 @@ TEST(CliDocumentsTest, BashCompletesOptionsAndTheirValues) {
                               << (line.back() == ' ' ? "''" : "")
                               << ")\nCOMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_pivotta_cli\n"
                                  "printf '%s\\n' \"${COMPREPLY[*]}\"\n";
-        EXPECT_EQ(RunShell("bash '" + script + "' 2>&1"), expected + "\n");
+        EXPECT_EQ(test::RunCommand("bash '" + script + "' 2>&1"), expected + "\n");
         std::remove(script.c_str());
     }
 }
 
 TEST(CliDocumentsTest, ManPageRendersWithoutWarnings) {
-    if (RunShell("command -v groff").empty()) GTEST_SKIP() << "no groff";
-    EXPECT_EQ(RunShell("groff -man -Tutf8 -ww -z '" + kManPage + "' 2>&1"), "");
+    if (test::RunCommand("command -v groff").empty()) GTEST_SKIP() << "no groff";
+    EXPECT_EQ(test::RunCommand("groff -man -Tutf8 -ww -z '" + kManPage + "' 2>&1"), "");
 }
 
 }  // namespace
