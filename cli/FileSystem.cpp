@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <system_error>
-#include <thread>
 
 namespace pivotta::cli {
 
@@ -32,10 +31,5 @@ std::string IdentityKey(const std::string& path) {
     return key.string();
 }
 #endif
-
-unsigned ProcessorCount() {
-    unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : n;
-}
 
 }  // namespace pivotta::cli

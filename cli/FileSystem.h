@@ -109,6 +109,5 @@ void PrepareStandardStreams();
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // Writes UTF-8 text to stdout or stderr and flushes it; a console shows it as text.
 void WriteText(std::FILE* stream, std::string_view text);
-unsigned ProcessorCount();
 
 }  // namespace pivotta::cli

@@ -9,6 +9,7 @@
 #include "JobPlan.h"
 #include "JobRunner.h"
 #include "MessageTexts.h"
+#include "ThreadStarter.h"
 #include "Usage.h"
 
 namespace {
@@ -29,7 +30,7 @@ int Run(const pivotta::cli::CliOptions& options) {
         return kExitUsage;
     }
     bool allOk = true;
-    const unsigned workers = options.jobs != 0 ? options.jobs : ProcessorCount();
+    const unsigned workers = pivotta::ThreadBudget(options.jobs);
     // -j N is a number of processors. Files already run side by side: each engine then keeps
     // to one thread. A lone worker may use N threads, or every processor without -j.
     const unsigned engineThreads = workers > 1 && plan.jobs.size() > 1 ? 1 : options.jobs;

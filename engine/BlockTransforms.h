@@ -11,6 +11,14 @@
 
 namespace pivotta {
 
+// Where a coefficient read at zig-zag position k is stored, and whether it changes sign: the
+// decoder stores every block already transformed, which costs nothing extra because only
+// the non-zero coefficients are written.
+struct StoreOrder {
+    std::array<uint8_t, 64> position;
+    std::array<int16_t, 64> signMask;  // 0 or -1
+};
+
 namespace detail {
 
 // Zig-zag position -> natural (row-major) position, ITU T.81 Figure A.6.

@@ -1,4 +1,5 @@
 // DHT segments: read into the slots, written with optimized tables replaced by the standard ones.
+#include "HuffmanTables.h"
 #include "JpegRotation.h"
 #include "Messages.h"
 
@@ -43,10 +44,10 @@ bool TJpegRotation::ProcessDHT(bool& allFull) {
     bool full[4];
     for (int i = 0; i < tableCount; ++i) {
         ParsedTable& table = tables[i];
-        if (!huff_.LoadTable(table.tableClass, table.id, table.bits, table.symbols)) {
+        if (!huff_->LoadTable(table.tableClass, table.id, table.bits, table.symbols)) {
             return Fail(MessageCode::BadHuffmanTable, msg::kBadHuffmanTable);
         }
-        full[i] = huff_.IsFull(table.tableClass, table.id);
+        full[i] = huff_->IsFull(table.tableClass, table.id);
         allFull = allFull && full[i];
         outputLength += 17 + (full[i] ? table.count : (table.tableClass == 0 ? 12 : 162));
     }

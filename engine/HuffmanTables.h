@@ -6,15 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace pivotta {
+#include "HuffmanSlot.h"
 
-struct HuffmanSlot {
-    int Count = 0;
-    std::vector<int32_t> CodeLength;  // 1..16, ascending
-    std::vector<int32_t> Symbol;      // in segment order
-    std::vector<int32_t> Code;        // canonical, right-aligned
-    std::array<uint8_t, 17> Bits{};   // codes per length, [1..16]
-};
+namespace pivotta {
 
 // Decoding view of one slot: a 9-bit lookahead table giving length and symbol in one load,
 // and canonical limits per length for the longer codes (ITU T.81 F.2.2.3).

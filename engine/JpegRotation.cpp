@@ -5,7 +5,9 @@
 #include <new>
 #include <string_view>
 
+#include "CoefficientStore.h"
 #include "ExifSegment.h"
+#include "HuffmanTables.h"
 #include "Messages.h"
 
 namespace pivotta {
@@ -36,7 +38,10 @@ MessageCode CodeForUnknownMarker(uint16_t marker) {
 
 }  // namespace
 
-TJpegRotation::TJpegRotation() = default;
+TJpegRotation::TJpegRotation()
+    : huff_(std::make_unique<HuffTables>()), store_(std::make_unique<CoefficientStore>()) {}
+
+TJpegRotation::~TJpegRotation() = default;
 
 void TJpegRotation::Report(MessageCode code, int level, const std::string& text, int64_t detail) {
     if (OnMessage) OnMessage(text, level);
@@ -229,23 +234,6 @@ void TJpegRotation::NoteOrientation() {
         orientation_ = ReadExifOrientation(in_->Data() + in_->BytePosition(), payloadSize);
     }
     in_->SkipBytes(payloadSize);
-}
-
-bool TJpegRotation::TransformScan() {
-    const int mcuWidth = 8 * frame_.MaxH;
-    const int mcuHeight = 8 * frame_.MaxV;
-    frame_.McuCols = (frame_.ImageWidth + mcuWidth - 1) / mcuWidth;
-    frame_.McuRows = (frame_.ImageHeight + mcuHeight - 1) / mcuHeight;
-    const int outputRows = SwapsAxes(kind_) ? frame_.McuCols : frame_.McuRows;
-    if (OnProgressMax) OnProgressMax(frame_.McuRows + outputRows);
-    Progress(0);
-    stage_ = Stage::Scan;
-    if (!AllocateCoefficients() || !DecodeScan()) return false;
-    stage_ = Stage::Tail;
-    if (verifyOnly_) return true;
-    huff_.CompleteTables();
-    huff_.BuildEncodeIndex();
-    return EncodeScan();
 }
 
 bool TJpegRotation::CopyTail() {

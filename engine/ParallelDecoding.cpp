@@ -1,14 +1,14 @@
-// The second half of a scan decoded on a worker thread, with results, messages and progress
-// calls exactly those of a sequential decode.
+// The scan split over several threads. This thread decodes the first part exactly as a
+// sequential decode does and then takes over what the workers decoded wherever it can prove
+// that a sequential decode would have decoded the same; wherever it cannot, it decodes on
+// itself. So results, messages and progress calls never depend on the workers.
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <optional>
-#include <thread>
 
 #include "BlockDecoding.h"
-#include "JpegRotation.h"
 #include "LargeBlock.h"
+#include "ScanDecoder.h"
+#include "WorkerThreads.h"
 
 namespace pivotta {
 
@@ -16,158 +16,176 @@ using scan::BlockBits;
 using scan::BlockStatus;
 using scan::DecodeRecord;
 
-// The first MCU of the second half of the restart intervals, and the byte after the restart
-// marker that precedes it. False when the data does not look like whole intervals.
-bool TJpegRotation::FindRestartSplit(int64_t& split, size_t& start) const {
+namespace {
+
+// How far past the start of the next worker's data a speculative worker decodes, so that the
+// two meet once the next one has fallen into step with the codes (typically within a few
+// hundred bytes). Where they do not meet, this thread decodes the gap itself.
+constexpr uint64_t kSpeculativeOverlapBytes = 32 * 1024;
+
+}  // namespace
+
+// The first MCU of each range but the first, evenly spaced in whole intervals, and the byte
+// after the restart marker before it. Fewer where the data stops looking like whole intervals.
+std::vector<ScanDecoder::RangeStart> ScanDecoder::FindRestartRanges(const TInBitStreamFile& in,
+                                                                    unsigned ranges) const {
     const int interval = frame_.RestartInterval;
-    const int64_t total = int64_t{frame_.McuRows} * frame_.McuCols;
-    const int64_t intervals = (total + interval - 1) / interval;
-    if (intervals < 2) return false;
-    const int64_t wanted = intervals / 2;  // markers to pass
-    const uint8_t* data = in_->Data();
-    const size_t size = in_->Size();
+    const int64_t intervals = (McuCount() + interval - 1) / interval;
+    std::vector<int64_t> wanted;  // markers to pass before each range
+    for (unsigned range = 1; range < ranges; ++range) {
+        const int64_t markers = intervals * range / ranges;
+        if (markers > 0 && (wanted.empty() || markers > wanted.back())) wanted.push_back(markers);
+    }
+    std::vector<RangeStart> starts;
+    const uint8_t* data = in.Data();
+    const size_t size = in.Size();
     int64_t seen = 0;
-    for (size_t i = in_->BytePosition(); i + 1 < size; ++i) {
+    for (size_t i = in.BytePosition(); i + 1 < size && starts.size() < wanted.size(); ++i) {
         const void* found = std::memchr(data + i, 0xFF, size - 1 - i);
-        if (!found) return false;
+        if (!found) break;
         i = static_cast<size_t>(static_cast<const uint8_t*>(found) - data);
         const uint8_t next = data[i + 1];
         if (next == 0x00 || next == 0xFF) continue;  // a stuffed data byte, or a fill byte
-        if ((next & 0xF8) != 0xD0) return false;   // the scan ends before the split
-        if (++seen == wanted) {
-            split = wanted * interval;
-            start = i + 2;
-            return true;
-        }
+        if ((next & 0xF8) != 0xD0) break;            // the scan ends first
         ++i;
+        if (++seen == wanted[starts.size()]) starts.push_back({seen * interval, i + 1});
     }
-    return false;
+    return starts;
 }
 
-// With restart intervals, the second half of them is decoded on a worker thread from the
-// marker where it starts. The first half runs here exactly as a sequential decode does; if it
-// does not end right at that marker, or the worker met anything unexpected, the caller simply
-// goes on from where this thread stands, so results and messages never differ from one
-// thread's. False after a reported failure; `done` counts the MCUs decoded.
-bool TJpegRotation::DecodeRestartHalves(const DecodeTables& tables, DecodeState& state, int64_t& done) {
-    TInBitStreamFile& in = *in_;
-    const int64_t total = int64_t{frame_.McuRows} * frame_.McuCols;
-    int64_t split = 0;
-    size_t workerStart = 0;
-    if (!FindRestartSplit(split, workerStart)) return true;
-    TInBitStreamFile workerIn = in.ForkAt(workerStart);
-    DecodeState workerState;
-    workerState.nextRestart = static_cast<int>(split / frame_.RestartInterval % 8);
-    RangeResult workerResult = RangeResult::Bad;
-    std::atomic<bool> cancel{false};
-    RangeResult headResult;
-    bool joined = false;
-    {
-        std::optional<std::jthread> worker = TryStartThread(StartThread, [&] {
-            try {
-                workerResult = DecodeMcus(workerIn, tables, split, total, workerState, arenas_[1], false, &cancel);
-            } catch (const std::exception&) {
-                workerResult = RangeResult::Short;
-            }
-        });
-        if (!worker) return true;  // no thread to be had: this one decodes it all
-        CancelUnlessJoined guard{cancel, joined};
-        headResult = DecodeMcus(in, tables, 0, split, state, arenas_[0], true, nullptr);
-        joined = headResult == RangeResult::Done && in.BytePosition() == workerStart;
+// Each worker decodes one range of restart intervals from the marker where it starts. A range
+// is taken over when this thread ends the range before it right at that marker and the worker
+// decoded it whole; otherwise this thread decodes it itself.
+ScanDecoder::Result ScanDecoder::DecodeRestartRanges(TInBitStreamFile& in, unsigned threads,
+                                                     const ThreadStarter& start, RunState& state, int64_t& done) {
+    const int64_t total = McuCount();
+    const std::vector<RangeStart> starts = FindRestartRanges(in, threads);
+    if (starts.empty()) return {};
+    const size_t workers = starts.size();
+    const auto rangeEnd = [&](size_t w) { return w + 1 < workers ? starts[w + 1].mcu : total; };
+    std::vector<TInBitStreamFile> readers;
+    std::vector<RunState> runs(workers);
+    std::vector<Status> results(workers, Status::Bad);
+    readers.reserve(workers);
+    for (size_t w = 0; w < workers; ++w) {
+        readers.push_back(in.ForkAt(starts[w].byte));
+        runs[w].nextRestart = static_cast<int>(starts[w].mcu / frame_.RestartInterval % 8);
     }
-    if (headResult != RangeResult::Done) return ReportDecodeFailure(headResult, state);
-    done = split;
-    if (!joined || workerResult != RangeResult::Done) return true;
-    ReplayProgress(split, total);
-    in.SetBytePosition(workerIn.BytePosition());
-    state = workerState;
-    done = total;
-    return true;
-}
-
-// Without restart markers nobody knows where the second half of the MCUs starts. A worker
-// starts decoding anyway in the middle of the data, from a byte that is most likely not an
-// MCU boundary: it decodes garbage for a few blocks until the codes fall into step with the
-// real ones, as Huffman codes do. It records the bit position of every MCU it starts. This
-// thread decodes from the start until it passes the worker's first byte; once it reaches, at
-// an MCU boundary, a position the worker also started an MCU at, both parse the same bits
-// from there on, and the worker's blocks are adopted with their DC values shifted by the
-// difference of the two predictors. Without such a meeting point the caller decodes on
-// sequentially, so nothing observable depends on the worker.
-bool TJpegRotation::DecodeSpeculatively(const DecodeTables& tables, DecodeState& state, int64_t& done) {
-    TInBitStreamFile& in = *in_;
-    const int64_t total = int64_t{frame_.McuRows} * frame_.McuCols;
-    const int cols = frame_.McuCols;
-    size_t workerStart = in.BytePosition() + (in.Size() - in.BytePosition()) / 2;
-    const uint8_t* data = in.Data();
-    if (workerStart > 0 && data[workerStart - 1] == 0xFF) ++workerStart;  // not the 00 of a stuffed FF
-    if (workerStart + 1 >= in.Size()) return true;
-    const uint64_t workerStartBit = uint64_t{workerStart} * 8;
-
-    SpeculativeRun run;
-    TInBitStreamFile workerIn = in.ForkAt(workerStart);
-    std::atomic<bool> cancel{false};
-    RangeResult headResult = RangeResult::Done;
-    bool joined = false;
-    {
-        std::optional<std::jthread> worker = TryStartThread(StartThread, [&] {
-            try {
-                DecodeFromAnywhere(workerIn, tables, total, run, cancel);
-            } catch (const std::exception&) {
-                run.failed = true;
-            }
-        });
-        if (!worker) return true;  // no thread to be had: this one decodes it all
-        CancelUnlessJoined guard{cancel, joined};
-        // Whole rows, so that progress is reported as a sequential decode reports it.
-        while (done < total && in.BitPosition() < workerStartBit) {
-            const int64_t rowEnd = std::min(total, done + cols);
-            headResult = DecodeMcus(in, tables, done, rowEnd, state, arenas_[0], true, nullptr);
-            if (headResult != RangeResult::Done) break;
-            done = rowEnd;
+    WorkerThreads team(start, static_cast<unsigned>(workers), [&](unsigned w, const std::atomic<bool>& cancel) {
+        results[w] = DecodeMcus(readers[w], starts[w].mcu, rangeEnd(w), runs[w], store_.Arena(w + 1), false, &cancel);
+    });
+    const Status head = DecodeMcus(in, 0, starts[0].mcu, state, store_.Arena(0), true, nullptr);
+    if (head != Status::Done) return Failure(head, state);
+    team.Join();
+    done = starts[0].mcu;
+    for (size_t w = 0; w < workers; ++w) {
+        const bool adopted = team.Finished(static_cast<unsigned>(w)) && results[w] == Status::Done &&
+                             in.BytePosition() == starts[w].byte;
+        if (adopted) {
+            ReplayProgress(done, rangeEnd(w));
+            in.SetBytePosition(readers[w].BytePosition());
+            state = runs[w];
+        } else {
+            const Status own = DecodeMcus(in, done, rangeEnd(w), state, store_.Arena(0), true, nullptr);
+            if (own != Status::Done) return Failure(own, state);
         }
-        joined = headResult == RangeResult::Done;
+        done = rangeEnd(w);
     }
-    if (headResult != RangeResult::Done) return ReportDecodeFailure(headResult, state);
-    if (run.failed || done == total) return true;
+    return {};
+}
 
-    // Find the meeting point, one MCU at a time.
-    const std::vector<uint64_t>& starts = run.mcuStart;
-    size_t j = 0;
-    for (;;) {
-        const uint64_t here = in.BitPosition();
-        while (j < starts.size() && starts[j] < here) ++j;
-        if (j == starts.size()) return true;  // never met: decode on
-        if (starts[j] == here) break;
-        const RangeResult result = DecodeMcus(in, tables, done, done + 1, state, arenas_[0], true, nullptr);
-        if (result != RangeResult::Done) return ReportDecodeFailure(result, state);
-        if (++done == total) return true;
+// Without restart markers nobody knows where an MCU starts in the middle of the data. Each
+// worker starts decoding anyway at an evenly spaced byte, most likely no MCU boundary: it
+// decodes garbage for a few blocks until the codes fall into step with the real ones, as
+// Huffman codes do, and records the bit position of every MCU it starts. Once this thread
+// reaches, at an MCU boundary, a position a worker also started an MCU at, both parse the same
+// bits from there on, and the worker's blocks are adopted with their DC values shifted by the
+// difference of the two predictors, up to where that worker meets the next one.
+ScanDecoder::Result ScanDecoder::DecodeSpeculatively(TInBitStreamFile& in, unsigned threads,
+                                                     const ThreadStarter& start, RunState& state, int64_t& done) {
+    const int64_t total = McuCount();
+    const int cols = frame_.McuCols;
+    const size_t scanStart = in.BytePosition();
+    const uint8_t* data = in.Data();
+    const size_t workers = threads - 1;
+    std::vector<size_t> firstByte(workers);
+    for (size_t w = 0; w < workers; ++w) {
+        size_t at = scanStart + (in.Size() - scanStart) * (w + 1) / threads;
+        if (at > 0 && data[at - 1] == 0xFF) ++at;  // not the 00 of a stuffed FF
+        firstByte[w] = std::min(at, in.Size());
     }
-    const int64_t needed = total - done;
-    const int64_t complete = static_cast<int64_t>(starts.size()) - 1;
-    if (complete - static_cast<int64_t>(j) < needed) return true;  // the worker stopped early: so will we
+    if (firstByte[0] + 1 >= in.Size()) return {};
+    std::vector<SpeculativeRun> runs(workers);
+    std::vector<TInBitStreamFile> readers;
+    readers.reserve(workers);
+    for (size_t w = 0; w < workers; ++w) readers.push_back(in.ForkAt(firstByte[w]));
+    const size_t expectedMcus = static_cast<size_t>(total / threads) + 1024;
+    WorkerThreads team(start, static_cast<unsigned>(workers), [&](unsigned w, const std::atomic<bool>& cancel) {
+        const uint64_t stopBit = w + 1 < workers ? (firstByte[w + 1] + kSpeculativeOverlapBytes) * 8 : UINT64_MAX;
+        DecodeFromAnywhere(readers[w], stopBit, expectedMcus, store_.Arena(w + 1), runs[w], cancel);
+    });
+    // Whole rows, so that progress is reported as a sequential decode reports it.
+    while (done < total && in.BitPosition() < uint64_t{firstByte[0]} * 8) {
+        const int64_t rowEnd = std::min(total, done + cols);
+        const Status head = DecodeMcus(in, done, rowEnd, state, store_.Arena(0), true, nullptr);
+        if (head != Status::Done) return Failure(head, state);
+        done = rowEnd;
+    }
+    team.Join();
 
-    AdoptWorkerMcus(run, j, done, state);
-    ReplayProgress(done, total);
-    in.SetBitPosition(starts[j + needed]);
-    done = total;
-    return true;
+    for (size_t w = 0; w < workers && done < total; ++w) {
+        const SpeculativeRun& run = runs[w];
+        if (!team.Finished(static_cast<unsigned>(w)) || run.failed) continue;
+        // Find the meeting point, one MCU at a time.
+        const std::vector<uint64_t>& starts = run.mcuStart;
+        size_t j = 0;
+        for (;;) {
+            const uint64_t here = in.BitPosition();
+            while (j < starts.size() && starts[j] < here) ++j;
+            if (j == starts.size() || starts[j] == here) break;
+            const Status own = DecodeMcus(in, done, done + 1, state, store_.Arena(0), true, nullptr);
+            if (own != Status::Done) return Failure(own, state);
+            if (++done == total) return {};
+        }
+        if (j == starts.size()) continue;  // never met: on to the next worker
+        // Take the worker's whole MCUs up to where it meets the next worker, or all it has.
+        const size_t whole = starts.size() - 1;
+        size_t end = std::min<size_t>(whole, j + static_cast<size_t>(total - done));
+        if (w + 1 < workers && team.Finished(static_cast<unsigned>(w + 1)) && !runs[w + 1].failed) {
+            const std::vector<uint64_t>& next = runs[w + 1].mcuStart;
+            size_t k = j, n = 0;
+            while (k < end) {
+                while (n < next.size() && next[n] < starts[k]) ++n;
+                if (n < next.size() && next[n] == starts[k]) break;
+                ++k;
+            }
+            end = k;
+        }
+        AdoptWorkerMcus(run, j, end - j, done, state);
+        ReplayProgress(done, done + static_cast<int64_t>(end - j));
+        done += static_cast<int64_t>(end - j);
+        in.SetBitPosition(starts[end]);
+    }
+    return {};
 }
 
 // Decodes MCUs from wherever the reader stands, with predictors starting at 0, until the data
-// ends or total MCUs are done. A bad code before the meeting point only shows that the parse
-// is not yet in step: everything so far is dropped and decoding starts over a bit further on.
-// (Should the data itself be damaged there, the sequential decode finds it and reports it.)
-void TJpegRotation::DecodeFromAnywhere(TInBitStreamFile& in, const DecodeTables& tables, int64_t total,
-                                       SpeculativeRun& run, const std::atomic<bool>& cancel) {
+// ends, the stop bit is passed or every MCU of the picture could be done. A bad code only
+// shows that the parse is not yet in step: everything so far is dropped and decoding starts
+// over a bit further on. (Should the data itself be damaged there, this thread finds it.)
+void ScanDecoder::DecodeFromAnywhere(TInBitStreamFile& in, uint64_t stopBit, size_t expectedMcus,
+                                     RecordArena& arena, SpeculativeRun& run, const std::atomic<bool>& cancel) const {
+    const int64_t total = McuCount();
     int dcPred[kMaxComponents] = {};
     const int blocksPerMcu = BlocksPerMcu();
-    run.mcuStart.reserve(static_cast<size_t>(total / 2 + 1024));
-    run.records.reserve(static_cast<size_t>((total / 2 + 1024) * blocksPerMcu));
+    run.mcuStart.reserve(expectedMcus);
+    run.records.reserve(expectedMcus * blocksPerMcu);
     AdviseLarge(run.records.data(), run.records.capacity() * sizeof(int16_t*));
     for (int64_t m = 0; m < total; ++m) {
         if (m % 256 == 0 && cancel.load(std::memory_order_relaxed)) break;
-        run.mcuStart.push_back(in.BitPosition());
+        const uint64_t at = in.BitPosition();
+        run.mcuStart.push_back(at);
+        if (at >= stopBit) return;
         const size_t mcuBegin = run.records.size();
         run.records.resize(mcuBegin + blocksPerMcu);
         int16_t** placed = run.records.data() + mcuBegin;
@@ -177,7 +195,7 @@ void TJpegRotation::DecodeFromAnywhere(TInBitStreamFile& in, const DecodeTables&
             for (int i = 0; i < frame_.ScanComponentCount && status == BlockStatus::Ok; ++i) {
                 const int slot = frame_.ScanOrder[i];
                 for (int b = frame_.CompH[slot] * frame_.CompV[slot]; b > 0 && status == BlockStatus::Ok; --b) {
-                    status = DecodeRecord(bits, tables, slot, dcPred[slot], arenas_[1], *placed++);
+                    status = DecodeRecord(bits, tables_, slot, dcPred[slot], arena, *placed++);
                 }
             }
         }
@@ -195,11 +213,12 @@ void TJpegRotation::DecodeFromAnywhere(TInBitStreamFile& in, const DecodeTables&
     run.mcuStart.push_back(in.BitPosition());
 }
 
-// Places the worker's MCUs [first, first + total - at) as MCUs [at, total) with the DC values
-// they get from this thread's predictors.
-void TJpegRotation::AdoptWorkerMcus(const SpeculativeRun& run, size_t first, int64_t at, DecodeState& state) {
+// Places `count` of the worker's MCUs from `first` on as the MCUs from `at` on, with the DC values they
+// get from this thread's predictors.
+void ScanDecoder::AdoptWorkerMcus(const SpeculativeRun& run, size_t first, size_t count, int64_t at,
+                                  RunState& state) {
+    if (count == 0) return;
     const int cols = frame_.McuCols;
-    const int64_t total = int64_t{frame_.McuRows} * cols;
     const int blocksPerMcu = BlocksPerMcu();
     // The worker's predictor before MCU `first` is the DC of the last block of each component
     // in the MCU before it, or 0 at its start.
@@ -213,14 +232,14 @@ void TJpegRotation::AdoptWorkerMcus(const SpeculativeRun& run, size_t first, int
     }
     const int16_t* last[kMaxComponents] = {};
     int16_t* const* record = run.records.data() + first * blocksPerMcu;
-    for (int64_t m = at; m < total; ++m) {
+    for (int64_t m = at; m < at + static_cast<int64_t>(count); ++m) {
         const int r = static_cast<int>(m / cols), c = static_cast<int>(m % cols);
         for (int i = 0; i < frame_.ScanComponentCount; ++i) {
             const int slot = frame_.ScanOrder[i];
             const int h = frame_.CompH[slot], v = frame_.CompV[slot];
             const size_t rowWidth = static_cast<size_t>(cols) * h;
             for (int y = 0; y < v; ++y) {
-                int16_t** row = coefficients_[slot].Data() + (static_cast<size_t>(r) * v + y) * rowWidth + c * h;
+                int16_t** row = store_.Index(slot) + (static_cast<size_t>(r) * v + y) * rowWidth + c * h;
                 for (int x = 0; x < h; ++x) {
                     int16_t* block = *record++;
                     packed::Dc(block) = static_cast<int16_t>(packed::Dc(block) + shift[slot]);

@@ -1,11 +1,9 @@
-// Huffman decoding of the one baseline scan into the coefficient store (ITU T.81 F.2.2): the
-// store itself, the sequential decode, and the choice of how to split the work.
-#include <thread>
+// The sequential decode and the choice of how to split the work.
+#include "ScanDecoder.h"
+
+#include <algorithm>
 
 #include "BlockDecoding.h"
-#include "JpegRotation.h"
-#include "LargeBlock.h"
-#include "Messages.h"
 
 namespace pivotta {
 
@@ -13,64 +11,58 @@ using scan::BlockBits;
 using scan::BlockStatus;
 using scan::DecodeRecord;
 
-bool TJpegRotation::AllocateCoefficients() {
-    // The store may never be sized by a header alone: every block costs at least two bits
-    // (a DC code and an end-of-block code), so the bytes left bound the blocks there can be.
-    uint64_t blocks = 0;
-    for (int i = 0; i < frame_.ComponentCount; ++i) {
-        blocks += static_cast<uint64_t>(frame_.McuCols) * frame_.CompH[i] * frame_.McuRows * frame_.CompV[i];
+ScanDecoder::ScanDecoder(const FrameState& frame, const HuffTables& tables, TransformKind kind,
+                         CoefficientStore& store, const std::function<void(int row)>& progress)
+    : frame_(frame), store_(store), progress_(progress) {
+    tables_.copyCodes = store.RecordForm() == CoefficientStore::Form::Codes;
+    for (int i = 0; i < frame.ComponentCount; ++i) {
+        tables_.dc[i] = &tables.Decoder(0, frame.DcTableSel[i]);
+        tables_.ac[i] = &tables.Decoder(1, frame.AcTableSel[i]);
+        if (tables_.copyCodes) tables_.acCodes[i] = &tables.Encoder(1, frame.AcTableSel[i]);
     }
-    if (blocks > static_cast<uint64_t>(in_->Remaining()) * 4) return Fail(MessageCode::ScanTooShort, msg::kScanTooShort);
-    for (int i = 0; i < frame_.ComponentCount; ++i) {
-        const size_t count = static_cast<size_t>(frame_.McuCols) * frame_.CompH[i] * frame_.McuRows * frame_.CompV[i];
-        if (!coefficients_[i].Resize(count)) return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
-    }
-    for (RecordArena& arena : arenas_) arena.Rewind();
-    return true;
+    tables_.order = scan::MakeStoreOrder(kind);
+    tables_.transposed = SwapsAxes(kind);
 }
 
-bool TJpegRotation::BlockIndex::Resize(size_t count) {
-    if (count > capacity_) {
-        Release();  // the old index goes first, so both are never held at once
-        if (count > SIZE_MAX / sizeof(int16_t*)) return false;
-        records_ = static_cast<int16_t**>(AllocateLarge(count * sizeof(int16_t*)));
-        if (!records_) return false;
-        capacity_ = count;
+ScanDecoder::Result ScanDecoder::Decode(TInBitStreamFile& in, unsigned threads, const ThreadStarter& start) {
+    const int64_t total = McuCount();
+    threads = static_cast<unsigned>(std::clamp<int64_t>(total / kMinimumMcusPerThread, 1, std::max(1u, threads)));
+    RunState state;
+    int64_t done = 0;
+    if (threads >= 2) {
+        const Result split = frame_.RestartEnabled && frame_.RestartInterval > 0
+                                 ? DecodeRestartRanges(in, threads, start, state, done)
+                                 : DecodeSpeculatively(in, threads, start, state, done);
+        if (split.status != Status::Done) return split;
     }
-    size_ = count;
-    return true;
+    if (done == total) return {};
+    const Status rest = DecodeMcus(in, done, total, state, store_.Arena(0), true, nullptr);
+    return rest == Status::Done ? Result{} : Failure(rest, state);
 }
 
-void TJpegRotation::BlockIndex::Release() {
-    FreeLarge(records_, capacity_ * sizeof(int16_t*));
-    records_ = nullptr;
-    size_ = 0;
-    capacity_ = 0;
+ScanDecoder::Result ScanDecoder::Failure(Status status, const RunState& state) const {
+    return {status, state.stoppedAt < 0 ? -1 : state.stoppedAt / frame_.McuCols};
 }
 
-std::vector<CoefBlock> TJpegRotation::Coefficients(int slot) const {
-    const BlockIndex& index = coefficients_[slot];
-    std::vector<CoefBlock> blocks(index.Size());
-    const HuffmanDecoder& acTable = huff_.Decoder(1, frame_.AcTableSel[slot]);
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        blocks[i] = codesCopied_ ? packed::UnpackCodes(index.Data()[i], acTable) : packed::Unpack(index.Data()[i]);
+int ScanDecoder::BlocksPerMcu() const {
+    int blocks = 0;
+    for (int i = 0; i < frame_.ScanComponentCount; ++i) {
+        blocks += frame_.CompH[frame_.ScanOrder[i]] * frame_.CompV[frame_.ScanOrder[i]];
     }
     return blocks;
 }
 
-// Decodes MCUs [begin, end) in raster order and consumes the restart markers that fall due
-// after them. Sends no message: the caller reports what went wrong.
-TJpegRotation::RangeResult TJpegRotation::DecodeMcus(TInBitStreamFile& in, const DecodeTables& tables, int64_t begin,
-                                                     int64_t end, DecodeState& state, RecordArena& arena,
-                                                     bool progress, const std::atomic<bool>* cancel) {
+// Sends no message: the caller reports what went wrong.
+ScanDecoder::Status ScanDecoder::DecodeMcus(TInBitStreamFile& in, int64_t begin, int64_t end, RunState& state,
+                                            RecordArena& arena, bool progress, const std::atomic<bool>* cancel) {
     const int cols = frame_.McuCols;
-    const int64_t last = int64_t{frame_.McuRows} * cols - 1;
+    const int64_t last = McuCount() - 1;
     const int interval = frame_.RestartEnabled ? frame_.RestartInterval : 0;
     for (int64_t m = begin; m < end; ++m) {
         const int r = static_cast<int>(m / cols), c = static_cast<int>(m % cols);
         if (c == 0) {
-            if (progress) Progress(r);
-            if (cancel && cancel->load(std::memory_order_relaxed)) return RangeResult::Bad;
+            if (progress && progress_) progress_(r);
+            if (cancel && cancel->load(std::memory_order_relaxed)) return Status::Bad;
         }
         {
             BlockBits bits(in);  // for the blocks of this MCU
@@ -79,13 +71,13 @@ TJpegRotation::RangeResult TJpegRotation::DecodeMcus(TInBitStreamFile& in, const
                 const int h = frame_.CompH[slot], v = frame_.CompV[slot];
                 const size_t rowWidth = static_cast<size_t>(cols) * h;
                 for (int y = 0; y < v; ++y) {
-                    int16_t** row = coefficients_[slot].Data() + (static_cast<size_t>(r) * v + y) * rowWidth;
+                    int16_t** row = store_.Index(slot) + (static_cast<size_t>(r) * v + y) * rowWidth;
                     for (int x = 0; x < h; ++x) {
                         const BlockStatus status =
-                            DecodeRecord(bits, tables, slot, state.dcPred[slot], arena, row[c * h + x]);
+                            DecodeRecord(bits, tables_, slot, state.dcPred[slot], arena, row[c * h + x]);
                         if (status != BlockStatus::Ok) {
                             state.stoppedAt = m;
-                            return status == BlockStatus::Bad ? RangeResult::Bad : RangeResult::Short;
+                            return status == BlockStatus::Bad ? Status::Bad : Status::Short;
                         }
                     }
                 }
@@ -98,79 +90,18 @@ TJpegRotation::RangeResult TJpegRotation::DecodeMcus(TInBitStreamFile& in, const
         // data has been lost and the blocks that follow would be wrong.
         if (in.ReadMarker() != 0xFFD0 + state.nextRestart) {
             state.stoppedAt = m;
-            return RangeResult::Bad;
+            return Status::Bad;
         }
         state.nextRestart = (state.nextRestart + 1) & 7;
     }
-    return RangeResult::Done;
-}
-
-bool TJpegRotation::ReportDecodeFailure(RangeResult result, const DecodeState& state) {
-    const int64_t row = state.stoppedAt < 0 ? -1 : state.stoppedAt / frame_.McuCols;
-    if (result == RangeResult::Short) {
-        // The marker message, or the read error. The end-of-image marker where blocks are
-        // still due means the file was cut short and closed again.
-        bitStreamCode_ = in_->StopsAtEndOfImage() ? MessageCode::TruncatedScan : MessageCode::MarkerInScan;
-        bitStreamRow_ = row;
-        in_->ReportShortage();
-        return false;
-    }
-    return Fail(MessageCode::DamagedScan, msg::kBadBlock, row);
-}
-
-bool TJpegRotation::DecodeScan() {
-    TInBitStreamFile& in = *in_;
-    DecodeTables tables;
-    for (int i = 0; i < frame_.ComponentCount; ++i) {
-        tables.dc[i] = &huff_.Decoder(0, frame_.DcTableSel[i]);
-        tables.ac[i] = &huff_.Decoder(1, frame_.AcTableSel[i]);
-    }
-    tables.order = scan::MakeStoreOrder(kind_);
-    tables.transposed = SwapsAxes(kind_);
-    // Codes can be copied when every coefficient stays in place and the AC tables are full,
-    // so that they are written out unchanged.
-    codesCopied_ = !tables.transposed;
-    for (int i = 0; i < frame_.ScanComponentCount; ++i) {
-        codesCopied_ = codesCopied_ && huff_.IsFull(1, frame_.AcTableSel[frame_.ScanOrder[i]]);
-    }
-    tables.copyCodes = codesCopied_;
-    if (codesCopied_) {
-        huff_.BuildEncodeIndex();
-        for (int i = 0; i < frame_.ComponentCount; ++i) tables.acCodes[i] = &huff_.Encoder(1, frame_.AcTableSel[i]);
-    }
-    const size_t scanStart = in.BytePosition();
-    const int64_t total = int64_t{frame_.McuRows} * frame_.McuCols;
-    const unsigned threads = MaxThreads != 0 ? MaxThreads : std::thread::hardware_concurrency();
-    const bool parallel = threads >= 2 && total >= kParallelMinimumMcus;
-    const bool restarts = frame_.RestartEnabled && frame_.RestartInterval > 0;
-    DecodeState state;
-    int64_t done = 0;
-    if (parallel && restarts) {
-        if (!DecodeRestartHalves(tables, state, done)) return false;
-    } else if (parallel) {
-        if (!DecodeSpeculatively(tables, state, done)) return false;
-    }
-    if (done < total) {
-        const RangeResult rest = DecodeMcus(in, tables, done, total, state, arenas_[0], true, nullptr);
-        if (rest != RangeResult::Done) return ReportDecodeFailure(rest, state);
-    }
-    scanBytes_ = in.BytePosition() - scanStart;
-    return true;
-}
-
-int TJpegRotation::BlocksPerMcu() const {
-    int blocks = 0;
-    for (int i = 0; i < frame_.ScanComponentCount; ++i) {
-        blocks += frame_.CompH[frame_.ScanOrder[i]] * frame_.CompV[frame_.ScanOrder[i]];
-    }
-    return blocks;
+    return Status::Done;
 }
 
 // The progress calls a sequential decode of MCUs [from, to) would have made.
-void TJpegRotation::ReplayProgress(int64_t from, int64_t to) {
-    for (int64_t m = from; m < to; ++m) {
-        if (m % frame_.McuCols == 0) Progress(static_cast<int>(m / frame_.McuCols));
-    }
+void ScanDecoder::ReplayProgress(int64_t from, int64_t to) const {
+    if (!progress_) return;
+    const int64_t cols = frame_.McuCols;
+    for (int64_t row = (from + cols - 1) / cols; row * cols < to; ++row) progress_(static_cast<int>(row));
 }
 
 }  // namespace pivotta

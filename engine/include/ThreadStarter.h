@@ -24,4 +24,13 @@ inline std::optional<std::jthread> TryStartThread(const ThreadStarter& start, st
     }
 }
 
+// The processors of this machine, at least 1.
+inline unsigned ProcessorCount() {
+    const unsigned count = std::thread::hardware_concurrency();
+    return count == 0 ? 1 : count;
+}
+
+// The threads an operation may use: `limit`, or every processor when it is 0.
+inline unsigned ThreadBudget(unsigned limit) { return limit != 0 ? limit : ProcessorCount(); }
+
 }  // namespace pivotta
