@@ -26,7 +26,8 @@ build_bench() {
 # make_input DIR NAME WIDTH HEIGHT SAMPLING SEED THUMB_HEIGHT QUALITY VARIANTS [--dense]: DIR/NAME.jpg,
 # and with VARIANTS "plain+rst" also DIR/NAME-rst.jpg with a restart marker after every MCU row.
 # Standard Huffman tables (no -optimize), as cameras write them; every file gets an Exif block
-# with a JPEG thumbnail.
+# with a JPEG thumbnail and Orientation 1 (given as a number: exiftool reads a plain "1" as the
+# first name containing it, "Rotate 180").
 make_input() {
     local dir=$1 name=$2 width=$3 height=$4 sampling=$5 seed=$6 thumbHeight=$7 quality=$8 variants=$9
     local scene=("${@:10}")
@@ -40,10 +41,11 @@ make_input() {
         files+=("$dir/$name-rst.jpg")
     fi
     for file in "${files[@]}"; do
-        exiftool -q -overwrite_original -Make=Pivotta -Model="Bench generator" -Orientation=1 \
+        exiftool -q -overwrite_original -Make=Pivotta -Model="Bench generator" -Orientation#=1 \
             -XResolution=300 -YResolution=300 -ResolutionUnit=inches -DateTimeOriginal="2024:05:01 12:00:00" \
             -ExifImageWidth="$width" -ExifImageHeight="$height" "-ThumbnailImage<=$dir/$name-thumb.jpg" "$file"
         [ "$(exiftool -b -ThumbnailImage "$file" | wc -c)" -gt 0 ] || { echo "no thumbnail in $file" >&2; exit 1; }
+        [ "$(exiftool -s3 -n -Orientation "$file")" = 1 ] || { echo "$file is not upright" >&2; exit 1; }
     done
     rm -f "$dir/$name.ppm" "$dir/$name-thumb.ppm"
 }
