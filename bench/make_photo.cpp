@@ -122,16 +122,33 @@ public:
     }
 
 private:
+    // A wavy horizon at a share of the height, and above it a gradient towards the horizon
+    // with soft clouds blended in.
+    struct SkyLook {
+        double horizon, swing, waves;    // share of the height, its variation, waves across
+        double cloudFrom, cloudGain;     // fractal values above cloudFrom become cloud
+        double cloudLevel;
+        double top[3], rise[3];          // colour at the top, and its change to the horizon
+    };
+    static constexpr SkyLook kMixedSky{0.45, 0.1, 3, 0.45, 2.2, 245, {90, 140, 220}, {80, 60, 20}};
+    static constexpr SkyLook kDenseSky{0.18, 0.06, 5, 0.5, 1.6, 240, {110, 160, 225}, {60, 40, 15}};
+
+    // Whether row y is sky at u; then c is its colour.
+    bool Sky(const SkyLook& look, double u, double v, int y, double c[3]) const {
+        const double horizon = height_ * (look.horizon + look.swing * (ground_.At(u * look.waves, 0.5) - 0.5));
+        if (y >= horizon) return false;
+        const double t = y / horizon;
+        const double cloud = std::max(0.0, clouds_.Fractal(u * 6, v * 12, 4) - look.cloudFrom) * look.cloudGain;
+        for (int i = 0; i < 3; ++i) {
+            const double sky = look.top[i] + look.rise[i] * t;
+            c[i] = sky + (look.cloudLevel - sky) * std::min(1.0, cloud);
+        }
+        return true;
+    }
+
     void Background(int x, int y, double scale, double c[3]) const {
         const double u = x * scale, v = y * scale;
-        const double horizon = height_ * (0.45 + 0.1 * (ground_.At(u * 3, 0.5) - 0.5));
-        if (y < horizon) {
-            const double t = y / horizon;
-            const double cloud = std::max(0.0, clouds_.Fractal(u * 6, v * 12, 4) - 0.45) * 2.2;
-            const double sky[3] = {90 + 80 * t, 140 + 60 * t, 220 + 20 * t};
-            for (int i = 0; i < 3; ++i) c[i] = sky[i] + (245 - sky[i]) * std::min(1.0, cloud);
-            return;
-        }
+        if (Sky(kMixedSky, u, v, y, c)) return;
         // Ground: detail varies across the frame, as focus and subject matter do.
         const double detail = 0.3 + 1.4 * mask_.At(u * 4, v * 4);
         const double t = ground_.Fractal(u * 40, v * 40, 5);
@@ -146,14 +163,7 @@ private:
     // grains of one or two pixels, strong everywhere, which is what fills a camera's file.
     void DenseLandscape(int x, int y, double scale, double c[3]) const {
         const double u = x * scale, v = y * scale;
-        const double horizon = height_ * (0.18 + 0.06 * (ground_.At(u * 5, 0.5) - 0.5));
-        if (y < horizon) {
-            const double t = y / horizon;
-            const double cloud = std::max(0.0, clouds_.Fractal(u * 6, v * 12, 4) - 0.5) * 1.6;
-            const double sky[3] = {110 + 60 * t, 160 + 40 * t, 225 + 15 * t};
-            for (int i = 0; i < 3; ++i) c[i] = sky[i] + (240 - sky[i]) * std::min(1.0, cloud);
-            return;
-        }
+        if (Sky(kDenseSky, u, v, y, c)) return;
         const double detail = 0.8 + 0.4 * mask_.At(u * 4, v * 4);
         const double patches = ground_.Fractal(u * 40, v * 40, 5) - 0.5;
         const double leaves = ground_.Fractal(u * 400 + 7.7, v * 400, 3) - 0.5;
