@@ -15,23 +15,18 @@ set -euo pipefail
 export LC_ALL=C  # a decimal point in EPOCHREALTIME, whatever the user's locale
 cd "$(dirname "$0")/.."
 
+source bench/inputs.sh
+
 RUNS=${RUNS:-11}
 OURS=${OURS:-cli}
-build=build-bench
+build=$bench_build
 
-for tool in cmake cjpeg djpeg jpegtran exiftool /usr/bin/time; do
-    command -v "$tool" > /dev/null || {
-        echo "compare.sh: $tool is missing (apt-get install libjpeg-turbo-progs libimage-exiftool-perl time)" >&2
-        exit 1
-    }
-done
+require_tools compare.sh cmake cjpeg djpeg jpegtran exiftool /usr/bin/time
 
 echo "Building Release in $build/ ..."
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPIVOTTA_BUILD_APP=OFF -DPIVOTTA_BUILD_TESTS=OFF \
-    -DPIVOTTA_BUILD_BENCH=ON > /dev/null
 targets=(make_photo engine_driver)
 [ "$OURS" = cli ] && targets+=(pivotta-cli)
-cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" > /dev/null
+build_bench "${targets[@]}"
 case "$OURS" in
     cli) ours=("$build/bin/pivotta-cli") ;;
     driver) ours=("$build/bin/engine_driver") ;;
@@ -41,29 +36,9 @@ esac
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/pivotta-bench.XXXXXX")
 if [ "${KEEP:-0}" = 1 ]; then echo "Scratch folder: $scratch"; else trap 'rm -rf "$scratch"' EXIT; fi
 
-# ---------------------------------------------------------------- Inputs
-
-# make_input NAME WIDTH HEIGHT SAMPLING SEED THUMB_HEIGHT: NAME.jpg and NAME-rst.jpg, the
-# second with a restart marker after every MCU row; both with an Exif block and thumbnail.
-make_input() {
-    local name=$1 width=$2 height=$3 sampling=$4 seed=$5 thumbHeight=$6
-    "$build/bin/make_photo" "$width" "$height" "$seed" "$scratch/$name.ppm" "$scratch/$name-thumb.ppm" 160 "$thumbHeight"
-    cjpeg -quality 85 -outfile "$scratch/$name-thumb.jpg" "$scratch/$name-thumb.ppm"
-    cjpeg -quality 94 -sample "$sampling" -outfile "$scratch/$name.jpg" "$scratch/$name.ppm"
-    cjpeg -quality 94 -sample "$sampling" -restart 1 -outfile "$scratch/$name-rst.jpg" "$scratch/$name.ppm"
-    for file in "$scratch/$name.jpg" "$scratch/$name-rst.jpg"; do
-        exiftool -q -overwrite_original -Make=Pivotta -Model="Bench generator" -Orientation=1 \
-            -XResolution=300 -YResolution=300 -ResolutionUnit=inches -DateTimeOriginal="2024:05:01 12:00:00" \
-            -ExifImageWidth="$width" -ExifImageHeight="$height" "-ThumbnailImage<=$scratch/$name-thumb.jpg" "$file"
-        [ "$(exiftool -b -ThumbnailImage "$file" | wc -c)" -gt 0 ] || { echo "no thumbnail in $file" >&2; exit 1; }
-    done
-    rm -f "$scratch/$name.ppm" "$scratch/$name-thumb.ppm"
-}
-
 echo "Making inputs in $scratch ..."
-make_input 12mp-422 4000 3000 2x1 1 120
-make_input 24mp-420 6000 4000 2x2 2 107
-inputs=(12mp-422 12mp-422-rst 24mp-420 24mp-420-rst)
+make_bench_inputs "$scratch"
+inputs=("${bench_inputs[@]}")
 
 # name|our flags|jpegtran flags
 transforms=("rotate-90|-r 90|-rotate 90" "rotate-180|-r 180|-rotate 180" "rotate-270|-r 270|-rotate 270"
@@ -135,7 +110,7 @@ echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores; $(jpegtran -version 2>&1 | h
 echo "Ours: ${ours[*]}; medians of $RUNS runs. Ratios are ours / jpegtran: wall time from launch"
 echo "to exit, processor time (user + system, 10 ms steps; steadier on a busy machine), peak RSS."
 echo
-printf '%-13s %-11s %8s %12s %6s %6s %9s %12s %6s\n' input transform "ours ms" "jpegtran ms" wall cpu \
+printf '%-15s %-11s %8s %12s %6s %6s %9s %12s %6s\n' input transform "ours ms" "jpegtran ms" wall cpu \
     "ours MiB" "jpegtran MiB" memory
 for input in "${inputs[@]}"; do
     for transform in "${transforms[@]}"; do
@@ -144,7 +119,7 @@ for input in "${inputs[@]}"; do
         awk -v input="$input" -v name="$name" -v ot="$(median "$cell.ours" 1)" -v tt="$(median "$cell.jpegtran" 1)" \
             -v om="$(median "$cell.ours" 2)" -v tm="$(median "$cell.jpegtran" 2)" \
             -v oc="$(median "$cell.ours" 3)" -v tc="$(median "$cell.jpegtran" 3)" 'BEGIN {
-                printf "%-13s %-11s %8.1f %12.1f %6.2f %6s %9.1f %12.1f %6.2f\n", input, name, ot / 1000, tt / 1000,
+                printf "%-15s %-11s %8.1f %12.1f %6.2f %6s %9.1f %12.1f %6.2f\n", input, name, ot / 1000, tt / 1000,
                        ot / tt, (tc > 0 ? sprintf("%.2f", oc / tc) : "-"), om / 1024, tm / 1024, om / tm }'
     done
 done
