@@ -170,8 +170,10 @@ ScanEncoder::Status ScanEncoder::Encode(TOutBitStreamFile& out, size_t scanBytes
             if (EncodeRows(first, end, state, out, true, nullptr) != end) return Status::MissingCode;
             continue;
         }
+        // The progress calls of its rows, and of the row it failed in.
+        const int lastStarted = ends[w] < end ? ends[w] : end - 1;
         if (progress_) {
-            for (int r = first; r <= std::min(ends[w], rows_ - 1); ++r) progress_(r);
+            for (int r = first; r <= lastStarted; ++r) progress_(r);
         }
         buffers[w].AppendTo(out);
         if (ends[w] != end) return Status::MissingCode;

@@ -1,8 +1,8 @@
-// One thread against two on pictures large enough for the second thread to join: a valid
-// picture of at least 2048 MCUs, with or without restart intervals, damaged in its scan by the
-// input. The worker then decodes from a restart marker or, without one, from the middle of the
-// data wherever that falls; whatever it meets, the result, the output bytes, the messages and
-// the progress calls must be exactly those of one thread.
+// One thread against 2, 3, 4 or 8 on pictures large enough for every thread to join (1024 MCUs
+// each): a valid picture with or without restart intervals, damaged in its scan by the input.
+// The workers then decode from restart markers or, without them, from evenly spaced bytes
+// wherever those fall; whatever they meet, the result, the output bytes, the messages and the
+// progress calls must be exactly those of one thread.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -42,7 +42,7 @@ Run Transform(const fuzz::Bytes& jpeg, TransformKind kind, bool trim, unsigned t
 
 void Require(bool condition, const char* what) {
     if (condition) return;
-    std::fprintf(stderr, "two threads differ from one: %s\n", what);
+    std::fprintf(stderr, "several threads differ from one: %s\n", what);
     std::abort();
 }
 
@@ -51,11 +51,13 @@ void Require(bool condition, const char* what) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     fuzz::SyntheticSpec spec;
+    constexpr unsigned kThreadCounts[] = {2, 3, 4, 8};
+    const unsigned threads = kThreadCounts[input.ConsumeIntegralInRange(0, 3)];
     const int layout = input.ConsumeIntegralInRange(0, 3);
     spec.components = layout == 0 ? test::Gray() : test::Ycc(layout == 3 ? 2 : layout, layout == 3 ? 2 : 1);
     const int mcuWidth = layout >= 2 ? 16 : 8, mcuHeight = layout == 3 ? 16 : 8;
     const int cols = input.ConsumeIntegralInRange(24, 80);
-    const int rows = (2048 + cols - 1) / cols + input.ConsumeIntegralInRange(0, 6);
+    const int rows = (1024 * static_cast<int>(threads) + cols - 1) / cols + input.ConsumeIntegralInRange(0, 6);
     spec.width = cols * mcuWidth - input.ConsumeIntegralInRange(0, mcuWidth - 1);
     spec.height = rows * mcuHeight - input.ConsumeIntegralInRange(0, mcuHeight - 1);
     const int interval = input.ConsumeIntegralInRange(-8, 100);  // mostly none
@@ -80,10 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto kind = pivotta::kAllTransformKinds[input.ConsumeIntegralInRange(0, pivotta::kTransformKindCount - 1)];
     const bool trim = input.ConsumeBool();
     const Run one = Transform(jpeg, kind, trim, 1);
-    const Run two = Transform(jpeg, kind, trim, 2);
-    Require(one.ok == two.ok, "success");
-    Require(one.bytes == two.bytes, "output bytes");
-    Require(one.messages == two.messages, "messages");
-    Require(one.progress == two.progress, "progress calls");
+    const Run many = Transform(jpeg, kind, trim, threads);
+    Require(one.ok == many.ok, "success");
+    Require(one.bytes == many.bytes, "output bytes");
+    Require(one.messages == many.messages, "messages");
+    Require(one.progress == many.progress, "progress calls");
     return 0;
 }
