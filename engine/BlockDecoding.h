@@ -144,7 +144,7 @@ private:
 };
 
 // The DC difference of a block, added to the predictor and stored as the record's DC value.
-inline BlockStatus DecodeDc(BlockBits& in, const HuffmanDecoder& dcTable, int& dcPred, int16_t* record) {
+[[gnu::always_inline]] inline BlockStatus DecodeDc(BlockBits& in, const HuffmanDecoder& dcTable, int& dcPred, int16_t* record) {
     BlockStatus status = BlockStatus::Ok;
     if (in.BitsAvailable() < 32) in.FillBits();
     const int t = DecodeSymbol(in, dcTable, status);
