@@ -274,7 +274,10 @@ template <bool kTransposed>
         }
         ++k;
     }
-    return finish();  // coefficient 63 was coded: no end-of-block code follows
+    // The block reached position 63. Held runs mean its last value came before: the encoder
+    // ends such a block with an end-of-block code, not with the runs.
+    if (heldRuns > 0) codes.Put(acCodes.code[0], acCodes.length[0]);
+    return finish();
 }
 
 // One block of a slot into the arena; `placed` receives the record once it is whole.

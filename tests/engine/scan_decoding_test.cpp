@@ -254,7 +254,7 @@ TEST(ScanDecoding, HugeFrameFromATinyFileFailsBeforeAllocating) {
 
 TEST(ScanDecoding, ZeroRunsThatOnlyReachTheEndAreDroppedInEveryTransform) {
     // The same coefficients twice: coded plainly, and with runs of sixteen zeros before some
-    // ends of block, which add nothing. Kinds that keep coefficients in place copy the codes
+    // ends of block or in place of one, which add nothing. Kinds that keep coefficients in place copy the codes
     // they read, so they must leave those runs out just as re-encoding does.
     const auto scan = [](bool padded) {
         ScanBitWriter w;
@@ -262,6 +262,12 @@ TEST(ScanDecoding, ZeroRunsThatOnlyReachTheEndAreDroppedInEveryTransform) {
             w.Dc(0, block % 3 - 1);
             w.Ac(0, 0, block + 1), w.Ac(0, 2, -(block % 4) - 1);  // positions 1 and 4
             if (block % 2 == 0) w.Ac(0, 15, 0), w.Ac(0, 3, 7);   // a run that a value ends: kept
+            if (block == 10) {
+                w.Ac(0, 6, 3);  // position 31: two runs of sixteen reach 63, and no end of block follows
+                if (padded) w.Ac(0, 15, 0), w.Ac(0, 15, 0);
+                else w.Ac(0, 0, 0);
+                continue;
+            }
             if (padded && block % 3 != 2) {
                 for (int i = 0; i <= block % 2; ++i) w.Ac(0, 15, 0);
             }
@@ -289,6 +295,7 @@ TEST(ScanDecoding, ZeroRunsThatOnlyReachTheEndAreDroppedInEveryTransform) {
             EXPECT_EQ(blocks[11][63], 1);
             EXPECT_EQ(blocks[4][4], -1);
             EXPECT_EQ(blocks[4][24], 7);  // 4, then 16 zeros and 3 more
+            EXPECT_EQ(blocks[10][31], 3);
         }
     }
 }
