@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "LargeBlock.h"
 #include "PathText.h"
 
 namespace pivotta::cli {
@@ -24,7 +25,7 @@ struct FileTimes {
 
 struct ReadResult {
     bool ok = false;
-    std::vector<uint8_t> bytes;
+    ByteBuffer bytes;
     std::optional<FileTimes> times;  // absent for pipes and terminals
     std::string error;               // why it failed, for a message line
 };

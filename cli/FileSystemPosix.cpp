@@ -15,7 +15,6 @@
 #include <random>
 #include <system_error>
 
-#include "LargeBlock.h"
 #include "TemporaryFiles.h"
 
 namespace pivotta::cli {
@@ -48,13 +47,12 @@ private:
 };
 
 // Reads fd to its end. sizeHint is the size of a regular file, 0 when unknown.
-int ReadToEnd(int fd, size_t sizeHint, std::vector<uint8_t>& bytes) {
+int ReadToEnd(int fd, size_t sizeHint, ByteBuffer& bytes) {
     constexpr size_t kMinimumRoom = size_t{1} << 16;
-    // One byte beyond a known size, so that seeing the end costs no reallocation.
+    // One byte beyond a known size, so that seeing the end costs no reallocation. Growing the
+    // buffer zeroes nothing: the bytes are read over at once.
     bytes.clear();
-    bytes.reserve(std::max(sizeHint + 1, kMinimumRoom));
-    AdviseLarge(bytes.data(), bytes.capacity());  // filled whole, once
-    bytes.resize(bytes.capacity());
+    bytes.resize(std::max(sizeHint + 1, kMinimumRoom));
     size_t used = 0;
     for (;;) {
         if (used == bytes.size()) bytes.resize(used + std::max(kMinimumRoom, used / 2));

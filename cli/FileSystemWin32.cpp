@@ -59,7 +59,7 @@ std::string ErrorText(DWORD error) {
 }
 
 // Reads handle to its end. sizeHint is the size of a disk file, 0 when unknown.
-DWORD ReadToEnd(HANDLE handle, size_t sizeHint, std::vector<uint8_t>& bytes) {
+DWORD ReadToEnd(HANDLE handle, size_t sizeHint, ByteBuffer& bytes) {
     constexpr size_t kMinimumRoom = size_t{1} << 16;
     constexpr size_t kLargestRead = size_t{1} << 30;  // ReadFile counts in 32 bits
     bytes.clear();

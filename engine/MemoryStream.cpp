@@ -1,7 +1,5 @@
 #include "MemoryStream.h"
 
-#include "LargeBlock.h"
-
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -18,6 +16,7 @@ void TMemoryStream::Read(void* buffer, size_t count) {
 void TMemoryStream::Write(const void* buffer, size_t count) {
     if (count == 0) return;
     try {
+        if (pos_ > data_.size()) data_.resize(pos_, 0);  // a gap before the position reads as zeros
         if (pos_ + count > data_.size()) data_.resize(pos_ + count);
     } catch (const std::exception&) {
         throw EStreamError(kStreamWriteError);
@@ -45,14 +44,11 @@ void TMemoryStream::Clear() {
 }
 
 void TMemoryStream::Reserve(size_t capacity) {
-    const bool fresh = capacity > data_.capacity();
     try {
         data_.reserve(capacity);
     } catch (const std::exception&) {
         throw EStreamError(kStreamWriteError);
     }
-    // The room past the content is untouched yet and will be written in order.
-    if (fresh) AdviseLarge(data_.data() + data_.size(), data_.capacity() - data_.size());
 }
 
 void TMemoryStream::Assign(const uint8_t* bytes, size_t count) {
@@ -67,7 +63,7 @@ void TMemoryStream::Assign(const uint8_t* bytes, size_t count) {
 void TMemoryStream::LoadFromFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw EStreamError(std::string(kStreamReadError) + ": " + path);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ByteBuffer bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     if (file.bad()) throw EStreamError(std::string(kStreamReadError) + ": " + path);
     data_ = std::move(bytes);
     pos_ = 0;

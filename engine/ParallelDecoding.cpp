@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "BlockDecoding.h"
-#include "LargeBlock.h"
 #include "ScanDecoder.h"
 #include "WorkerThreads.h"
 
@@ -137,7 +136,7 @@ ScanDecoder::Result ScanDecoder::DecodeSpeculatively(TInBitStreamFile& in, unsig
         const SpeculativeRun& run = runs[w];
         if (!team.Finished(static_cast<unsigned>(w)) || run.failed) continue;
         // Find the meeting point, one MCU at a time.
-        const std::vector<uint64_t>& starts = run.mcuStart;
+        const LargeVector<uint64_t>& starts = run.mcuStart;
         size_t j = 0;
         for (;;) {
             const uint64_t here = in.BitPosition();
@@ -152,7 +151,7 @@ ScanDecoder::Result ScanDecoder::DecodeSpeculatively(TInBitStreamFile& in, unsig
         const size_t whole = starts.size() - 1;
         size_t end = std::min<size_t>(whole, j + static_cast<size_t>(total - done));
         if (w + 1 < workers && team.Finished(static_cast<unsigned>(w + 1)) && !runs[w + 1].failed) {
-            const std::vector<uint64_t>& next = runs[w + 1].mcuStart;
+            const LargeVector<uint64_t>& next = runs[w + 1].mcuStart;
             size_t k = j, n = 0;
             while (k < end) {
                 while (n < next.size() && next[n] < starts[k]) ++n;
@@ -180,7 +179,6 @@ void ScanDecoder::DecodeFromAnywhere(TInBitStreamFile& in, uint64_t stopBit, siz
     const int blocksPerMcu = BlocksPerMcu();
     run.mcuStart.reserve(expectedMcus);
     run.records.reserve(expectedMcus * blocksPerMcu);
-    AdviseLarge(run.records.data(), run.records.capacity() * sizeof(int16_t*));
     for (int64_t m = 0; m < total; ++m) {
         if (m % 256 == 0 && cancel.load(std::memory_order_relaxed)) break;
         const uint64_t at = in.BitPosition();

@@ -10,12 +10,10 @@
 namespace pivotta {
 
 void RawBitBuffer::Grow(size_t capacity) {
-    if (capacity <= capacity_) return;
-    std::unique_ptr<uint8_t[]> bigger(new uint8_t[capacity]);
-    AdviseLarge(bigger.get(), capacity);  // written in order, to the end
-    if (used_ != 0) std::memcpy(bigger.get(), bytes_.get(), used_);
+    if (capacity <= bytes_.size()) return;
+    ByteBuffer bigger(capacity);  // not zeroed: written in order, to the end
+    if (used_ != 0) std::memcpy(bigger.data(), bytes_.data(), used_);
     bytes_ = std::move(bigger);
-    capacity_ = capacity;
 }
 
 // Moves 64 bits at a time once the writer stands on a byte boundary: each output word is the
@@ -25,12 +23,12 @@ uint64_t RawBitBuffer::AppendWords(BitCursor<true>& cursor, uint64_t from, uint6
     // Complete the writer's partial byte from the source, then emit its whole bytes.
     const int fill = (8 - cursor.bits % 8) % 8;
     if (fill > 0) {
-        cursor.PutBits(static_cast<uint32_t>(LoadWordBE64(bytes_.get() + from / 8) << (from % 8) >> (64 - fill)), fill);
+        cursor.PutBits(static_cast<uint32_t>(LoadWordBE64(bytes_.data() + from / 8) << (from % 8) >> (64 - fill)), fill);
         from += static_cast<uint64_t>(fill);
     }
     cursor.EmitPendingBytes();
     const int shift = static_cast<int>(from % 8);
-    const uint8_t* source = bytes_.get();
+    const uint8_t* source = bytes_.data();
     while (stop - from >= 64 && from / 8 + 9 <= used_) {
         const size_t index = static_cast<size_t>(from / 8);
         uint64_t word = LoadWordBE64(source + index);
@@ -63,7 +61,7 @@ void RawBitBuffer::AppendRange(TOutBitStreamFile& out, uint64_t from, uint64_t t
             const int take = static_cast<int>(std::min<uint64_t>(32, stop - from));
             uint64_t window;  // the 40 bits from byte index on hold the 32 from any offset
             if (index + 8 <= used_) {
-                window = LoadWordBE64(bytes_.get() + index) >> 24;
+                window = LoadWordBE64(bytes_.data() + index) >> 24;
             } else {
                 // Near the end: past the whole bytes come the pending bits, then zeros that are
                 // never taken.

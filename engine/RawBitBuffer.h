@@ -5,12 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "BitCursor.h"
 #include "BitStreamFile.h"
+#include "LargeBlock.h"
 
 namespace pivotta {
 
@@ -19,13 +19,13 @@ public:
     void Reserve(size_t bytes) { Grow(bytes); }
 
     BitCursor<false> OpenCursor(size_t maxBytes) {
-        if (used_ + maxBytes > capacity_) Grow(2 * capacity_ + maxBytes);
-        return {acc_, bits_, bytes_.get() + used_};
+        if (used_ + maxBytes > bytes_.size()) Grow(2 * bytes_.size() + maxBytes);
+        return {acc_, bits_, bytes_.data() + used_};
     }
     void CloseCursor(const BitCursor<false>& cursor) {
         acc_ = cursor.acc;
         bits_ = cursor.bits;
-        used_ = static_cast<size_t>(cursor.p - bytes_.get());
+        used_ = static_cast<size_t>(cursor.p - bytes_.data());
     }
     void WriteWord(uint16_t marker) { markers_.emplace_back(BitCount(), marker); }
 
@@ -39,9 +39,8 @@ private:
     uint64_t AppendWords(BitCursor<true>& cursor, uint64_t from, uint64_t stop) const;
     void Grow(size_t capacity);
 
-    std::unique_ptr<uint8_t[]> bytes_;  // whole bytes, unstuffed
+    ByteBuffer bytes_;  // whole bytes, unstuffed; its size is the room
     size_t used_ = 0;
-    size_t capacity_ = 0;
     uint64_t acc_ = 0;  // the low bits_ bits are pending
     int bits_ = 0;
     std::vector<std::pair<uint64_t, uint16_t>> markers_;  // bit offset, marker

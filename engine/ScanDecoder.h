@@ -14,6 +14,7 @@
 #include "CoefficientStore.h"
 #include "FrameState.h"
 #include "HuffmanTables.h"
+#include "LargeBlock.h"
 #include "ThreadStarter.h"
 #include "TransformKind.h"
 
@@ -58,8 +59,8 @@ private:
     };
     // A speculative worker's decode from a byte that is most likely no MCU boundary.
     struct SpeculativeRun {
-        std::vector<uint64_t> mcuStart;  // bit position where each whole MCU starts, then where the last ends
-        std::vector<int16_t*> records;   // the blocks of the whole MCUs, in scan order
+        LargeVector<uint64_t> mcuStart;  // bit position where each whole MCU starts, then where the last ends
+        LargeVector<int16_t*> records;   // the blocks of the whole MCUs, in scan order
         bool failed = false;
     };
 

@@ -265,7 +265,8 @@ void FuzzWriter(FuzzedDataProvider& provider) {
     }
     // The writer's last partial byte stays unwritten, as the model's does.
     Same("bytes written", static_cast<long>(model.bytes.size()), static_cast<long>(stream.Size()));
-    for (size_t i = 0; i < model.bytes.size(); ++i) Same("byte", model.bytes[i], stream.Bytes()[i]);
+    const std::vector<uint8_t> written = stream.Bytes();
+    for (size_t i = 0; i < model.bytes.size(); ++i) Same("byte", model.bytes[i], written[i]);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "LargeBlock.h"
+
 namespace pivotta {
 
 // Raised when a stream read or write cannot be completed; what() is the user-facing text.
@@ -21,7 +23,8 @@ inline constexpr const char* kStreamWriteError = "ストリームへの書き込
 class TMemoryStream {
 public:
     TMemoryStream() = default;
-    explicit TMemoryStream(std::vector<uint8_t> bytes) : data_(std::move(bytes)) {}
+    explicit TMemoryStream(ByteBuffer bytes) : data_(std::move(bytes)) {}
+    explicit TMemoryStream(const std::vector<uint8_t>& bytes) : data_(bytes.begin(), bytes.end()) {}
 
     size_t Size() const { return data_.size(); }
     size_t Position() const { return pos_; }
@@ -35,7 +38,8 @@ public:
 
     const uint8_t* Memory() const { return data_.data(); }
     uint8_t* Memory() { return data_.data(); }
-    const std::vector<uint8_t>& Bytes() const { return data_; }
+    // A copy of the content.
+    std::vector<uint8_t> Bytes() const { return {data_.begin(), data_.end()}; }
 
     void Clear();
     void Reserve(size_t capacity);
@@ -48,7 +52,7 @@ public:
     void SaveToFile(const std::string& path) const;
 
 private:
-    std::vector<uint8_t> data_;
+    ByteBuffer data_;
     size_t pos_ = 0;
 };
 

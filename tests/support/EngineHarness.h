@@ -32,7 +32,7 @@ public:
     // Every hook call, one a line, for failure output.
     std::string Transcript() const;
 
-    const std::vector<uint8_t>& Output() const { return output_.Bytes(); }
+    std::vector<uint8_t> Output() const { return output_.Bytes(); }
     size_t OutputPosition() const { return output_.Position(); }
     pivotta::TJpegRotation& Engine() { return engine_; }
 

@@ -27,7 +27,7 @@ TEST(CliFileSystemWin32Test, JapaneseAndLongPathsReadAndWriteWithTheirTimes) {
 
         const ReadResult read = ReadWholeFile(path);
         ASSERT_TRUE(read.ok) << read.error;
-        EXPECT_EQ(read.bytes, kBytes);
+        EXPECT_EQ(std::vector<uint8_t>(read.bytes.begin(), read.bytes.end()), kBytes);
         ASSERT_TRUE(read.times);
         EXPECT_EQ(read.times->writeNanoseconds % 1000, 700) << "100 ns survive the conversion";
 
