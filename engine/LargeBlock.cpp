@@ -15,31 +15,39 @@ namespace {
 
 constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
 
+// From half a large page on, a block takes whole aligned large pages, the only kind that can
+// be one: one fault instead of hundreds, while the room past its end costs nothing until it
+// is touched.
+constexpr size_t kLargeFrom = kLargePage / 2;
+
+size_t MappedSize(size_t bytes) {
+    return bytes < kLargeFrom ? bytes : (bytes + kLargePage - 1) & ~(kLargePage - 1);
+}
+
 }  // namespace
 
 void* AllocateLarge(size_t bytes) noexcept {
-    if (bytes < kLargePage) {
+    if (bytes < kLargeFrom) {
         void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         return memory == MAP_FAILED ? nullptr : memory;
     }
-    // Start on a large-page boundary, so that every whole large page of the block can be one:
-    // map more, then give back the ends.
-    const size_t mapped = bytes + kLargePage;
-    if (mapped < bytes) return nullptr;
+    // Start on a large-page boundary: map a large page more, then give back the ends.
+    const size_t size = MappedSize(bytes);
+    const size_t mapped = size + kLargePage;
+    if (size < bytes || mapped < size) return nullptr;
     void* memory = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) return nullptr;
     const uintptr_t start = reinterpret_cast<uintptr_t>(memory);
     const uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
     if (aligned > start) munmap(memory, aligned - start);
-    const uintptr_t end = start + mapped, used = aligned + bytes;
-    const uintptr_t tail = (used + 4095) & ~uintptr_t{4095};
-    if (end > tail) munmap(reinterpret_cast<void*>(tail), end - tail);
-    AdviseLarge(reinterpret_cast<void*>(aligned), bytes);  // a hint: the memory works all the same
+    const uintptr_t end = start + mapped, used = aligned + size;
+    if (end > used) munmap(reinterpret_cast<void*>(used), end - used);
+    AdviseLarge(reinterpret_cast<void*>(aligned), size);  // a hint: the memory works all the same
     return reinterpret_cast<void*>(aligned);
 }
 
 void FreeLarge(void* memory, size_t bytes) noexcept {
-    if (memory) munmap(memory, bytes);
+    if (memory) munmap(memory, MappedSize(bytes));
 }
 
 void AdviseLarge(void* memory, size_t bytes) noexcept {

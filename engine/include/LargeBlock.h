@@ -12,8 +12,8 @@
 
 namespace pivotta {
 
-// nullptr when the memory cannot be had. The memory is not initialised. A block of a large
-// page or more starts on a large-page boundary.
+// nullptr when the memory cannot be had. The memory is not initialised. A block of 1 MiB or
+// more starts on a large-page boundary.
 void* AllocateLarge(size_t bytes) noexcept;
 void FreeLarge(void* memory, size_t bytes) noexcept;
 // A hint that memory not yet touched will be used whole, so large pages suit it.
