@@ -89,8 +89,10 @@ TEST(ThreadStartFailure, OneThreadGivesTheSameResult) {
         for (TransformKind kind : {TransformKind::Rotate90, TransformKind::MirrorLR}) {
             const Outcome one = Transform(jpeg, kind, false, 1);
             ASSERT_TRUE(one.ok);
-            for (const auto& [refusal, threads] : {std::pair{refusals[0], 2u}, std::pair{refusals[1], 2u},
-                                                   std::pair{refusals[2], 2u}, std::pair{refusals[2], 4u}}) {
+            for (const auto& trial : {std::pair{refusals[0], 2u}, std::pair{refusals[1], 2u},
+                                      std::pair{refusals[2], 2u}, std::pair{refusals[2], 4u}}) {
+                const Refusal& refusal = trial.first;
+                const unsigned threads = trial.second;
                 SCOPED_TRACE(std::string(refusal.name) + ", restart interval " + std::to_string(interval) + ", " +
                              std::to_string(threads) + " threads");
                 int starts = 0;
