@@ -25,7 +25,7 @@ qt=$(pkg-config --variable=includedir Qt6Core)
 for source in app/win32/RegistrySettingsKey.cpp app/win32/Win32Platform.cpp app/LongPath.cpp app/FileIO.cpp app/main.cpp; do
   x86_64-w64-mingw32-g++-posix -std=c++20 -fsyntax-only -Wall -Wextra -Werror -Wno-attributes \
     -DUNICODE -D_UNICODE -DNOMINMAX -DWIN32_LEAN_AND_MEAN -I"$qt" -I"$qt/QtCore" -I"$qt/QtGui" -I"$qt/QtWidgets" \
-    -Iapp -Iapp/win32 -Iengine -Icommon "$source"
+    -Iapp -Iapp/win32 -Iengine/include -Icommon "$source"
 done
 
 export PIVOTTA_WINEPREFIX=$PWD/$build/wineprefix
