@@ -134,7 +134,7 @@ ScanDecoder::Result ScanDecoder::DecodeSpeculatively(TInBitStreamFile& in, unsig
 
     for (size_t w = 0; w < workers && done < total; ++w) {
         const SpeculativeRun& run = runs[w];
-        if (!team.Finished(static_cast<unsigned>(w)) || run.failed) continue;
+        if (!team.Finished(static_cast<unsigned>(w))) continue;  // it threw, or never started
         // Find the meeting point, one MCU at a time.
         const LargeVector<uint64_t>& starts = run.mcuStart;
         size_t j = 0;
@@ -150,7 +150,7 @@ ScanDecoder::Result ScanDecoder::DecodeSpeculatively(TInBitStreamFile& in, unsig
         // Take the worker's whole MCUs up to where it meets the next worker, or all it has.
         const size_t whole = starts.size() - 1;
         size_t end = std::min<size_t>(whole, j + static_cast<size_t>(total - done));
-        if (w + 1 < workers && team.Finished(static_cast<unsigned>(w + 1)) && !runs[w + 1].failed) {
+        if (w + 1 < workers && team.Finished(static_cast<unsigned>(w + 1))) {
             const LargeVector<uint64_t>& next = runs[w + 1].mcuStart;
             size_t k = j, n = 0;
             while (k < end) {

@@ -61,7 +61,6 @@ private:
     struct SpeculativeRun {
         LargeVector<uint64_t> mcuStart;  // bit position where each whole MCU starts, then where the last ends
         LargeVector<int16_t*> records;   // the blocks of the whole MCUs, in scan order
-        bool failed = false;
     };
 
     int64_t McuCount() const { return int64_t{frame_.McuRows} * frame_.McuCols; }
