@@ -271,5 +271,34 @@ TEST(RawBitBuffer, AppendingGivesTheBytesOfWritingDirectlyAtEveryAlignment) {
     }
 }
 
+
+// The stream's bytes move from ordinary memory to large blocks as it grows past 1 MiB, and
+// growing zeroes nothing: what was written must survive every move, and a gap left by a
+// position past the end must read as zeros even where earlier bytes lay.
+TEST(MemoryStream, ContentSurvivesGrowthAndGapsReadAsZeros) {
+    TMemoryStream stream;
+    Bytes expected;
+    uint32_t seed = 99;
+    while (expected.size() < (size_t{3} << 20)) {
+        seed = seed * 1103515245 + 12345;
+        Bytes piece(1 + seed % 70000, static_cast<uint8_t>(seed >> 24 | 1));
+        piece.front() = static_cast<uint8_t>(expected.size());
+        stream.Write(piece.data(), piece.size());
+        expected.insert(expected.end(), piece.begin(), piece.end());
+        if (expected.size() > (size_t{1} << 20) && expected.size() < (size_t{1} << 21)) stream.Reserve(5 << 20);
+    }
+    EXPECT_EQ(stream.Bytes(), expected);
+    EXPECT_EQ(TMemoryStream(ByteBuffer(expected.begin(), expected.end())).Bytes(), expected);
+
+    stream.Clear();  // keeps the block with the bytes just written
+    const size_t gap = size_t{2} << 20;
+    const uint8_t last[] = {1, 2, 3};
+    stream.SetPosition(gap);
+    stream.Write(last, sizeof last);
+    Bytes gapped(gap + sizeof last, 0);
+    std::copy(std::begin(last), std::end(last), gapped.begin() + static_cast<long>(gap));
+    EXPECT_EQ(stream.Bytes(), gapped);
+}
+
 }  // namespace
 }  // namespace pivotta
