@@ -14,20 +14,18 @@ namespace pivotta {
 namespace {
 
 constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+static_assert(kLargeBlockMinimum == kLargePage / 2);
 
-// From half a large page on, a block takes whole aligned large pages, the only kind that can
-// be one: one fault instead of hundreds, while the room past its end costs nothing until it
-// is touched.
-constexpr size_t kLargeFrom = kLargePage / 2;
-
+// A large block takes whole aligned large pages, the only kind that can be one: one fault
+// instead of hundreds, while the room past its end costs nothing until it is touched.
 size_t MappedSize(size_t bytes) {
-    return bytes < kLargeFrom ? bytes : (bytes + kLargePage - 1) & ~(kLargePage - 1);
+    return bytes < kLargeBlockMinimum ? bytes : (bytes + kLargePage - 1) & ~(kLargePage - 1);
 }
 
 }  // namespace
 
 void* AllocateLarge(size_t bytes) noexcept {
-    if (bytes < kLargeFrom) {
+    if (bytes < kLargeBlockMinimum) {
         void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         return memory == MAP_FAILED ? nullptr : memory;
     }
@@ -42,7 +40,9 @@ void* AllocateLarge(size_t bytes) noexcept {
     if (aligned > start) munmap(memory, aligned - start);
     const uintptr_t end = start + mapped, used = aligned + size;
     if (end > used) munmap(reinterpret_cast<void*>(used), end - used);
-    AdviseLarge(reinterpret_cast<void*>(aligned), size);  // a hint: the memory works all the same
+#if defined(MADV_HUGEPAGE)
+    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);  // a hint: the memory works all the same
+#endif
     return reinterpret_cast<void*>(aligned);
 }
 
@@ -50,25 +50,11 @@ void FreeLarge(void* memory, size_t bytes) noexcept {
     if (memory) munmap(memory, MappedSize(bytes));
 }
 
-void AdviseLarge(void* memory, size_t bytes) noexcept {
-#if defined(MADV_HUGEPAGE)
-    // Only whole large pages inside the block can be had.
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(memory) + kLargePage - 1) & ~(kLargePage - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(memory) + bytes) & ~(kLargePage - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)memory;
-    (void)bytes;
-#endif
-}
-
 #else
 
 void* AllocateLarge(size_t bytes) noexcept { return ::operator new(bytes, std::nothrow); }
 
 void FreeLarge(void* memory, size_t) noexcept { ::operator delete(memory); }
-
-void AdviseLarge(void*, size_t) noexcept {}
 
 #endif
 

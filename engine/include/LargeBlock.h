@@ -12,20 +12,19 @@
 
 namespace pivotta {
 
-// nullptr when the memory cannot be had. The memory is not initialised. A block of 1 MiB or
-// more starts on a large-page boundary.
+// From this size on a block is large: it starts on a large-page boundary and takes whole
+// large pages, where the platform has them.
+inline constexpr size_t kLargeBlockMinimum = size_t{1} << 20;
+
+// nullptr when the memory cannot be had. The memory is not initialised.
 void* AllocateLarge(size_t bytes) noexcept;
 void FreeLarge(void* memory, size_t bytes) noexcept;
-// A hint that memory not yet touched will be used whole, so large pages suit it.
-void AdviseLarge(void* memory, size_t bytes) noexcept;
 
-// For vectors that hold such memory: blocks from 1 MiB on come from AllocateLarge, and
-// growing does not zero the new elements, since they are written at once.
+// For vectors that hold such memory: large blocks come from AllocateLarge, and growing does
+// not zero the new elements, since they are written at once.
 template <class T>
 struct LargeAllocator {
     using value_type = T;
-    static constexpr size_t kLargeFrom = size_t{1} << 20;
-
     LargeAllocator() = default;
     template <class U>
     LargeAllocator(const LargeAllocator<U>&) noexcept {}
@@ -33,14 +32,14 @@ struct LargeAllocator {
     T* allocate(size_t n) {
         if (n > SIZE_MAX / sizeof(T)) throw std::bad_array_new_length();
         const size_t bytes = n * sizeof(T);
-        if (bytes < kLargeFrom) return static_cast<T*>(::operator new(bytes));
+        if (bytes < kLargeBlockMinimum) return static_cast<T*>(::operator new(bytes));
         void* memory = AllocateLarge(bytes);
         if (!memory) throw std::bad_alloc();
         return static_cast<T*>(memory);
     }
     void deallocate(T* memory, size_t n) noexcept {
         const size_t bytes = n * sizeof(T);
-        if (bytes < kLargeFrom) {
+        if (bytes < kLargeBlockMinimum) {
             ::operator delete(memory);
         } else {
             FreeLarge(memory, bytes);
