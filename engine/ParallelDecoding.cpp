@@ -235,9 +235,8 @@ void ScanDecoder::AdoptWorkerMcus(const SpeculativeRun& run, size_t first, size_
         for (int i = 0; i < frame_.ScanComponentCount; ++i) {
             const int slot = frame_.ScanOrder[i];
             const int h = frame_.CompH[slot], v = frame_.CompV[slot];
-            const size_t rowWidth = static_cast<size_t>(cols) * h;
             for (int y = 0; y < v; ++y) {
-                int16_t** row = store_.Index(slot) + (static_cast<size_t>(r) * v + y) * rowWidth + c * h;
+                int16_t** row = McuBlockRow(slot, r, c, y);
                 for (int x = 0; x < h; ++x) {
                     int16_t* block = *record++;
                     packed::Dc(block) = static_cast<int16_t>(packed::Dc(block) + shift[slot]);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "BlockDecoding.h"
+#include "WorkerThreads.h"
 
 namespace pivotta {
 
@@ -26,7 +27,7 @@ ScanDecoder::ScanDecoder(const FrameState& frame, const HuffTables& tables, Tran
 
 ScanDecoder::Result ScanDecoder::Decode(TInBitStreamFile& in, unsigned threads, const ThreadStarter& start) {
     const int64_t total = McuCount();
-    threads = static_cast<unsigned>(std::clamp<int64_t>(total / kMinimumMcusPerThread, 1, std::max(1u, threads)));
+    threads = ThreadsForMcus(total, threads);
     RunState state;
     int64_t done = 0;
     if (threads >= 2) {
@@ -69,12 +70,11 @@ ScanDecoder::Status ScanDecoder::DecodeMcus(TInBitStreamFile& in, int64_t begin,
             for (int i = 0; i < frame_.ScanComponentCount; ++i) {
                 const int slot = frame_.ScanOrder[i];
                 const int h = frame_.CompH[slot], v = frame_.CompV[slot];
-                const size_t rowWidth = static_cast<size_t>(cols) * h;
                 for (int y = 0; y < v; ++y) {
-                    int16_t** row = store_.Index(slot) + (static_cast<size_t>(r) * v + y) * rowWidth;
+                    int16_t** row = McuBlockRow(slot, r, c, y);
                     for (int x = 0; x < h; ++x) {
                         const BlockStatus status =
-                            DecodeRecord(bits, tables_, slot, state.dcPred[slot], arena, row[c * h + x]);
+                            DecodeRecord(bits, tables_, slot, state.dcPred[slot], arena, row[x]);
                         if (status != BlockStatus::Ok) {
                             state.stoppedAt = m;
                             return status == BlockStatus::Bad ? Status::Bad : Status::Short;

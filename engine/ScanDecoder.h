@@ -38,9 +38,6 @@ public:
     // Decodes every MCU from the reader's position, which is then after the last one.
     Result Decode(TInBitStreamFile& in, unsigned threads, const ThreadStarter& start);
 
-    // Below this many MCUs per thread another thread costs more than it saves.
-    static constexpr int64_t kMinimumMcusPerThread = 1024;
-
 private:
     // Where a run of MCU decoding stands: what a sequential decode carries from MCU to MCU.
     struct RunState {
@@ -64,6 +61,12 @@ private:
     };
 
     int64_t McuCount() const { return int64_t{frame_.McuRows} * frame_.McuCols; }
+    // Where the index holds the blocks of row y of a slot's blocks in the MCU at row r, column c.
+    int16_t** McuBlockRow(int slot, int r, int c, int y) {
+        const int h = frame_.CompH[slot], v = frame_.CompV[slot];
+        return store_.Index(slot) + (static_cast<size_t>(r) * v + y) * (static_cast<size_t>(frame_.McuCols) * h) +
+               static_cast<size_t>(c) * h;
+    }
     int BlocksPerMcu() const;
     Result Failure(Status status, const RunState& state) const;
     // Decodes MCUs [begin, end) and the restart markers due after them; sends progress for

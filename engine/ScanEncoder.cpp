@@ -145,7 +145,7 @@ std::vector<int> ScanEncoder::SplitRows(unsigned threads) const {
 ScanEncoder::Status ScanEncoder::Encode(TOutBitStreamFile& out, size_t scanBytes, unsigned threads,
                                         const ThreadStarter& start) const {
     const int64_t mcus = int64_t{frame_.McuRows} * frame_.McuCols;
-    threads = static_cast<unsigned>(std::clamp<int64_t>(mcus / kMinimumMcusPerThread, 1, std::max(1u, threads)));
+    threads = ThreadsForMcus(mcus, threads);
     threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max(1, rows_ - skipRow_)));
     const std::vector<int> bounds = SplitRows(threads);
     const size_t workers = bounds.size() - 2;

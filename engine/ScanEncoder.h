@@ -31,9 +31,6 @@ public:
     // scanBytes, the size of the input scan, sizes the workers' buffers.
     Status Encode(TOutBitStreamFile& out, size_t scanBytes, unsigned threads, const ThreadStarter& start) const;
 
-    // Below this many MCUs per thread another thread costs more than it saves.
-    static constexpr int64_t kMinimumMcusPerThread = 1024;
-
 private:
     struct RowState {
         int dcPred[kMaxComponents] = {};

@@ -4,7 +4,9 @@
 // outlives what it works on.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -13,6 +15,14 @@
 #include "ThreadStarter.h"
 
 namespace pivotta {
+
+// Below this many MCUs per thread another thread costs more than it saves.
+inline constexpr int64_t kMinimumMcusPerThread = 1024;
+
+// The threads worth using on a scan of `mcus` MCUs: at least 1, at most `budget`.
+inline unsigned ThreadsForMcus(int64_t mcus, unsigned budget) {
+    return static_cast<unsigned>(std::clamp<int64_t>(mcus / kMinimumMcusPerThread, 1, std::max(1u, budget)));
+}
 
 class WorkerThreads {
 public:
