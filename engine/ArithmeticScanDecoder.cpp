@@ -39,7 +39,8 @@ private:
             for (size_t mx = 0; mx < cols; ++mx) {
                 bool ok = true;
                 ForEachBlockOfMcu(scan_, planes, mx, my, [&](int c, CoefBlock& b) { ok = ok && block(c, b); });
-                if (!ok) return ScanFailure(ScanError::BadCode, my);
+                // Nonsense decoded from the 0-bytes past the data is no damage but its end.
+                if (!ok) return ScanFailure(in_.BytesPastEnd() > 2 ? ScanError::Truncated : ScanError::BadCode, my);
                 if (restarts.DueAfter(++done)) {
                     if (!in_.TakeRestart(restarts.NextMarker())) return ScanFailure(ScanError::BadRestart, my);
                     stats_.Reset(scan_);

@@ -58,8 +58,9 @@ private:
             for (size_t mx = 0; mx < cols; ++mx) {
                 bool ok = true;
                 ForEachBlockOfMcu(scan_, planes, mx, my, [&](int c, CoefBlock& b) { ok = ok && block(c, b); });
-                if (!ok) return ScanFailure(ScanError::BadCode, my);
+                // Codes read from the 0-bits past the data are no damage but its end.
                 if (in_.Overran()) return ScanFailure(ScanError::Truncated, my);
+                if (!ok) return ScanFailure(ScanError::BadCode, my);
                 if (restarts.DueAfter(++done)) {
                     if (!in_.TakeRestart(restarts.NextMarker())) return ScanFailure(ScanError::BadRestart, my);
                     // A run that claims blocks past its interval or the scan ends there, as
