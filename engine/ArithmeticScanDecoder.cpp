@@ -174,7 +174,8 @@ private:
 ScanResult DecodeArithmeticScan(const ScanLayout& scan, const ArithmeticConditioning& conditioning,
                                 std::span<const uint8_t> data, std::span<const CoefficientPlane> planes,
                                 size_t* consumed) {
-    Decoder decoder(scan, conditioning, data);
+    const ScanLayout whole = WholeBlocksIfSequential(scan);
+    Decoder decoder(whole, conditioning, data);
     const ScanResult result = decoder.Run(planes);
     if (consumed) *consumed = static_cast<size_t>(decoder.Position() - data.data());
     return result;

@@ -186,7 +186,8 @@ private:
 
 ScanResult EncodeArithmeticScan(const ScanLayout& scan, const ArithmeticConditioning& conditioning,
                                 std::span<const CoefficientPlane> planes, std::vector<uint8_t>& out) {
-    return Encoder(scan, conditioning, out).Run(planes);
+    const ScanLayout whole = WholeBlocksIfSequential(scan);
+    return Encoder(whole, conditioning, out).Run(planes);
 }
 
 }  // namespace pivotta

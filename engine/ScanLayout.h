@@ -56,6 +56,16 @@ struct ScanLayout {
     }
 };
 
+// A sequential scan codes whole blocks whatever its header's Ss, Se, Ah and Al say.
+inline ScanLayout WholeBlocksIfSequential(ScanLayout scan) {
+    if (!scan.progressive) {
+        scan.Ss = 0;
+        scan.Se = 63;
+        scan.Ah = scan.Al = 0;
+    }
+    return scan;
+}
+
 // Why a scan could not be coded. Detail travels with it as the MCU row.
 enum class ScanError : uint8_t {
     None,
