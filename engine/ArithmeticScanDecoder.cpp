@@ -1,6 +1,7 @@
 #include "ArithmeticCoder.h"
 #include "ArithmeticScan.h"
 #include "ArithmeticStatistics.h"
+#include "ScanWalk.h"
 
 namespace pivotta {
 namespace {
@@ -14,45 +15,47 @@ public:
         stats_.Reset(scan);
     }
 
-    ScanResult Run(std::span<const CoefficientPlane> planes) {
-        switch (scan_.Pass()) {
-            case ScanPass::Sequential: return Walk(planes, [this](int c, CoefBlock& b) { return Sequential(c, b); });
-            case ScanPass::DcFirst: return Walk(planes, [this](int c, CoefBlock& b) { return DcFirst(c, b); });
-            case ScanPass::DcRefine: return Walk(planes, [this](int, CoefBlock& b) { return DcRefine(b); });
-            case ScanPass::AcFirst:
-                return Walk(planes, [this](int, CoefBlock& b) {
-                    return AcBand(scan_.components[0].acTable, scan_.Ss, b);
-                });
-            case ScanPass::AcRefine: return Walk(planes, [this](int, CoefBlock& b) { return AcRefine(b); });
-        }
-        return {};
-    }
     const uint8_t* Position() const { return in_.Position(); }
 
 private:
-    template <class Block>
-    ScanResult Walk(std::span<const CoefficientPlane> planes, Block&& block) {
-        const size_t cols = scan_.McusPerRow(), rows = scan_.McuRowCount();
-        RestartCounter restarts(scan_.restartInterval, cols * rows);
-        size_t done = 0, intervals = 1;
-        for (size_t my = 0; my < rows; ++my) {
-            for (size_t mx = 0; mx < cols; ++mx) {
-                bool ok = true;
-                ForEachBlockOfMcu(scan_, planes, mx, my, [&](int c, CoefBlock& b) { ok = ok && block(c, b); });
-                // Nonsense decoded from the 0-bytes past the data is no damage but its end.
-                if (!ok) return ScanFailure(in_.BytesPastEnd() > 2 ? ScanError::Truncated : ScanError::BadCode, my);
-                if (restarts.DueAfter(++done)) {
-                    if (!in_.TakeRestart(restarts.NextMarker())) return ScanFailure(ScanError::BadRestart, my);
-                    stats_.Reset(scan_);
-                    ++intervals;
-                }
-            }
-            if (in_.BytesPastEnd() > AllowedBytesPastEnd(dataSize_, intervals))
-                return ScanFailure(ScanError::Truncated, my);
-        }
-        return {};
-    }
+    friend class ScanWalk<Decoder>;
 
+    // The walk's steps (ScanWalk.h).
+    ScanError AfterMcu(bool ok) const {
+        if (ok) return ScanError::None;
+        // Nonsense decoded from the 0-bytes past the data is no damage but its end.
+        return in_.BytesPastEnd() > 2 ? ScanError::Truncated : ScanError::BadCode;
+    }
+    ScanError Restart(uint16_t marker) {
+        if (!in_.TakeRestart(marker)) return ScanError::BadRestart;
+        stats_.Reset(scan_);
+        ++intervals_;
+        return ScanError::None;
+    }
+    ScanError AfterRow() const {
+        return in_.BytesPastEnd() > AllowedBytesPastEnd(dataSize_, intervals_) ? ScanError::Truncated : ScanError::None;
+    }
+    ScanError Finish() const { return ScanError::None; }
+
+    // The block routines.
+    bool Sequential(int c, CoefBlock& block) {
+        int dc = 0;
+        if (!Dc(c, dc)) return false;
+        block.fill(0);
+        block[0] = static_cast<int16_t>(dc);
+        return AcBand(scan_.components[c].acTable, 1, block);
+    }
+    bool DcFirst(int c, CoefBlock& block) {
+        int dc = 0;
+        if (!Dc(c, dc)) return false;
+        block[0] = static_cast<int16_t>(dc * (1 << scan_.Al));
+        return true;
+    }
+    bool DcRefine(CoefBlock& block) {
+        if (in_.Decode(stats_.fixed)) block[0] = static_cast<int16_t>(block[0] | (1 << scan_.Al));
+        return true;
+    }
+    bool AcFirst(CoefBlock& block) { return AcBand(scan_.components[0].acTable, scan_.Ss, block); }
     // |v| - 1 from its category decisions and bit pattern (F.2.4.3, Figures F.23-F.24). `m`
     // receives the category bound; false on a magnitude beyond 15 bits.
     bool Magnitude(uint8_t* category, uint8_t* x, int& value, int& m) {
@@ -115,26 +118,6 @@ private:
         return true;
     }
 
-    bool Sequential(int c, CoefBlock& block) {
-        int dc = 0;
-        if (!Dc(c, dc)) return false;
-        block.fill(0);
-        block[0] = static_cast<int16_t>(dc);
-        return AcBand(scan_.components[c].acTable, 1, block);
-    }
-
-    bool DcFirst(int c, CoefBlock& block) {
-        int dc = 0;
-        if (!Dc(c, dc)) return false;
-        block[0] = static_cast<int16_t>(dc * (1 << scan_.Al));
-        return true;
-    }
-
-    bool DcRefine(CoefBlock& block) {
-        if (in_.Decode(stats_.fixed)) block[0] = static_cast<int16_t>(block[0] | (1 << scan_.Al));
-        return true;
-    }
-
     // G.1.3.3: end-of-band decisions only past the band's last coefficient that earlier
     // scans made non-zero; those get a correction decision, new ones a sign.
     bool AcRefine(CoefBlock& block) {
@@ -166,6 +149,7 @@ private:
     const ArithmeticConditioning& cond_;
     ArithmeticDecoder in_;
     size_t dataSize_;
+    size_t intervals_ = 1;
     Statistics stats_;
 };
 
@@ -176,7 +160,7 @@ ScanResult DecodeArithmeticScan(const ScanLayout& scan, const ArithmeticConditio
                                 size_t* consumed) {
     const ScanLayout whole = WholeBlocksIfSequential(scan);
     Decoder decoder(whole, conditioning, data);
-    const ScanResult result = decoder.Run(planes);
+    const ScanResult result = ScanWalk<Decoder>::Run(whole, planes, decoder);
     if (consumed) *consumed = static_cast<size_t>(decoder.Position() - data.data());
     return result;
 }

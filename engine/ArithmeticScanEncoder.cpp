@@ -3,6 +3,7 @@
 #include "ArithmeticCoder.h"
 #include "ArithmeticScan.h"
 #include "ArithmeticStatistics.h"
+#include "ScanWalk.h"
 
 namespace pivotta {
 namespace {
@@ -16,41 +17,25 @@ public:
         stats_.Reset(scan);
     }
 
-    ScanResult Run(std::span<const CoefficientPlane> planes) {
-        switch (scan_.Pass()) {
-            case ScanPass::Sequential: return Walk(planes, [this](int c, const CoefBlock& b) { return Sequential(c, b); });
-            case ScanPass::DcFirst:
-                return Walk(planes, [this](int c, const CoefBlock& b) { return Dc(c, b[0] >> scan_.Al); });
-            case ScanPass::DcRefine: return Walk(planes, [this](int, const CoefBlock& b) { return DcRefine(b); });
-            case ScanPass::AcFirst: return Walk(planes, [this](int, const CoefBlock& b) { return AcFirst(b); });
-            case ScanPass::AcRefine: return Walk(planes, [this](int, const CoefBlock& b) { return AcRefine(b); });
-        }
-        return {};
+private:
+    friend class ScanWalk<Encoder>;
+
+    // The walk's steps (ScanWalk.h).
+    ScanError AfterMcu(bool ok) const { return ok ? ScanError::None : ScanError::BadCode; }
+    ScanError Restart(uint16_t marker) {
+        coder_.FinishInterval(out_);
+        out_.push_back(static_cast<uint8_t>(marker >> 8));
+        out_.push_back(static_cast<uint8_t>(marker));
+        stats_.Reset(scan_);
+        return ScanError::None;
+    }
+    ScanError AfterRow() const { return ScanError::None; }
+    ScanError Finish() {
+        coder_.FinishInterval(out_);
+        return ScanError::None;
     }
 
-private:
-    template <class Block>
-    ScanResult Walk(std::span<const CoefficientPlane> planes, Block&& block) {
-        const size_t cols = scan_.McusPerRow(), rows = scan_.McuRowCount();
-        RestartCounter restarts(scan_.restartInterval, cols * rows);
-        size_t done = 0;
-        for (size_t my = 0; my < rows; ++my) {
-            for (size_t mx = 0; mx < cols; ++mx) {
-                bool ok = true;
-                ForEachBlockOfMcu(scan_, planes, mx, my, [&](int c, const CoefBlock& b) { ok = ok && block(c, b); });
-                if (!ok) return ScanFailure(ScanError::BadCode, my);
-                if (restarts.DueAfter(++done)) {
-                    coder_.FinishInterval(out_);
-                    const uint16_t marker = restarts.NextMarker();
-                    out_.push_back(static_cast<uint8_t>(marker >> 8));
-                    out_.push_back(static_cast<uint8_t>(marker));
-                    stats_.Reset(scan_);
-                }
-            }
-        }
-        coder_.FinishInterval(out_);
-        return {};
-    }
+    bool DcFirst(int c, const CoefBlock& block) { return Dc(c, block[0] >> scan_.Al); }
 
     // The category decisions and bit pattern of |v| - 1 >= 1 (F.1.4.4.1.3, F.1.4.4.2):
     // X bins from `x` while the value reaches the next power of two. Returns the bound m.
@@ -187,7 +172,8 @@ private:
 ScanResult EncodeArithmeticScan(const ScanLayout& scan, const ArithmeticConditioning& conditioning,
                                 std::span<const CoefficientPlane> planes, std::vector<uint8_t>& out) {
     const ScanLayout whole = WholeBlocksIfSequential(scan);
-    return Encoder(whole, conditioning, out).Run(planes);
+    Encoder encoder(whole, conditioning, out);
+    return ScanWalk<Encoder>::Run(whole, planes, encoder);
 }
 
 }  // namespace pivotta

@@ -1,6 +1,7 @@
 #include "HuffmanScanDecoder.h"
 
 #include "EntropyBits.h"
+#include "ScanWalk.h"
 
 namespace pivotta {
 namespace {
@@ -36,42 +37,27 @@ public:
     Decoder(const ScanLayout& scan, const HuffmanDecodeTables& tables, std::span<const uint8_t> data)
         : scan_(scan), tables_(tables), in_(data) {}
 
-    ScanResult Run(std::span<const CoefficientPlane> planes) {
-        switch (scan_.Pass()) {
-            case ScanPass::Sequential: return Walk(planes, [this](int c, CoefBlock& b) { return Sequential(c, b); });
-            case ScanPass::DcFirst: return Walk(planes, [this](int c, CoefBlock& b) { return DcFirst(c, b); });
-            case ScanPass::DcRefine: return Walk(planes, [this](int, CoefBlock& b) { return DcRefine(b); });
-            case ScanPass::AcFirst: return Walk(planes, [this](int, CoefBlock& b) { return AcFirst(b); });
-            case ScanPass::AcRefine: return Walk(planes, [this](int, CoefBlock& b) { return AcRefine(b); });
-        }
-        return {};
-    }
     const uint8_t* Position() const { return in_.Position(); }
 
 private:
-    template <class Block>
-    ScanResult Walk(std::span<const CoefficientPlane> planes, Block&& block) {
-        const size_t cols = scan_.McusPerRow(), rows = scan_.McuRowCount();
-        RestartCounter restarts(scan_.restartInterval, cols * rows);
-        size_t done = 0;
-        for (size_t my = 0; my < rows; ++my) {
-            for (size_t mx = 0; mx < cols; ++mx) {
-                bool ok = true;
-                ForEachBlockOfMcu(scan_, planes, mx, my, [&](int c, CoefBlock& b) { ok = ok && block(c, b); });
-                // Codes read from the 0-bits past the data are no damage but its end.
-                if (in_.Overran()) return ScanFailure(ScanError::Truncated, my);
-                if (!ok) return ScanFailure(ScanError::BadCode, my);
-                if (restarts.DueAfter(++done)) {
-                    if (!in_.TakeRestart(restarts.NextMarker())) return ScanFailure(ScanError::BadRestart, my);
-                    // A run that claims blocks past its interval or the scan ends there, as
-                    // libjpeg ends it: the band of those blocks is zero either way.
-                    eobRun_ = 0;
-                    dcPred_ = {};
-                }
-            }
-        }
-        return {};
+    friend class ScanWalk<Decoder>;
+
+    // The walk's steps (ScanWalk.h).
+    ScanError AfterMcu(bool ok) const {
+        // Codes read from the 0-bits past the data are no damage but its end.
+        if (in_.Overran()) return ScanError::Truncated;
+        return ok ? ScanError::None : ScanError::BadCode;
     }
+    ScanError Restart(uint16_t marker) {
+        if (!in_.TakeRestart(marker)) return ScanError::BadRestart;
+        // A run that claims blocks past its interval or the scan ends there, as libjpeg ends
+        // it: the band of those blocks is zero either way.
+        eobRun_ = 0;
+        dcPred_ = {};
+        return ScanError::None;
+    }
+    ScanError AfterRow() const { return ScanError::None; }
+    ScanError Finish() const { return ScanError::None; }
 
     bool Dc(int c, int& value) {
         const int t = DecodeSymbol(in_, *tables_.dc[scan_.components[c].dcTable]);
@@ -205,7 +191,7 @@ ScanResult DecodeHuffmanScan(const ScanLayout& scan, const HuffmanDecodeTables& 
                              std::span<const CoefficientPlane> planes, size_t* consumed) {
     if (!HasTablesFor(scan, tables)) return ScanFailure(ScanError::MissingTable, 0);
     Decoder decoder(scan, tables, data);
-    const ScanResult result = decoder.Run(planes);
+    const ScanResult result = ScanWalk<Decoder>::Run(scan, planes, decoder);
     if (consumed) *consumed = static_cast<size_t>(decoder.Position() - data.data());
     return result;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "EntropyBits.h"
+#include "ScanWalk.h"
 
 namespace pivotta {
 namespace {
@@ -60,40 +61,25 @@ class Encoder {
 public:
     Encoder(const ScanLayout& scan, Sink& sink) : scan_(scan), sink_(sink) { held_.reserve(kMaxHeldCorrections + 64); }
 
-    ScanResult Run(std::span<const CoefficientPlane> planes) {
-        switch (scan_.Pass()) {
-            case ScanPass::Sequential: return Walk(planes, [this](int c, const CoefBlock& b) { return Sequential(c, b); });
-            case ScanPass::DcFirst: return Walk(planes, [this](int c, const CoefBlock& b) { return DcFirst(c, b); });
-            case ScanPass::DcRefine: return Walk(planes, [this](int, const CoefBlock& b) { return DcRefine(b); });
-            case ScanPass::AcFirst: return Walk(planes, [this](int, const CoefBlock& b) { return AcFirst(b); });
-            case ScanPass::AcRefine: return Walk(planes, [this](int, const CoefBlock& b) { return AcRefine(b); });
-        }
-        return {};
-    }
-
 private:
-    template <class Block>
-    ScanResult Walk(std::span<const CoefficientPlane> planes, Block&& block) {
-        const size_t cols = scan_.McusPerRow(), rows = scan_.McuRowCount();
-        RestartCounter restarts(scan_.restartInterval, cols * rows);
-        size_t done = 0;
-        for (size_t my = 0; my < rows; ++my) {
-            for (size_t mx = 0; mx < cols; ++mx) {
-                bool ok = true;
-                ForEachBlockOfMcu(scan_, planes, mx, my, [&](int c, const CoefBlock& b) { ok = ok && block(c, b); });
-                if (!ok) return ScanFailure(ScanError::BadCode, my);
-                if (sink_.Missing()) return ScanFailure(ScanError::MissingCode, my);
-                if (restarts.DueAfter(++done)) {
-                    EmitEobRun();
-                    sink_.Restart(restarts.NextMarker());
-                    dcPred_ = {};
-                }
-            }
-        }
+    friend class ScanWalk<Encoder>;
+
+    // The walk's steps (ScanWalk.h).
+    ScanError AfterMcu(bool ok) const {
+        if (!ok) return ScanError::BadCode;
+        return sink_.Missing() ? ScanError::MissingCode : ScanError::None;
+    }
+    ScanError Restart(uint16_t marker) {
+        EmitEobRun();
+        sink_.Restart(marker);
+        dcPred_ = {};
+        return ScanError::None;
+    }
+    ScanError AfterRow() const { return ScanError::None; }
+    ScanError Finish() {
         EmitEobRun();
         sink_.Finish();
-        if (sink_.Missing()) return ScanFailure(ScanError::MissingCode, rows - 1);
-        return {};
+        return sink_.Missing() ? ScanError::MissingCode : ScanError::None;
     }
 
     // A size category with its extra bits: the value's low bits, one less when negative
@@ -236,13 +222,15 @@ ScanResult EncodeHuffmanScan(const ScanLayout& scan, const HuffmanEncodeTables& 
                              std::span<const CoefficientPlane> planes, std::vector<uint8_t>& out) {
     if (!HasTablesFor(scan, tables)) return ScanFailure(ScanError::MissingTable, 0);
     WritingSink sink(tables, out);
-    return Encoder<WritingSink>(scan, sink).Run(planes);
+    Encoder<WritingSink> encoder(scan, sink);
+    return ScanWalk<Encoder<WritingSink>>::Run(scan, planes, encoder);
 }
 
 ScanResult CountHuffmanSymbols(const ScanLayout& scan, std::span<const CoefficientPlane> planes,
                                HuffmanSymbolCounts& counts) {
     CountingSink sink(counts);
-    return Encoder<CountingSink>(scan, sink).Run(planes);
+    Encoder<CountingSink> encoder(scan, sink);
+    return ScanWalk<Encoder<CountingSink>>::Run(scan, planes, encoder);
 }
 
 }  // namespace pivotta
