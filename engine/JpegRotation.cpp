@@ -89,7 +89,7 @@ void TJpegRotation::ResetComponents() {
     frame_.RestartInterval = 0;
 }
 
-bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
+bool TJpegRotation::CheckPicture(const TMemoryStream& stream) {
     frame_.MaxH = 1;
     frame_.MaxV = 1;
     ResetComponents();
@@ -144,7 +144,7 @@ bool TJpegRotation::CheckWalk() {
     }
 }
 
-bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
+bool TJpegRotation::RotatePicture(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
     output.Clear();
     if (!KindFromCode(static_cast<int>(kind))) return Fail(MessageCode::BadKind, msg::kBadKind);
     kind_ = kind;

@@ -75,6 +75,17 @@ std::optional<size_t> FindPictureEnd(std::span<const uint8_t> file, const Header
     return std::nullopt;
 }
 
+std::optional<FrameSize> ReadFrameSize(std::span<const uint8_t> picture) {
+    for (const HeaderSegment& s : ReadHeaderSegments(picture)) {
+        const bool isFrame = s.marker >= 0xC0 && s.marker <= 0xCF && s.marker != 0xC4 && s.marker != 0xC8 && s.marker != 0xCC;
+        if (isFrame && s.size >= 5) {
+            const uint8_t* p = picture.data() + s.payload;
+            return FrameSize{loadBE16(p + 3), loadBE16(p + 1)};
+        }
+    }
+    return std::nullopt;
+}
+
 bool MarksGainMap(std::span<const uint8_t> picture) {
     for (const HeaderSegment& s : ReadHeaderSegments(picture)) {
         const auto payload = PayloadOf(picture, s);

@@ -38,6 +38,12 @@ struct SecondaryPicture {
     PictureRole role = PictureRole::Auxiliary;
 };
 
+// The width and height a picture's frame header declares; none without one.
+struct FrameSize {
+    int width = 0, height = 0;
+};
+std::optional<FrameSize> ReadFrameSize(std::span<const uint8_t> picture);
+
 enum class PhotoProblem { None, MultiPictureSet, DamagedIndex };
 
 struct PhotoLayout {
