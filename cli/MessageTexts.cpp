@@ -64,6 +64,8 @@ constexpr MessageCodeInfo kCodes[] = {
      "a gain map whose MCU grid does not allow the transform"},
     {SecondaryPictureFailed, "secondary-picture", "the gain map or preview picture in the file cannot be transformed",
      "a gain map or preview that cannot be transformed"},
+    {ThumbnailKept, "thumbnail-kept", "the Exif thumbnail cannot be transformed: it is kept as it was",
+     "warning: the Exif thumbnail stays unturned"},
 };
 
 static_assert(std::size(kCodes) == kMessageCodeCount, "every code has its words");

@@ -276,7 +276,9 @@ bool TJpegRotation::ProcessApp1() {
     transform.ImageHeight = frame_.ImageHeight;
     transform.OutputWidth = frame_.OutputWidth;
     transform.OutputHeight = frame_.OutputHeight;
-    const std::vector<uint8_t> rewritten = RewriteExifSegment(payload, payloadSize, transform);
+    ExifOutcome outcome;
+    const std::vector<uint8_t> rewritten = RewriteExifSegment(payload, payloadSize, transform, &outcome);
+    if (outcome.thumbnailKept) Report(MessageCode::ThumbnailKept, 1, msg::kThumbnailKept);
     out_->WriteWord(0xFFE1);
     out_->WriteWord(static_cast<uint16_t>(rewritten.size() + 2));
     out_->WriteBytes(rewritten.data(), rewritten.size());

@@ -43,8 +43,9 @@ enum class MessageCode : uint8_t {
     DamagedPictureIndex,   // an MP index that does not match the file
     GainMapGrid,           // the gain map cannot follow the main picture's turn losslessly
     SecondaryPictureFailed,  // a gain map or preview the engine cannot transform
+    ThumbnailKept,         // warning: the Exif thumbnail cannot be turned and stays as it was
 };
-inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::SecondaryPictureFailed) + 1;
+inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::ThumbnailKept) + 1;
 
 struct EngineMessage {
     MessageCode code;
@@ -89,6 +90,7 @@ inline constexpr const char* kDamagedPictureIndex = "マルチピクチャ形式
 inline constexpr const char* kGainMapGrid =
     "ゲインマップのMCUの単位が主画像と合わないため、ゲインマップを劣化なしで回転できません。";
 inline constexpr const char* kSecondaryPictureFailed = "ファイル内のゲインマップまたはプレビュー画像を変換できません。";
+inline constexpr const char* kThumbnailKept = "サムネイル画像を変換できないため、元のまま残します。";
 inline constexpr const char* kOptimizedTables = "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
 
 }  // namespace pivotta::msg
