@@ -97,6 +97,68 @@ TEST(CliInterruptTest, ASignalWhileWritingLeavesNoTemporaryAndKeepsTheTarget) {
     }
 }
 
+// Waits until count results have taken their place in a folder (a rename onto, or a link to,
+// a name that is no temporary one).
+bool WaitForResults(int inotifyFd, int count, int timeoutMs) {
+    alignas(inotify_event) char buffer[8192];
+    pollfd p{inotifyFd, POLLIN, 0};
+    while (count > 0 && ::poll(&p, 1, timeoutMs) > 0) {
+        const ssize_t n = ::read(inotifyFd, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && event->name[0] != '.') --count;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return count <= 0;
+}
+
+// An interrupted parallel batch: every file its -v output calls done is done, and of the files
+// it does not, at most the one each worker had just finished is: resuming after the reported
+// files never turns a file twice.
+TEST(CliInterruptTest, VerboseLinesOfAnInterruptedParallelRunTellWhatIsDone) {
+    ScratchDir dir;
+    constexpr int kFiles = 40;
+    std::vector<std::string> inputs;
+    std::vector<Bytes> originals, turned;
+    for (int i = 0; i < kFiles; ++i) {
+        // A large first file finishes long after the small ones that follow it.
+        const int width = i == 0 ? 4096 : 1024, height = i == 0 ? 3072 : 768;
+        originals.push_back(MakeJpeg(FixtureSpec{.width = width, .height = height, .seed = static_cast<uint32_t>(i)}));
+        turned.push_back(RunEngine(originals.back(), TransformKind::Rotate90, true).bytes);
+        inputs.push_back(dir.Put("photo-" + std::to_string(i) + ".jpg", originals.back()));
+    }
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ::inotify_add_watch(watch, dir.Path().c_str(), IN_MOVED_TO | IN_CREATE);
+    std::vector<std::string> args{"-v", "-j", "2", "-r", "90", "--in-place"};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    StartedCli cli({.args = args});
+    const bool started = WaitForResults(watch, 3, 60'000);
+    ::close(watch);
+    ::kill(cli.Pid(), SIGTERM);
+    const CliResult r = cli.Finish();
+    ASSERT_TRUE(started) << r.err;
+    ASSERT_EQ(r.signal, SIGTERM) << "the batch ended before the signal: " << r.err;
+
+    int doneButUnreported = 0, reported = 0;
+    for (int i = 0; i < kFiles; ++i) {
+        SCOPED_TRACE(inputs[i]);
+        const Bytes now = ReadFileBytes(inputs[i]);
+        const bool saidDone = r.err.find("pivotta-cli: " + inputs[i] + ": done\n") != std::string::npos;
+        reported += saidDone;
+        if (saidDone) {
+            EXPECT_EQ(now, turned[i]);
+        } else if (now != originals[i]) {
+            EXPECT_EQ(now, turned[i]) << "neither the input nor its result";
+            ++doneButUnreported;
+        }
+    }
+    EXPECT_GE(reported, 1);
+    EXPECT_LE(doneButUnreported, 2) << "more finished files than workers went unreported";
+    EXPECT_EQ(ListFolder(dir.Path()).size(), size_t{kFiles}) << "a temporary file was left";
+}
+
 // A signal the caller ignores (nohup) stays ignored.
 TEST(CliInterruptTest, IgnoredHangupStaysIgnored) {
     ScratchDir dir;
