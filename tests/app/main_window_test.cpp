@@ -2,6 +2,7 @@
 // the view scales and the fitted view, the status bar, the wheel, the command line, and
 // the display of the engine's messages.
 #include <QDir>
+#include <algorithm>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
@@ -23,6 +24,10 @@
 #include "WindowTexts.h"
 
 using namespace pivotta::app;
+
+namespace {
+constexpr uint8_t kSof0[] = {0xFF, 0xC0};
+}
 
 namespace {
 
@@ -488,10 +493,13 @@ private slots:
     {
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
-        window.Rotator().OnMessage("zero", 0);
-        window.Rotator().OnMessage("one", 1);
-        window.Rotator().OnMessage("two", 2);
-        window.Rotator().OnMessage("three", 3);
+        const auto send = [&](const char* text, int level) {
+            window.Rotator().OnCodedMessage({pivotta::MessageCode::BadKind, level, text});
+        };
+        send("zero", 0);
+        send("one", 1);
+        send("two", 2);
+        send("three", 3);
         const auto& shown = harness.platform.messages;
         QCOMPARE(shown.size(), size_t{3});
         QCOMPARE(shown[0].caption, texts::kAppTitle);
@@ -504,6 +512,50 @@ private slots:
         QCOMPARE(shown[2].caption, QStringLiteral("エラー"));
         QCOMPARE(shown[2].icon, MessageIcon::Error);
         QCOMPARE(shown[2].text, QStringLiteral("two\r処理を行うことが出来ません。"));
+    }
+
+    void RefusalSaysWhatTheFileIs_data()
+    {
+        QTest::addColumn<int>("frameMarker");
+        QTest::addColumn<int>("precision");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("lossless") << 0xC3 << 8 << texts::kLosslessKind;
+        QTest::newRow("hierarchical") << 0xC5 << 8 << texts::kHierarchicalKind;
+        QTest::newRow("12-bit") << 0xC1 << 12 << texts::kTwelveBitKind;
+    }
+
+    void RefusalSaysWhatTheFileIs()
+    {
+        QFETCH(int, frameMarker);
+        QFETCH(int, precision);
+        QFETCH(QString, kind);
+        MainWindowHarness harness;
+        std::vector<uint8_t> bytes = TestJpeg(64, 48);
+        const auto sof = std::search(bytes.begin(), bytes.end(), kSof0, kSof0 + 2);
+        QVERIFY(sof != bytes.end());
+        sof[1] = static_cast<uint8_t>(frameMarker);
+        sof[4] = static_cast<uint8_t>(precision);
+        QVERIFY(!harness.Window().Uty_OpenJpegFile(harness.WriteFile("refused.jpg", bytes)));
+        QCOMPARE(harness.platform.messages.size(), size_t{1});
+        // The display decoder's number stays; its English words give way to the kind.
+        const QStringList lines = harness.platform.messages.front().text.split(u'\r');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith(QStringLiteral("JPEG エラー #")));
+        QCOMPARE(lines[1], kind);
+    }
+
+    void EngineRefusalSaysWhatTheFileIs()
+    {
+        MainWindowHarness harness;
+        const auto send = [&](pivotta::MessageCode code) {
+            harness.Window().Rotator().OnCodedMessage({code, 2, "ヘッダ($FFC3)を認識できませんでした。"});
+            return harness.platform.messages.back().text;
+        };
+        QCOMPARE(send(pivotta::MessageCode::Lossless),
+                 QStringLiteral("ヘッダ($FFC3)を認識できませんでした。\rロスレスJPEGには対応していません\r処理を行うことが出来ません。"));
+        QCOMPARE(send(pivotta::MessageCode::Progressive).split(u'\r')[1], texts::kProgressiveKind);
+        // Damage is no kind: the message stays as the engine gave it.
+        QCOMPARE(send(pivotta::MessageCode::DamagedScan).count(u'\r'), 1);
     }
 
     void OptimizedTablesWarnOncePerOpenUntilUnticked()
