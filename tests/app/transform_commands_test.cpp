@@ -527,6 +527,33 @@ private slots:
 #endif
     }
 
+    void SavesKeepTheCommandLineToolsRules()
+    {
+        // The command-line tool's save: a write-protected file is refused and stays as it was,
+        // a writable one keeps its mode.
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        const std::vector<uint8_t> source = TestJpeg(kWidth, kHeight);
+        const QString locked = harness.WriteFile("locked.jpg", source);
+        const QString open = harness.WriteFile("open.jpg", source);
+        const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup;
+        const auto groupWritable = readOnly | QFileDevice::WriteOwner | QFileDevice::WriteGroup;
+        QVERIFY(QFile::setPermissions(locked, readOnly));
+        QVERIFY(QFile::setPermissions(open, groupWritable));
+        for (const QString& path : {locked, open}) {
+            QVERIFY(window.Uty_OpenJpegFile(path));
+            window.Command("tbn_90")->trigger();
+            harness.platform.messageAnswers = {MessageAnswer::Yes};
+            window.Command("mnu_FileSave")->trigger();
+        }
+        QCOMPARE(ReadBytes(locked), source);
+        QCOMPARE(harness.platform.messages.at(1).text,  // after the overwrite question
+                 QStringLiteral("ファイル %1 を作成できません").arg(QDir::toNativeSeparators(locked)));
+        QCOMPARE(ReadBytes(open), EngineTransform(source, TransformKind::Rotate90));
+        QCOMPARE(QFile::permissions(open) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), groupWritable);
+        QCOMPARE(QDir(harness.Path(".")).entryList(QDir::Files).size(), 2);  // no temporary left
+    }
+
     void WriteIntoAMissingFolderFailsCleanly()
     {
         MainWindowHarness harness;
