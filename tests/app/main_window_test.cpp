@@ -62,7 +62,7 @@ QStringList EnabledDocumentCommands(TFm_Main& window)
 bool UnturnedState(TFm_Main& window)
 {
     for (const TransformCommand& command : kTransformCommands) {
-        const bool down = command.kind == pivotta::TransformKind::NoRotation;
+        const bool down = !command.autoOrient && command.kind == pivotta::TransformKind::NoRotation;
         if (window.Command(command.buttonName)->isChecked() != down) return false;
         if (window.Command(command.menuName)->isChecked() != down) return false;
     }
@@ -110,7 +110,7 @@ private slots:
         QCOMPARE(menus, QStringList({"ﾌｧｲﾙ (&F)", "表示 (&V)", "回転 (&O)", "ヘルプ (&H)"}));
         QCOMPARE(Captions(Part<QMenu>(window, "mnu_File")),
                  QStringList({"ファイルを開く (&O)", "フォルダを開く", "名前を付けて保存 (&A)...", "上書き保存 (&S)",
-                              "閉じる(&C)", "-", "オプション ", "-", "終了 (&X)"}));
+                              "閉じる(&C)", "-", "前のファイル", "次のファイル", "-", "オプション ", "-", "終了 (&X)"}));
         QCOMPARE(Captions(Part<QMenu>(window, "mnu_View")),
                  QStringList({"20%", "25%", "33%", "50%", "75%", "100%", "150%", "200%", "ウインドウサイズにあわせる"}));
         QCOMPARE(Captions(Part<QMenu>(window, "PopupMenu")), Captions(Part<QMenu>(window, "mnu_View")));
@@ -132,7 +132,8 @@ private slots:
 
         QCOMPARE(Names(Part<QToolBar>(window, "ToolBar1")->actions()),
                  QStringList({"-", "tbn_FileOpen", "tbn_FileSave", "-", "tbn_0", "tbn_90", "tbn_180", "tbn_270", "-",
-                              "tbn_mirror_lr", "tbn_mirror_tb", "-", "tbn_previous", "tbn_Next"}));
+                              "tbn_mirror_lr", "tbn_mirror_tb", "-", "tbn_AutoOrient", "-", "tbn_previous",
+                              "tbn_Next"}));
         for (const QAction* button : Part<QToolBar>(window, "ToolBar1")->actions()) {
             if (!button->isSeparator()) QVERIFY(!button->icon().pixmap(20, 20).isNull());
         }
