@@ -170,6 +170,23 @@ TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputSca
     return FirstFailure(results, workersOk);
 }
 
+std::vector<InputScan> OutputScript(const FrameGeometry& frame, OutputCoding coding, std::span<const InputScan> input) {
+    if (coding == OutputCoding::AsInput) return {input.begin(), input.end()};
+    const McuBlocks blocks = frame.BlocksPerMcu();
+    std::vector<InputScan> scans;
+    for (ScriptScan& script : coding == OutputCoding::Baseline ? SequentialScript(blocks) : ProgressiveScript(blocks)) {
+        InputScan scan;
+        for (size_t i = 0; i < script.components.size(); ++i) {
+            const int table = script.components[i] == 0 ? 0 : 1;
+            scan.dcTable[i] = scan.acTable[i] = table;
+        }
+        scan.script = std::move(script);
+        scan.restartInterval = input.empty() ? 0 : input.front().restartInterval;
+        scans.push_back(std::move(scan));
+    }
+    return scans;
+}
+
 TranscodeResult EncodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, const CoefficientImage& image,
                             std::span<const HuffmanEncodeTables> first, const HuffmanEncodeTables& fallback,
                             std::vector<OutputScan>& out, const ScanThreads& threads) {

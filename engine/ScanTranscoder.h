@@ -80,6 +80,15 @@ struct ScanThreads {
 TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, CoefficientImage& image,
                             const ScanThreads& threads = {});
 
+// The output's coding: the input's own, one sequential scan (--baseline), or libjpeg's
+// progression (--progressive).
+enum class OutputCoding : uint8_t { AsInput, Baseline, Progressive };
+
+// The scans to write: the input's for AsInput; otherwise the chosen script over the output
+// frame, the first component with table 0 and the others with table 1, and the input's
+// first restart interval.
+std::vector<InputScan> OutputScript(const FrameGeometry& frame, OutputCoding coding, std::span<const InputScan> input);
+
 struct OutputScan {
     std::vector<uint8_t> data;
     HuffmanEncodeTables tables;  // what it was coded with (Huffman coding)
