@@ -1,6 +1,9 @@
 #include "ScanTranscoder.h"
 
 #include <algorithm>
+#include <atomic>
+
+#include "WorkerThreads.h"
 
 namespace pivotta {
 
@@ -86,7 +89,59 @@ ScanLayout LayoutOf(const FrameGeometry& frame, const InputScan& scan) {
 
 }  // namespace
 
-TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, CoefficientImage& image) {
+namespace {
+
+// Runs task(i) for every i below n, spread over the threads; false when a worker failed (its
+// memory ran out), so that its task may be incomplete.
+template <class Task>
+bool RunSpread(size_t n, const ScanThreads& threads, Task&& task) {
+    std::atomic<size_t> next{0};
+    const auto drain = [&](const std::atomic<bool>* cancel) {
+        for (size_t i; (cancel == nullptr || !*cancel) && (i = next++) < n;) task(i);
+    };
+    const unsigned workers = static_cast<unsigned>(std::min<size_t>(std::max(1u, threads.threads), n)) - 1;
+    WorkerThreads pool(threads.start, workers, [&](unsigned, const std::atomic<bool>& cancel) { drain(&cancel); });
+    drain(nullptr);
+    pool.Join();
+    for (unsigned w = 0; w < pool.Started(); ++w)
+        if (!pool.Finished(w)) return false;
+    return true;
+}
+
+// The wave of each scan: one after the latest earlier scan that codes bits of the same
+// coefficients, which it must follow.
+std::vector<size_t> Waves(std::span<const InputScan> scans) {
+    std::vector<size_t> wave(scans.size(), 0);
+    for (size_t j = 0; j < scans.size(); ++j) {
+        for (size_t i = 0; i < j; ++i) {
+            const ScriptScan &a = scans[i].script, &b = scans[j].script;
+            const bool shared = std::any_of(a.components.begin(), a.components.end(), [&](int c) {
+                return std::find(b.components.begin(), b.components.end(), c) != b.components.end();
+            });
+            if (shared && a.Ss <= b.Se && b.Ss <= a.Se) wave[j] = std::max(wave[j], wave[i] + 1);
+        }
+    }
+    return wave;
+}
+
+// The first failure among the scans' results, if any.
+TranscodeResult FirstFailure(const std::vector<ScanResult>& results, bool workersOk) {
+    TranscodeResult result;
+    result.outOfMemory = !workersOk;
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (!results[i].ok()) {
+            result.scan = results[i];
+            result.scanIndex = i;
+            break;
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, CoefficientImage& image,
+                            const ScanThreads& threads) {
     TranscodeResult result;
     ScanScriptChecker checker(static_cast<int>(frame.sampling.size()), frame.progressive);
     for (const InputScan& scan : scans) {
@@ -97,40 +152,62 @@ TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputSca
         result.outOfMemory = true;
         return result;
     }
-    for (size_t i = 0; i < scans.size(); ++i) {
-        const ScanLayout layout = LayoutOf(frame, scans[i]);
-        result.scanIndex = i;
-        result.scan = frame.arithmetic
-                          ? DecodeArithmeticScan(layout, scans[i].conditioning, scans[i].data, image.Planes())
-                          : DecodeHuffmanScan(layout, scans[i].huffman, scans[i].data, image.Planes());
-        if (!result.scan.ok()) return result;
+    const std::vector<size_t> waves = Waves(scans);
+    std::vector<ScanResult> results(scans.size());
+    bool workersOk = true;
+    for (size_t wave = 0; workersOk && wave <= *std::max_element(waves.begin(), waves.end()); ++wave) {
+        std::vector<size_t> now;
+        for (size_t i = 0; i < scans.size(); ++i)
+            if (waves[i] == wave) now.push_back(i);
+        workersOk = RunSpread(now.size(), threads, [&](size_t k) {
+            const InputScan& scan = scans[now[k]];
+            const ScanLayout layout = LayoutOf(frame, scan);
+            results[now[k]] = frame.arithmetic ? DecodeArithmeticScan(layout, scan.conditioning, scan.data, image.Planes())
+                                               : DecodeHuffmanScan(layout, scan.huffman, scan.data, image.Planes());
+        });
+        if (FirstFailure(results, workersOk).ok() == false) break;
     }
-    return result;
+    return FirstFailure(results, workersOk);
+}
+
+std::vector<InputScan> OutputScript(const FrameGeometry& frame, OutputCoding coding, std::span<const InputScan> input) {
+    if (coding == OutputCoding::AsInput) return {input.begin(), input.end()};
+    const McuBlocks blocks = frame.BlocksPerMcu();
+    std::vector<InputScan> scans;
+    for (ScriptScan& script : coding == OutputCoding::Baseline ? SequentialScript(blocks) : ProgressiveScript(blocks)) {
+        InputScan scan;
+        for (size_t i = 0; i < script.components.size(); ++i) {
+            const int table = script.components[i] == 0 ? 0 : 1;
+            scan.dcTable[i] = scan.acTable[i] = table;
+        }
+        scan.script = std::move(script);
+        scan.restartInterval = input.empty() ? 0 : input.front().restartInterval;
+        scans.push_back(std::move(scan));
+    }
+    return scans;
 }
 
 TranscodeResult EncodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, const CoefficientImage& image,
                             std::span<const HuffmanEncodeTables> first, const HuffmanEncodeTables& fallback,
-                            std::vector<OutputScan>& out) {
-    TranscodeResult result;
-    out.clear();
-    for (size_t i = 0; i < scans.size(); ++i) {
+                            std::vector<OutputScan>& out, const ScanThreads& threads) {
+    out.assign(scans.size(), OutputScan{});
+    std::vector<ScanResult> results(scans.size());
+    const bool workersOk = RunSpread(scans.size(), threads, [&](size_t i) {
         const ScanLayout layout = LayoutOf(frame, scans[i]);
-        OutputScan& scan = out.emplace_back();
-        result.scanIndex = i;
+        OutputScan& scan = out[i];
         if (frame.arithmetic) {
-            result.scan = EncodeArithmeticScan(layout, scans[i].conditioning, image.Planes(), scan.data);
-        } else {
-            scan.tables = first[i];
-            result.scan = EncodeHuffmanScan(layout, scan.tables, image.Planes(), scan.data);
-            if (result.scan.error == ScanError::MissingCode) {
-                scan.data.clear();
-                scan.tables = fallback;
-                result.scan = EncodeHuffmanScan(layout, scan.tables, image.Planes(), scan.data);
-            }
+            results[i] = EncodeArithmeticScan(layout, scans[i].conditioning, image.Planes(), scan.data);
+            return;
         }
-        if (!result.scan.ok()) return result;
-    }
-    return result;
+        scan.tables = first[i];
+        results[i] = EncodeHuffmanScan(layout, scan.tables, image.Planes(), scan.data);
+        if (results[i].error == ScanError::MissingCode) {
+            scan.data.clear();
+            scan.tables = fallback;
+            results[i] = EncodeHuffmanScan(layout, scan.tables, image.Planes(), scan.data);
+        }
+    });
+    return FirstFailure(results, workersOk);
 }
 
 }  // namespace pivotta

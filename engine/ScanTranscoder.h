@@ -15,6 +15,7 @@
 #include "HuffmanScanEncoder.h"
 #include "ScanLayout.h"
 #include "ScanScript.h"
+#include "ThreadStarter.h"
 #include "TransformKind.h"
 
 namespace pivotta {
@@ -66,8 +67,27 @@ struct TranscodeResult {
     bool ok() const { return scriptError == ScriptError::None && scan.ok() && !outOfMemory; }
 };
 
-// Checks the script, allocates the image and decodes every scan into it.
-TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, CoefficientImage& image);
+// Threads for the scans that do not depend on each other: `threads` at most, the caller's
+// among them.
+struct ScanThreads {
+    unsigned threads = 1;
+    ThreadStarter start;
+};
+
+// Checks the script, allocates the image and decodes every scan into it. Scans of other
+// components or bands than those before them are decoded at once; a refinement waits for
+// the scans whose bits it refines.
+TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, CoefficientImage& image,
+                            const ScanThreads& threads = {});
+
+// The output's coding: the input's own, one sequential scan (--baseline), or libjpeg's
+// progression (--progressive).
+enum class OutputCoding : uint8_t { AsInput, Baseline, Progressive };
+
+// The scans to write: the input's for AsInput; otherwise the chosen script over the output
+// frame, the first component with table 0 and the others with table 1, and the input's
+// first restart interval.
+std::vector<InputScan> OutputScript(const FrameGeometry& frame, OutputCoding coding, std::span<const InputScan> input);
 
 struct OutputScan {
     std::vector<uint8_t> data;
@@ -75,10 +95,10 @@ struct OutputScan {
 };
 
 // Encodes the scans (the input's script, with its selectors and restart intervals) over the
-// output frame. Huffman scans use `first[i]` where it codes the scan, else `fallback` (the
-// standard tables); MissingCode when neither does.
+// output frame, each on its own. Huffman scans use `first[i]` where it codes the scan, else
+// `fallback` (the standard tables); MissingCode when neither does.
 TranscodeResult EncodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, const CoefficientImage& image,
                             std::span<const HuffmanEncodeTables> first, const HuffmanEncodeTables& fallback,
-                            std::vector<OutputScan>& out);
+                            std::vector<OutputScan>& out, const ScanThreads& threads = {});
 
 }  // namespace pivotta

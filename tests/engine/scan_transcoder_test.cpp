@@ -96,6 +96,47 @@ Bytes WriteOutput(const Bytes& in, const SplitJpeg& split, TransformKind kind, c
     return file;
 }
 
+// The output in another coding: the input's segments with its Huffman, DAC and scan
+// segments left out, the frame marker of the new process, and every output scan with its
+// tables and a header of its own at the place of the first scan.
+Bytes WriteRecoded(const Bytes& in, const SplitJpeg& split, TransformKind kind, const FrameGeometry& out,
+                   const std::vector<InputScan>& script, const std::vector<OutputScan>& scans) {
+    SplitJpeg trimmed = split;
+    trimmed.segments.clear();
+    for (const auto& seg : split.segments) {
+        if (seg.marker == 0xFFDA) break;
+        if (seg.marker != 0xFFC4 && seg.marker != 0xFFCC) trimmed.segments.push_back(seg);
+    }
+    trimmed.scans.clear();
+    Bytes file = WriteOutput(in, trimmed, kind, out, {});
+    file.resize(file.size() - 2);  // EOI
+    // The frame marker of the new process.
+    for (size_t p = 2; p + 4 < file.size();) {
+        const int marker = file[p + 1], length = file[p + 2] << 8 | file[p + 3];
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xCC)
+            file[p + 1] = static_cast<uint8_t>(out.progressive ? 0xC2 : out.precision == 12 ? 0xC1 : 0xC0);
+        p += 2 + static_cast<size_t>(length);
+    }
+    for (size_t i = 0; i < scans.size(); ++i) {
+        const InputScan& s = script[i];
+        Bytes sos = {static_cast<uint8_t>(s.script.components.size())};
+        for (size_t c = 0; c < s.script.components.size(); ++c) {
+            const int dc = s.dcTable[c], ac = s.acTable[c];
+            if (s.script.Ss == 0 && s.script.Ah == 0) PutSegment(file, 0xC4, DhtBody(0, dc, *scans[i].tables.dc[dc]));
+            if (s.script.Se > 0) PutSegment(file, 0xC4, DhtBody(1, ac, *scans[i].tables.ac[ac]));
+            sos.push_back(static_cast<uint8_t>(split.components[s.script.components[c]].id));
+            sos.push_back(static_cast<uint8_t>(dc << 4 | ac));
+        }
+        sos.insert(sos.end(), {static_cast<uint8_t>(s.script.Ss), static_cast<uint8_t>(s.script.Se),
+                               static_cast<uint8_t>(s.script.Ah << 4 | s.script.Al)});
+        PutSegment(file, 0xDA, sos);
+        file.insert(file.end(), scans[i].data.begin(), scans[i].data.end());
+    }
+    file.push_back(0xFF);
+    file.push_back(0xD9);
+    return file;
+}
+
 FrameGeometry GeometryOf(const SplitJpeg& split) {
     FrameGeometry g;
     g.width = split.width;
@@ -178,13 +219,15 @@ TEST_P(ScanTranscoderTest, EveryKindGivesJpegtransCoefficientsInTheInputsCoding)
         SCOPED_TRACE(TransformName(kind));
         Tables tables;
         const std::vector<InputScan> scans = InputScans(input, split, tables);
+        // Half the kinds on several threads: independent scans at once give the same result.
+        const ScanThreads threads{static_cast<int>(kind) % 2 == 0 ? 1u : 3u, {}};
         CoefficientImage image;
-        ASSERT_TRUE(DecodeScans(frame, scans, image).ok());
+        ASSERT_TRUE(DecodeScans(frame, scans, image, threads).ok());
         const TransformedFrame turned = TransformFrame(frame, kind, ragged);
         CoefficientImage output;
         ASSERT_TRUE(std::move(image).Transform(kind, turned.dropCols, turned.dropRows, output));
         std::vector<OutputScan> encoded;
-        const TranscodeResult result = EncodeScans(turned.geometry, scans, output, tables.first, tables.fallback, encoded);
+        const TranscodeResult result = EncodeScans(turned.geometry, scans, output, tables.first, tables.fallback, encoded, threads);
         ASSERT_TRUE(result.ok()) << "scan " << result.scanIndex << " error " << static_cast<int>(result.scan.error);
 
         const Bytes ours = WriteOutput(input, split, kind, turned.geometry, encoded);
@@ -199,6 +242,47 @@ TEST_P(ScanTranscoderTest, EveryKindGivesJpegtransCoefficientsInTheInputsCoding)
             EXPECT_EQ(written.scans[i].layout.Ah, split.scans[i].layout.Ah);
             EXPECT_EQ(written.scans[i].layout.Al, split.scans[i].layout.Al);
             EXPECT_EQ(written.scans[i].layout.componentCount, split.scans[i].layout.componentCount);
+        }
+    }
+}
+
+// --baseline and --progressive: the same coefficients in the chosen coding, whatever the
+// input's, with the standard tables.
+TEST_P(ScanTranscoderTest, BaselineAndProgressiveOutputsHoldTheSameCoefficients) {
+    const Case& c = GetParam();
+    const std::string jpegtran = FindProgram("jpegtran");
+    if (jpegtran.empty()) GTEST_SKIP() << "jpegtran is not installed";
+    FixtureSpec spec;
+    spec.width = c.width, spec.height = c.height, spec.components = c.components, spec.hSamp = c.h, spec.vSamp = c.v;
+    const Bytes input = RunJpegtran(jpegtran, MakeJpeg(spec), c.coding);
+    SplitJpeg split;
+    ASSERT_TRUE(SplitJpegScans(input, split, nullptr));
+    const FrameGeometry frame = GeometryOf(split);
+    for (TransformKind kind : {TransformKind::Rotate90, TransformKind::MirrorLR}) {
+        for (OutputCoding coding : {OutputCoding::Baseline, OutputCoding::Progressive}) {
+            SCOPED_TRACE(std::string(TransformName(kind)) + (coding == OutputCoding::Baseline ? " baseline" : " progressive"));
+            Tables tables;
+            const std::vector<InputScan> scans = InputScans(input, split, tables);
+            CoefficientImage image;
+            ASSERT_TRUE(DecodeScans(frame, scans, image).ok());
+            TransformedFrame turned = TransformFrame(frame, kind, true);
+            CoefficientImage output;
+            ASSERT_TRUE(std::move(image).Transform(kind, turned.dropCols, turned.dropRows, output));
+            turned.geometry.arithmetic = false;
+            turned.geometry.progressive = coding == OutputCoding::Progressive;
+            const std::vector<InputScan> script = OutputScript(turned.geometry, coding, scans);
+            const std::vector<HuffmanEncodeTables> standard(script.size(), tables.fallback);
+            std::vector<OutputScan> encoded;
+            ASSERT_TRUE(EncodeScans(turned.geometry, script, output, standard, tables.fallback, encoded).ok());
+            const Bytes ours = WriteRecoded(input, split, kind, turned.geometry, script, encoded);
+            SplitJpeg written;
+            ASSERT_TRUE(SplitJpegScans(ours, written, nullptr));
+            EXPECT_EQ(written.progressive, coding == OutputCoding::Progressive);
+            EXPECT_FALSE(written.arithmetic);
+            EXPECT_EQ(written.scans.size(), coding == OutputCoding::Baseline ? 1u : (c.components == 3 ? 10u : 6u));
+            const std::string options = std::string(JpegtranTransform(kind)) + " -trim" +
+                                        (coding == OutputCoding::Progressive ? " -progressive" : "");
+            EXPECT_TRUE(SameCoefficients(ReadCoefficients(ours), ReadCoefficients(RunJpegtran(jpegtran, input, options))));
         }
     }
 }
