@@ -94,8 +94,8 @@ QStringList GatherFromFolderChooser(Platform& platform, QWidget* parent)
     if (!platform.ChooseFolder(parent, QString(), QStringLiteral("ﾃﾞｽｸﾄｯﾌﾟ"), folder)) return {};
     QStringList files = EnumerateJpegFiles(folder);
     if (files.isEmpty()) {
-        platform.ShowMessage(parent, QStringLiteral("ファイルがありません"),
-                             QStringLiteral("このフォルダにはJPEGファイルがありません。"), MessageIcon::Error,
+        platform.ShowMessage(parent, texts::kNoFilesCaption,
+                             texts::kNoJpegInFolder, MessageIcon::Error,
                              MessageButtons::Ok);
     }
     return files;

@@ -9,6 +9,7 @@
 
 #include <QtCore/qnamespace.h>
 
+#include "MainWindowTexts.h"
 #include "TransformKind.h"
 
 namespace pivotta::app {
@@ -44,13 +45,13 @@ struct TransformCommand {
 // The first is the unturned picture; auto-orient shares the radio group of the menu, and its
 // button (not a toggle) leaves the applied kind's button down.
 inline constexpr std::array<TransformCommand, 7> kTransformCommands{{
-    {pivotta::TransformKind::NoRotation, false, "tbn_0", "mnu_0", "元に戻す (&1)", kImageUnturned, Qt::Key_1},
-    {pivotta::TransformKind::Rotate90, false, "tbn_90", "mnu_90", "90度回転 (&2)", kImage90, Qt::Key_2},
-    {pivotta::TransformKind::Rotate180, false, "tbn_180", "mnu_180", "180度回転 (&3)", kImage180, Qt::Key_3},
-    {pivotta::TransformKind::Rotate270, false, "tbn_270", "mnu_270", "270度回転 (&4)", kImage270, Qt::Key_4},
-    {pivotta::TransformKind::MirrorLR, false, "tbn_mirror_lr", "mnu_Mirror_LR", "鏡面 (左右)", kImageMirrorLR, Qt::Key_5},
-    {pivotta::TransformKind::MirrorTB, false, "tbn_mirror_tb", "mnu_Mirror_TB", "鏡面 (上下)", kImageMirrorTB, Qt::Key_6},
-    {pivotta::TransformKind::NoRotation, true, "tbn_AutoOrient", "mnu_AutoOrient", "Exifの向きに合わせる (&5)",
+    {pivotta::TransformKind::NoRotation, false, "tbn_0", "mnu_0", texts::kCommandUnturned, kImageUnturned, Qt::Key_1},
+    {pivotta::TransformKind::Rotate90, false, "tbn_90", "mnu_90", texts::kCommandRotate90, kImage90, Qt::Key_2},
+    {pivotta::TransformKind::Rotate180, false, "tbn_180", "mnu_180", texts::kCommandRotate180, kImage180, Qt::Key_3},
+    {pivotta::TransformKind::Rotate270, false, "tbn_270", "mnu_270", texts::kCommandRotate270, kImage270, Qt::Key_4},
+    {pivotta::TransformKind::MirrorLR, false, "tbn_mirror_lr", "mnu_Mirror_LR", texts::kCommandMirrorLR, kImageMirrorLR, Qt::Key_5},
+    {pivotta::TransformKind::MirrorTB, false, "tbn_mirror_tb", "mnu_Mirror_TB", texts::kCommandMirrorTB, kImageMirrorTB, Qt::Key_6},
+    {pivotta::TransformKind::NoRotation, true, "tbn_AutoOrient", "mnu_AutoOrient", texts::kCommandAutoOrient,
      kImageAutoOrient, Qt::Key_7},
 }};
 
@@ -66,8 +67,8 @@ struct RunCommand {
 };
 
 inline constexpr std::array<RunCommand, 2> kRunCommands{{
-    {-1, "tbn_previous", "mnu_Previous", "前のファイル", kImagePrevious, Qt::Key_PageUp, Qt::Key_Left},
-    {+1, "tbn_Next", "mnu_Next", "次のファイル", kImageNext, Qt::Key_PageDown, Qt::Key_Right},
+    {-1, "tbn_previous", "mnu_Previous", texts::kCommandPrevious, kImagePrevious, Qt::Key_PageUp, Qt::Key_Left},
+    {+1, "tbn_Next", "mnu_Next", texts::kCommandNext, kImageNext, Qt::Key_PageDown, Qt::Key_Right},
 }};
 
 struct ViewCommand {
@@ -87,7 +88,7 @@ inline constexpr std::array<ViewCommand, 9> kViewCommands{{
     {"mnu_View100", "smu_100", "100%", 1, 1},
     {"mnu_View150", "smu_150", "150%", 3, 2},
     {"mnu_View200", "smu_200", "200%", 2, 1},
-    {"mnu_ViewProportional", "smu_Proportional", "ウインドウサイズにあわせる", 0, 0},
+    {"mnu_ViewProportional", "smu_Proportional", texts::kCommandViewFitted, 0, 0},
 }};
 
 inline constexpr int kView100 = 5;

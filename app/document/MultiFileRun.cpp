@@ -51,8 +51,8 @@ void MultiFileRun::EnterMultiFileMode()
         resultFolder_ = PlannedResultFolder();
         if (QFileInfo(resultFolder_).isDir()) {
             platform_.ShowMessage(parent_, texts::kInformationCaption,
-                                  QStringLiteral("フォルダ \"") + ForDisplay(resultFolder_) +
-                                      QStringLiteral("\"はすでに存在します。\r自動保存を行うと同名のファイルは上書きされます"),
+                                  texts::kResultFolderExistsHead + ForDisplay(resultFolder_) +
+                                      texts::kResultFolderExistsTail,
                                   MessageIcon::Information, MessageButtons::Ok);
         }
     }
@@ -97,8 +97,8 @@ bool MultiFileRun::SaveShownFile()
     if (!document_.ResultSavable()) {
         // A partial picture must not replace an earlier good result of the same name.
         platform_.ShowMessage(parent_, texts::kWarningCaption,
-                              QStringLiteral("ファイル ") + ForDisplay(shown) +
-                                  QStringLiteral(" は処理に失敗したため保存しませんでした。"),
+                              texts::kNotSavedHead + ForDisplay(shown) +
+                                  texts::kNotSavedTail,
                               MessageIcon::Warning, MessageButtons::Yes);
         return true;
     }

@@ -10,6 +10,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include "AppTexts.h"
 #include "QtPlatform.h"
 
 namespace pivotta::app {
@@ -86,19 +87,19 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& capt
         box->addButton(QMessageBox::Ok)->setText(QStringLiteral("OK"));
         break;
     case MessageButtons::Yes:
-        box->addButton(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+        box->addButton(QMessageBox::Yes)->setText(texts::kYesButton);
         break;
     case MessageButtons::YesNo:
         box->setDefaultButton(box->addButton(QMessageBox::Yes));
-        box->button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
-        box->addButton(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+        box->button(QMessageBox::Yes)->setText(texts::kYesButton);
+        box->addButton(QMessageBox::No)->setText(texts::kNoButton);
         break;
     case MessageButtons::YesNoCancel:
         box->setDefaultButton(box->addButton(QMessageBox::Yes));
-        box->button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
-        box->addButton(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+        box->button(QMessageBox::Yes)->setText(texts::kYesButton);
+        box->addButton(QMessageBox::No)->setText(texts::kNoButton);
         box->setEscapeButton(box->addButton(QMessageBox::Cancel));
-        box->button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+        box->button(QMessageBox::Cancel)->setText(texts::kCancelButton);
         break;
     }
     return box;
@@ -144,7 +145,7 @@ std::unique_ptr<QFileDialog> FileDialogs::SaveDialog(QWidget* parent, const QStr
 std::unique_ptr<QFileDialog> FileDialogs::FolderChooser(QWidget* parent, const QString& title,
                                                         const QString& desktop, const QString& folder) const
 {
-    auto dialog = Prepared(parent, title.isEmpty() ? kFolderChooserCaption : title);
+    auto dialog = Prepared(parent, title.isEmpty() ? texts::kFolderChooserCaption : title);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setDirectory(folder.isEmpty() ? desktop : folder);

@@ -27,8 +27,6 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& capt
 class FileDialogs {
 public:
     static constexpr QSize kFirstSize{880, 540};
-    // The caption of a folder chooser that was given no title of its own.
-    static inline const QString kFolderChooserCaption = QStringLiteral("フォルダーの参照");
 
     std::unique_ptr<QFileDialog> OpenDialog(QWidget* parent, const QString& filter) const;
     std::unique_ptr<QFileDialog> SaveDialog(QWidget* parent, const QString& initialPath, const QString& filter,

@@ -39,6 +39,20 @@ inline const QString kExtendedKind = QStringLiteral("拡張シーケンシャル
 inline const QString kHierarchicalKind = QStringLiteral("階層型JPEGには対応していません");
 inline const QString kSixteenBitTablesKind = QStringLiteral("16ビット精度の量子化テーブルには対応していません");
 inline const QString kTwelveBitKind = QStringLiteral("8ビット以外の精度のJPEGには対応していません");
+// Message boxes' buttons, and the caption of a folder chooser given no title of its own.
+inline const QString kYesButton = QStringLiteral("はい(&Y)");
+inline const QString kNoButton = QStringLiteral("いいえ(&N)");
+inline const QString kCancelButton = QStringLiteral("キャンセル");
+inline const QString kFolderChooserCaption = QStringLiteral("フォルダーの参照");
+// Run messages: a folder without JPEG files, a result folder already there (its name
+// between head and tail), a file not saved because its processing failed.
+inline const QString kNoFilesCaption = QStringLiteral("ファイルがありません");
+inline const QString kNoJpegInFolder = QStringLiteral("このフォルダにはJPEGファイルがありません。");
+inline const QString kResultFolderExistsHead = QStringLiteral("フォルダ \"");
+inline const QString kResultFolderExistsTail =
+    QStringLiteral("\"はすでに存在します。\r自動保存を行うと同名のファイルは上書きされます");
+inline const QString kNotSavedHead = QStringLiteral("ファイル ");
+inline const QString kNotSavedTail = QStringLiteral(" は処理に失敗したため保存しませんでした。");
 inline const QString kVersion = QStringLiteral("Version 1.09");
 
 }  // namespace texts

@@ -12,22 +12,15 @@
 #include <algorithm>
 
 #include "DialogParts.h"
+#include "DialogTexts.h"
 
 namespace pivotta::app {
 
 namespace {
 
-const QString kExplanation = QStringLiteral(
-    "画像ファイル内のハフマンテーブルが\n"
-    "すべてのビットパターンを表現していません。\n"
-    "すべてのパターンを補完します。\n"
-    "\n"
-    "元画像と比べて若干の情報が附加されますが\n"
-    "画像には影響を与えません。");
-
 QPlainTextEdit* MakeMemo(QWidget* parent)
 {
-    auto* memo = Named(new QPlainTextEdit(kExplanation, parent), "Memo");
+    auto* memo = Named(new QPlainTextEdit(texts::kDhtWarningExplanation, parent), "Memo");
     memo->setReadOnly(true);
     memo->setFocusPolicy(Qt::NoFocus);
     memo->setFont(DialogFont(16));
@@ -41,7 +34,7 @@ QPlainTextEdit* MakeMemo(QWidget* parent)
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const QFontMetrics metrics(memo->font());
     int widest = 0;
-    for (const QString& line : kExplanation.split(u'\n')) widest = std::max(widest, metrics.horizontalAdvance(line));
+    for (const QString& line : texts::kDhtWarningExplanation.split(u'\n')) widest = std::max(widest, metrics.horizontalAdvance(line));
     const int margins = 2 * (memo->frameWidth() + int(memo->document()->documentMargin())) + 4;
     memo->setMinimumSize(widest + margins, 6 * metrics.lineSpacing() + margins);
     return memo;
@@ -52,20 +45,20 @@ QPlainTextEdit* MakeMemo(QWidget* parent)
 TFm_DHTWarning::TFm_DHTWarning(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFm_DHTWarning"));
-    setWindowTitle(QStringLiteral("警告 - 最適化されたハフマンテーブル -"));
+    setWindowTitle(texts::kDhtWarningTitle);
     setFont(DialogFont(12));
 
     // Made first so that it leads the tab order.
-    btn_Close = Named(new QPushButton(QStringLiteral("閉じる"), this), "btn_Close");
+    btn_Close = Named(new QPushButton(texts::kCloseButton, this), "btn_Close");
     btn_Close->setDefault(true);
 
     Image = MakeProgramPicture(this);
-    Lbl_01 = Named(new QLabel(QStringLiteral("ハフマンテーブルが最適化されています。"), this), "Lbl_01");
-    Lbl_02 = Named(new QLabel(QStringLiteral("ハフマンテーブルを補完します。"), this), "Lbl_02");
+    Lbl_01 = Named(new QLabel(texts::kDhtWarningHeadline, this), "Lbl_01");
+    Lbl_02 = Named(new QLabel(texts::kDhtWarningAction, this), "Lbl_02");
     Lbl_01->setFont(DialogFont(16));
     Lbl_02->setFont(DialogFont(16));
     Memo = MakeMemo(this);
-    Chk_NextShow = Named(new QCheckBox(QStringLiteral("次回もこの警告を表示する。"), this), "Chk_NextShow");
+    Chk_NextShow = Named(new QCheckBox(texts::kDhtWarningShowNextTime, this), "Chk_NextShow");
     Chk_NextShow->setFont(DialogFont(16));
     Chk_NextShow->setChecked(true);
 

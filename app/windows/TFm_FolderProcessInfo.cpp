@@ -13,6 +13,7 @@
 
 #include "AppTexts.h"
 #include "DialogParts.h"
+#include "DialogTexts.h"
 #include "ShortenPath.h"
 #include "TFm_Options.h"
 
@@ -33,31 +34,31 @@ TFm_FolderProcessInfo::TFm_FolderProcessInfo(TFm_Options* options, QWidget* pare
     : QDialog(parent), options_(options)
 {
     setObjectName(QStringLiteral("TFm_FolderProcessInfo"));
-    setWindowTitle(QStringLiteral("情報 - 複数ファイルの処理 -"));
+    setWindowTitle(texts::kRunInfoTitle);
     setFont(DialogFont(12));
 
     // Made first so that it leads the tab order.
-    Btn_Close = Named(new QPushButton(QStringLiteral("閉じる"), this), "Btn_Close");
+    Btn_Close = Named(new QPushButton(texts::kCloseButton, this), "Btn_Close");
     Btn_Close->setFont(DialogFont(16));
     Btn_Close->setDefault(true);
 
     Image = MakeProgramPicture(this);
-    Lbl_01 = MakeLabel("Lbl_01", QStringLiteral("複数のファイルが選択されました。"), this, true);
+    Lbl_01 = MakeLabel("Lbl_01", texts::kRunInfoLine1, this, true);
     sbn_NextOpen = MakePictureButton(QStringLiteral("sbn_NextOpen"), QStringLiteral("next"), this);
-    Lbl_02 = MakeLabel("Lbl_02", QStringLiteral("ボタンを押すと次のファイルが表示されます。"), this);
-    Lbl_03 = MakeLabel("Lbl_03", QStringLiteral("ボタンを押した時点で保存も同時に行うことができます。"), this);
-    Lbl_04 = MakeLabel("Lbl_04", QStringLiteral("同時に行う動作については、"), this);
-    Lbl_Option = MakeLabel("Lbl_Option", QStringLiteral("オプション"), this);
+    Lbl_02 = MakeLabel("Lbl_02", texts::kRunInfoLine2, this);
+    Lbl_03 = MakeLabel("Lbl_03", texts::kRunInfoLine3, this);
+    Lbl_04 = MakeLabel("Lbl_04", texts::kRunInfoLine4, this);
+    Lbl_Option = MakeLabel("Lbl_Option", texts::kRunInfoOptionsLink, this);
     QFont linkFont = Lbl_Option->font();
     linkFont.setUnderline(true);
     Lbl_Option->setFont(linkFont);
     Lbl_Option->setStyleSheet(QStringLiteral("color: blue;"));
     Lbl_Option->setCursor(Qt::PointingHandCursor);
     Lbl_Option->installEventFilter(this);
-    Lbl_05 = MakeLabel("Lbl_05", QStringLiteral("で設定できます。"), this);
+    Lbl_05 = MakeLabel("Lbl_05", texts::kRunInfoLine5, this);
     Lbl_ResultFolder = MakeLabel("Lbl_ResultFolder", QString(), this);
     Lbl_ResultFolder->setFixedWidth(kFolderLabelWidth);
-    Chk_NextShow = Named(new QCheckBox(QStringLiteral("次回もこの画面を表示する。"), this), "Chk_NextShow");
+    Chk_NextShow = Named(new QCheckBox(texts::kRunInfoShowNextTime, this), "Chk_NextShow");
     Chk_NextShow->setFont(DialogFont(15));
 
     auto* nextRow = new QHBoxLayout;

@@ -8,13 +8,14 @@
 
 #include "AppTexts.h"
 #include "DialogParts.h"
+#include "DialogTexts.h"
 
 namespace pivotta::app {
 
 TFm_Help::TFm_Help(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFm_Help"));
-    setWindowTitle(QStringLiteral("Pivottaについて..."));
+    setWindowTitle(texts::kAboutTitle);
     setFont(DialogFont(12));
 
     Image = MakeProgramPicture(this);
@@ -23,9 +24,9 @@ TFm_Help::TFm_Help(QWidget* parent) : QDialog(parent)
     Lbl_02 = Named(new QLabel(texts::kVersion, this), "Lbl_02");
     Lbl_02->setFont(DialogFont(16));
     Lbl_02->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lbl_03 = Named(new QLabel(QStringLiteral("© 2026 Tollemark Pivotta project"), this), "lbl_03");
+    lbl_03 = Named(new QLabel(texts::kAboutCopyright, this), "lbl_03");
     lbl_03->setFont(DialogFont(16));
-    btn_close = Named(new QPushButton(QStringLiteral("閉じる"), this), "btn_close");
+    btn_close = Named(new QPushButton(texts::kCloseButton, this), "btn_close");
     btn_close->setDefault(true);
 
     auto* bottom = new QHBoxLayout;

@@ -12,6 +12,7 @@
 
 #include "AppResources.h"
 #include "AppTexts.h"
+#include "MainWindowTexts.h"
 #include "PictureView.h"
 #include "StatusPanels.h"
 #include "TFm_Main.h"
@@ -78,17 +79,17 @@ void TFm_Main::BuildMenus()
     MainMenu->setObjectName(QStringLiteral("MainMenu"));
     setMenuBar(MainMenu);
 
-    mnu_File = MainMenu->addMenu(QStringLiteral("ﾌｧｲﾙ (&F)"));
+    mnu_File = MainMenu->addMenu(texts::kMenuFile);
     mnu_File->setObjectName(QStringLiteral("mnu_File"));
-    mnu_FileOpen = AddCommand(mnu_File, "mnu_FileOpen", QStringLiteral("ファイルを開く (&O)"));
+    mnu_FileOpen = AddCommand(mnu_File, "mnu_FileOpen", texts::kMenuFileOpen);
     mnu_FileOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     mnu_FileOpen->setIcon(ImageList[kImageOpen]);
-    mnu_FolderOpen = AddCommand(mnu_File, "mnu_FolderOpen", QStringLiteral("フォルダを開く"));
-    mnu_FileSaveAs = AddCommand(mnu_File, "mnu_FileSaveAs", QStringLiteral("名前を付けて保存 (&A)..."));
+    mnu_FolderOpen = AddCommand(mnu_File, "mnu_FolderOpen", texts::kMenuFolderOpen);
+    mnu_FileSaveAs = AddCommand(mnu_File, "mnu_FileSaveAs", texts::kMenuFileSaveAs);
     mnu_FileSaveAs->setIcon(ImageList[kImageSave]);
-    mnu_FileSave = AddCommand(mnu_File, "mnu_FileSave", QStringLiteral("上書き保存 (&S)"));
+    mnu_FileSave = AddCommand(mnu_File, "mnu_FileSave", texts::kMenuFileSave);
     mnu_FileSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    mnu_FileClose = AddCommand(mnu_File, "mnu_FileClose", QStringLiteral("閉じる(&C)"));
+    mnu_FileClose = AddCommand(mnu_File, "mnu_FileClose", texts::kMenuFileClose);
     mnu_File->addSeparator();
     for (const RunCommand& command : kRunCommands) {
         QAction* item = AddCommand(mnu_File, command.menuName, QString::fromUtf8(command.caption));
@@ -97,9 +98,9 @@ void TFm_Main::BuildMenus()
         connect(item, &QAction::triggered, this, [this, &command] { RunCommandClick(command); });
     }
     mnu_File->addSeparator();
-    mnu_FileOption = AddCommand(mnu_File, "mnu_FileOption", QStringLiteral("オプション "));
+    mnu_FileOption = AddCommand(mnu_File, "mnu_FileOption", texts::kMenuFileOption);
     mnu_File->addSeparator();
-    mnu_FileExit = AddCommand(mnu_File, "mnu_FileExit", QStringLiteral("終了 (&X)"));
+    mnu_FileExit = AddCommand(mnu_File, "mnu_FileExit", texts::kMenuFileExit);
     connect(mnu_FileOpen, &QAction::triggered, this, &TFm_Main::mnu_FileOpenClick);
     connect(mnu_FolderOpen, &QAction::triggered, this, &TFm_Main::mnu_FolderOpenClick);
     connect(mnu_FileSaveAs, &QAction::triggered, this, &TFm_Main::mnu_FileSaveAsClick);
@@ -108,10 +109,10 @@ void TFm_Main::BuildMenus()
     connect(mnu_FileOption, &QAction::triggered, this, &TFm_Main::mnu_FileOptionClick);
     connect(mnu_FileExit, &QAction::triggered, this, &TFm_Main::mnu_FileExitClick);
 
-    mnu_View = MainMenu->addMenu(QStringLiteral("表示 (&V)"));
+    mnu_View = MainMenu->addMenu(texts::kMenuView);
     mnu_View->setObjectName(QStringLiteral("mnu_View"));
 
-    mnu_Operation = MainMenu->addMenu(QStringLiteral("回転 (&O)"));
+    mnu_Operation = MainMenu->addMenu(texts::kMenuOperation);
     mnu_Operation->setObjectName(QStringLiteral("mnu_Operation"));
     Register(mnu_Operation->menuAction(), "mnu_Operation");
     auto* operationGroup = new QActionGroup(mnu_Operation);
@@ -124,11 +125,11 @@ void TFm_Main::BuildMenus()
         connect(item, &QAction::triggered, this, [this, &command] { TransformCommandClick(command); });
     }
 
-    mnu_Help = MainMenu->addMenu(QStringLiteral("ヘルプ (&H)"));
+    mnu_Help = MainMenu->addMenu(texts::kMenuHelp);
     mnu_Help->setObjectName(QStringLiteral("mnu_Help"));
-    mnu_HelpView = AddCommand(mnu_Help, "mnu_HelpView", QStringLiteral("トピックの検索"));
+    mnu_HelpView = AddCommand(mnu_Help, "mnu_HelpView", texts::kMenuHelpView);
     mnu_Help->addSeparator();
-    mnu_HelpAbout = AddCommand(mnu_Help, "mnu_HelpAbout", QStringLiteral("バージョン情報 (&A)"));
+    mnu_HelpAbout = AddCommand(mnu_Help, "mnu_HelpAbout", texts::kMenuHelpAbout);
     connect(mnu_HelpView, &QAction::triggered, this, &TFm_Main::mnu_HelpViewClick);
     connect(mnu_HelpAbout, &QAction::triggered, this, &TFm_Main::mnu_HelpAboutClick);
 }
@@ -168,8 +169,8 @@ void TFm_Main::BuildToolBar()
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 
     ToolBar1->addSeparator();
-    tbn_FileOpen = AddButton("tbn_FileOpen", kImageOpen, QStringLiteral("ファイルを開く"));
-    tbn_FileSave = AddButton("tbn_FileSave", kImageSave, QStringLiteral("保存"));
+    tbn_FileOpen = AddButton("tbn_FileOpen", kImageOpen, texts::kButtonFileOpen);
+    tbn_FileSave = AddButton("tbn_FileSave", kImageSave, texts::kButtonFileSave);
     connect(tbn_FileOpen, &QAction::triggered, this, &TFm_Main::mnu_FileOpenClick);
     connect(tbn_FileSave, &QAction::triggered, this, &TFm_Main::tbn_FileSaveClick);
 

@@ -15,17 +15,13 @@
 
 #include "AppTexts.h"
 #include "DialogParts.h"
+#include "DialogTexts.h"
 #include "Platform.h"
 #include "ShortenPath.h"
 
 namespace pivotta::app {
 
 namespace {
-
-// lbl_01 leaves room for the Next button's picture with three ideographic spaces.
-const QString kRunCaptionHead = QStringLiteral("複数ファイル処理モード時の、");
-const QString kRunCaptionGap = QStringLiteral("\u3000\u3000\u3000");
-const QString kRunCaptionTail = QStringLiteral("ボタンを押したときの動作。");
 
 QCheckBox* MakeCheckBox(const char* name, const QString& text, QWidget* parent)
 {
@@ -57,7 +53,7 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
     : QDialog(parent), settings_(settings), platform_(platform)
 {
     setObjectName(QStringLiteral("TFm_Options"));
-    setWindowTitle(QStringLiteral("オプションの設定"));
+    setWindowTitle(texts::kOptionsTitle);
     setFont(DialogFont(12));
 
     auto* layout = new QVBoxLayout(this);
@@ -74,22 +70,22 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
 
 void TFm_Options::BuildOptionBoxes(QVBoxLayout& layout)
 {
-    chk_WaringDHT = MakeCheckBox("chk_WaringDHT", QStringLiteral("「最適化されたハフマンテーブル」の警告を表示する。"), this);
+    chk_WaringDHT = MakeCheckBox("chk_WaringDHT", texts::kOptionsWarnDht, this);
     chk_FolderProcessInfo =
-        MakeCheckBox("chk_FolderProcessInfo", QStringLiteral("「複数ファイルの処理」の情報を表示する。"), this);
+        MakeCheckBox("chk_FolderProcessInfo", texts::kOptionsShowRunInfo, this);
     chk_AllowAdjustMCU = MakeCheckBox(
-        "chk_AllowAdjustMCU", QStringLiteral("画像サイズがMCUの単位でない場合、画像の端をトリミングしてMCU単位に調整する。"), this);
-    chk_AllowBreakDCF = MakeCheckBox("chk_AllowBreakDCF", QStringLiteral("サムネイル画像の横回転を許す。"), this);
-    Lbl_AllowBreakDCF = MakeLabel("Lbl_AllowBreakDCF", QStringLiteral(" (DCFの規格外になります。一般的に実害はありません)"),
+        "chk_AllowAdjustMCU", texts::kOptionsAllowAdjustMcu, this);
+    chk_AllowBreakDCF = MakeCheckBox("chk_AllowBreakDCF", texts::kOptionsAllowBreakDcf, this);
+    Lbl_AllowBreakDCF = MakeLabel("Lbl_AllowBreakDCF", texts::kOptionsAllowBreakDcfNote,
                                   DialogFixedFont(13), this);
     chk_ResetOrientation = MakeCheckBox(
-        "chk_ResetOrientation", QStringLiteral("回転・反転したとき、Exifの向き情報を「標準(1)」にする"), this);
+        "chk_ResetOrientation", texts::kOptionsResetOrientation, this);
     chk_KeepTimeStamp_Create = MakeCheckBox(
-        "chk_KeepTimeStamp_Create", QStringLiteral("画像ファイルを保存する際、元のファイルの作成日付をコピーする。"), this);
+        "chk_KeepTimeStamp_Create", texts::kOptionsKeepCreationTime, this);
     chk_KeepTimeStamp_Write = MakeCheckBox(
-        "chk_KeepTimeStamp_Write", QStringLiteral("画像ファイルを保存する際、元のファイルの更新日付をコピーする。"), this);
+        "chk_KeepTimeStamp_Write", texts::kOptionsKeepWriteTime, this);
     chk_ConfirmUnsaved =
-        MakeCheckBox("chk_ConfirmUnsaved", QStringLiteral("保存していない結果を閉じるときに確認する"), this);
+        MakeCheckBox("chk_ConfirmUnsaved", texts::kOptionsConfirmUnsaved, this);
 
     layout.addWidget(chk_WaringDHT);
     layout.addWidget(chk_FolderProcessInfo);
@@ -104,14 +100,14 @@ void TFm_Options::BuildOptionBoxes(QVBoxLayout& layout)
 void TFm_Options::BuildSaveButtonRow(QVBoxLayout& layout)
 {
     Lbl_gToolBarSaveButtonIsSaveAs1 =
-        MakeLabel("Lbl_gToolBarSaveButtonIsSaveAs1", QStringLiteral("ツールバー上の"), DialogFont(16), this);
+        MakeLabel("Lbl_gToolBarSaveButtonIsSaveAs1", texts::kOptionsSaveButtonHead, DialogFont(16), this);
     sbn_gToolBarSaveButtonIsSaveAs =
         MakePictureButton(QStringLiteral("sbn_gToolBarSaveButtonIsSaveAs"), QStringLiteral("floppy"), this);
     Lbl_gToolBarSaveButtonIsSaveAs2 =
-        MakeLabel("Lbl_gToolBarSaveButtonIsSaveAs2", QStringLiteral("ボタンを押すと、"), DialogFont(16), this);
+        MakeLabel("Lbl_gToolBarSaveButtonIsSaveAs2", texts::kOptionsSaveButtonTail, DialogFont(16), this);
     cbo_gToolBarSaveButtonIsSaveAs = Named(new QComboBox(this), "cbo_gToolBarSaveButtonIsSaveAs");
     cbo_gToolBarSaveButtonIsSaveAs->setFont(DialogFont(16));
-    cbo_gToolBarSaveButtonIsSaveAs->addItems({QStringLiteral("名前をつけて保存する"), QStringLiteral("上書き保存する")});
+    cbo_gToolBarSaveButtonIsSaveAs->addItems({texts::kOptionsSaveButtonSavesAs, texts::kOptionsSaveButtonOverwrites});
     layout.addLayout(Row({Lbl_gToolBarSaveButtonIsSaveAs1, sbn_gToolBarSaveButtonIsSaveAs,
                           Lbl_gToolBarSaveButtonIsSaveAs2, cbo_gToolBarSaveButtonIsSaveAs}));
     connect(sbn_gToolBarSaveButtonIsSaveAs, &QToolButton::clicked, this,
@@ -122,11 +118,11 @@ QWidget* TFm_Options::BuildRunPanel()
 {
     Pnl_FolderProcessMode = Named(new QFrame(this), "Pnl_FolderProcessMode");
     Pnl_FolderProcessMode->setFrameShape(QFrame::StyledPanel);
-    lbl_01 = MakeLabel("lbl_01", kRunCaptionHead + kRunCaptionGap + kRunCaptionTail, DialogFont(19, true),
+    lbl_01 = MakeLabel("lbl_01", texts::kOptionsRunCaptionHead + texts::kOptionsRunCaptionGap + texts::kOptionsRunCaptionTail, DialogFont(19, true),
                        Pnl_FolderProcessMode);
     sbn_NextOpen = MakePictureButton(QStringLiteral("sbn_NextOpen"), QStringLiteral("next"), lbl_01);
-    chk_SaveResult = MakeCheckBox("chk_SaveResult", QStringLiteral("処理結果を保存する。"), Pnl_FolderProcessMode);
-    chk_ForceSave = MakeCheckBox("chk_ForceSave", QStringLiteral("回転しない場合でも保存する。"), Pnl_FolderProcessMode);
+    chk_SaveResult = MakeCheckBox("chk_SaveResult", texts::kOptionsSaveResult, Pnl_FolderProcessMode);
+    chk_ForceSave = MakeCheckBox("chk_ForceSave", texts::kOptionsForceSave, Pnl_FolderProcessMode);
 
     auto* runLayout = new QVBoxLayout(Pnl_FolderProcessMode);
     runLayout->setSpacing(2);
@@ -142,10 +138,10 @@ QWidget* TFm_Options::BuildRunPanel()
 
 QWidget* TFm_Options::BuildFolderGroup()
 {
-    GB_Folder = Named(new QGroupBox(QStringLiteral(" 保存する場所 "), Pnl_FolderProcessMode), "GB_Folder");
+    GB_Folder = Named(new QGroupBox(texts::kOptionsFolderGroup, Pnl_FolderProcessMode), "GB_Folder");
     GB_Folder->setFont(DialogFont(19));
-    rdo_SameFolder = Named(new QRadioButton(QStringLiteral("同じフォルダ"), GB_Folder), "rdo_SameFolder");
-    rdo_OtherFolder = Named(new QRadioButton(QStringLiteral("指定したフォルダ"), GB_Folder), "rdo_OtherFolder");
+    rdo_SameFolder = Named(new QRadioButton(texts::kOptionsSameFolder, GB_Folder), "rdo_SameFolder");
+    rdo_OtherFolder = Named(new QRadioButton(texts::kOptionsOtherFolder, GB_Folder), "rdo_OtherFolder");
     rdo_SameFolder->setFont(DialogFont(16));
     rdo_OtherFolder->setFont(DialogFont(16));
     rdo_OtherFolder->setChecked(true);
@@ -153,9 +149,9 @@ QWidget* TFm_Options::BuildFolderGroup()
     pnl_FolderName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     lbl_FolderName = MakeLabel("lbl_FolderName", QString(), DialogFont(15), pnl_FolderName);
     lbl_FolderName->setFixedWidth(kFolderLabelWidth);
-    Btn_Folder = Named(new QPushButton(QStringLiteral("参照"), GB_Folder), "Btn_Folder");
+    Btn_Folder = Named(new QPushButton(texts::kOptionsBrowse, GB_Folder), "Btn_Folder");
     Btn_Folder->setFont(DialogFont(16));
-    lbl_Forder = MakeLabel("lbl_Forder", QStringLiteral("指定したフォルダの中に結果を保存するフォルダを作ります。"),
+    lbl_Forder = MakeLabel("lbl_Forder", texts::kOptionsFolderNote,
                            DialogFont(15, true), GB_Folder);
 
     auto* folderNameLayout = new QHBoxLayout(pnl_FolderName);
@@ -184,8 +180,8 @@ QWidget* TFm_Options::BuildFolderGroup()
 
 QHBoxLayout* TFm_Options::BuildDialogButtons()
 {
-    Btn_OK = Named(new QPushButton(QStringLiteral("OK"), this), "Btn_OK");
-    Btn_Cancel = Named(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this), "Btn_Cancel");
+    Btn_OK = Named(new QPushButton(texts::kOptionsOk, this), "Btn_OK");
+    Btn_Cancel = Named(new QPushButton(texts::kOptionsCancel, this), "Btn_Cancel");
     Btn_OK->setFont(DialogFont(16));
     Btn_Cancel->setFont(DialogFont(16));
     Btn_OK->setDefault(true);
@@ -205,8 +201,8 @@ void TFm_Options::showEvent(QShowEvent* event)
 
     CenterOnScreen(this);
     const QFontMetrics metrics(lbl_01->font());
-    const int gapLeft = lbl_01->contentsRect().left() + metrics.horizontalAdvance(kRunCaptionHead);
-    const int gapWidth = metrics.horizontalAdvance(kRunCaptionGap);
+    const int gapLeft = lbl_01->contentsRect().left() + metrics.horizontalAdvance(texts::kOptionsRunCaptionHead);
+    const int gapWidth = metrics.horizontalAdvance(texts::kOptionsRunCaptionGap);
     sbn_NextOpen->move(gapLeft + (gapWidth - sbn_NextOpen->width()) / 2,
                        (lbl_01->height() - sbn_NextOpen->height()) / 2);
     FormShow();
@@ -260,7 +256,7 @@ void TFm_Options::rdo_OtherFolderEnter()
 
 void TFm_Options::Btn_FolderClick()
 {
-    platform_.ChooseFolder(this, QStringLiteral("フォルダの選択"), QStringLiteral("DESKTOP"), editedSaveFolder_);
+    platform_.ChooseFolder(this, texts::kOptionsFolderChooserTitle, QStringLiteral("DESKTOP"), editedSaveFolder_);
     // Shown whether or not a folder was chosen: a cancelled chooser may have emptied it.
     ShowEditedFolder(EmptyFolder::ShownEmpty);
 }
@@ -270,7 +266,7 @@ void TFm_Options::ShowEditedFolder(EmptyFolder empty)
     QString folder = editedSaveFolder_;
     if (folder.isEmpty()) {
         if (empty == EmptyFolder::ShownEmpty || platform_.HasDesktopFolder()) {
-            lbl_FolderName->setText(empty == EmptyFolder::ShownEmpty ? QString() : QStringLiteral("デスクトップ"));
+            lbl_FolderName->setText(empty == EmptyFolder::ShownEmpty ? QString() : texts::kOptionsDesktopFolder);
             lbl_FolderName->setToolTip(QString());
             return;
         }
@@ -284,12 +280,12 @@ void TFm_Options::ShowEditedFolder(EmptyFolder empty)
 
 void TFm_Options::sbn_gToolBarSaveButtonIsSaveAsClick()
 {
-    ShowPlainMessage(QStringLiteral("Pivottaの画面の上部に横に並んでいるボタンです。"));
+    ShowPlainMessage(texts::kOptionsToolbarButtonHint);
 }
 
 void TFm_Options::sbn_NextOpenClick()
 {
-    ShowPlainMessage(QStringLiteral("フォルダや複数のファイルを処理する場合に表示されるボタンです。"));
+    ShowPlainMessage(texts::kOptionsRunButtonHint);
 }
 
 void TFm_Options::ShowPlainMessage(const QString& text)
