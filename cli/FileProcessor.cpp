@@ -9,6 +9,7 @@
 #include "JpegRotation.h"
 #include "MemoryStream.h"
 #include "MessageTexts.h"
+#include "NameQuoting.h"
 
 namespace pivotta::cli {
 namespace {
@@ -34,7 +35,7 @@ bool Succeeded(bool engineResult, FileMessages& messages, const char* operation)
 }
 
 std::string Quoted(const std::string& path) {
-    return "'" + path + "'";
+    return QuotedName(path);
 }
 
 // Where a result goes, settled before the input is read so that a refused target costs
@@ -62,7 +63,14 @@ std::string ReplaceRefusal(const std::string& path, bool force) {
 
 DestinationChoice ChooseDestination(const FileJob& job, const CliOptions& options) {
     if (options.mode == RunMode::Check) return {};
-    if (job.target == kStandardStream) return {Destination::StandardOutput, {}};
+    if (job.target == kStandardStream) {
+        // As gzip does: a picture's bytes would only garble the terminal.
+        if (StandardOutputIsTerminal()) {
+            return {Destination::Nowhere, "standard output is a terminal: not writing a JPEG to it (redirect it to a "
+                                          "file or a pipe, e.g. '> out.jpg')"};
+        }
+        return {Destination::StandardOutput, {}};
+    }
     const PathInfo info = InspectPath(job.target);
     if (options.mode == RunMode::InPlace && info.kind == PathKind::Special) {
         return {Destination::Nowhere, "--in-place replaces regular files only, and " + Quoted(job.target) +

@@ -55,6 +55,9 @@ using paths::JoinPath;
 // A key under which two spellings of the same existing or future file compare equal.
 std::string IdentityKey(const std::string& path);
 
+// Whether standard output is a terminal (a console on Windows), where a JPEG would be noise.
+bool StandardOutputIsTerminal();
+
 // Binary standard streams; a closed pipe becomes a write error instead of ending the process.
 void PrepareStandardStreams();
 // The arguments after the program's name, in UTF-8 whatever the platform's code page.

@@ -20,17 +20,27 @@ using files::ErrorText;
 using files::FileDescriptor;
 using files::WriteAll;
 
-// Reads fd to its end. sizeHint is the size of a regular file, 0 when unknown.
+// Reads fd to its end. sizeHint is the size of a regular file, 0 when unknown. A file that
+// does not start as a JPEG does (FF D8) is read no further than its first block: a video
+// named .jpg costs no more than that, and its start is all that its refusal needs.
 int ReadToEnd(int fd, size_t sizeHint, ByteBuffer& bytes) {
     constexpr size_t kMinimumRoom = size_t{1} << 16;
-    // One byte beyond a known size, so that seeing the end costs no reallocation. Growing the
-    // buffer zeroes nothing: the bytes are read over at once.
     bytes.clear();
-    bytes.resize(std::max(sizeHint + 1, kMinimumRoom));
+    bytes.resize(kMinimumRoom);
     size_t used = 0;
+    bool startChecked = false;
     for (;;) {
+        if (!startChecked && used >= 2) {
+            startChecked = true;
+            if (bytes[0] != 0xFF || bytes[1] != 0xD8) break;
+            // One byte beyond a known size, so that seeing the end costs no reallocation.
+            // Growing the buffer zeroes nothing: the bytes are read over at once.
+            if (sizeHint + 1 > bytes.size()) bytes.resize(sizeHint + 1);
+        }
         if (used == bytes.size()) bytes.resize(used + std::max(kMinimumRoom, used / 2));
-        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        // The first read stops at the first block, so that the start is seen before the rest.
+        const size_t room = startChecked ? bytes.size() - used : kMinimumRoom - used;
+        ssize_t n = ::read(fd, bytes.data() + used, room);
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;
@@ -91,6 +101,10 @@ WriteResult WriteStandardOutput(std::span<const uint8_t> bytes) {
     std::fflush(stdout);
     if (int error = WriteAll(STDOUT_FILENO, bytes)) return {false, ErrorText(error)};
     return {true, {}};
+}
+
+bool StandardOutputIsTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
 }
 
 void PrepareStandardStreams() {

@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "FileSystem.h"
+#include "NameQuoting.h"
 
 namespace pivotta::cli {
 namespace {
@@ -76,7 +77,7 @@ JobPlan PlanJobs(const CliOptions& options) {
 }
 
 std::string DisplayName(const FileJob& job) {
-    return job.input == kStandardStream ? "<stdin>" : job.input;
+    return job.input == kStandardStream ? "<stdin>" : NameForLine(job.input);
 }
 
 }  // namespace pivotta::cli

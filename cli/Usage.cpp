@@ -50,6 +50,7 @@ constexpr Paragraph kParagraphs[] = {
      "Messages go to standard error as \"pivotta-cli: FILE: warning: TEXT [CODE]\" and "
      "\"pivotta-cli: FILE: error: TEXT [CODE]\", the lines of each file together, each file as soon as it is finished (in input order with -j 1). They are in "
      "English, or in Japanese when LC_ALL, LC_MESSAGES or LANG (the first one set) starts with \"ja\". "
+     "A FILE with control characters is written as a shell reads it back: 'new'$'\\n''line.jpg'. "
      "The CODE names what happened, in any language:"},
 };
 

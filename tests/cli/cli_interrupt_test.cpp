@@ -122,11 +122,11 @@ TEST(CliInterruptTest, ASignalWhileWritingLeavesNoTemporaryAndKeepsTheTarget) {
                 const CliResult r = cli.Finish();
                 ASSERT_TRUE(writing) << "big.jpg's result was never written: " << r.err;
 
-                EXPECT_EQ(r.signal, signal) << "exit code " << r.exitCode << ": " << r.err;
                 EXPECT_EQ(ReadFileBytes(out + "/first.jpg"), RunEngine(small, TransformKind::Rotate90, true).bytes);
-                EXPECT_EQ(r.err, "pivotta-cli: " + first + ": done\n");
                 caughtWhileWriting = ReadFileBytes(out + "/big.jpg") == old;
                 if (!caughtWhileWriting) continue;
+                EXPECT_EQ(r.signal, signal) << "exit code " << r.exitCode << ": " << r.err;
+                EXPECT_EQ(r.err, "pivotta-cli: " + first + ": done\n");
                 // Never readable by others while it holds data.
                 if (seen) {
                     EXPECT_EQ(st.st_mode & 07777, 0600u);
