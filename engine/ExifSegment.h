@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "HuffmanTablePolicy.h"
 #include "TransformKind.h"
 
 namespace pivotta {
@@ -20,6 +21,7 @@ struct ExifTransform {
     int OutputHeight = 0;
     // Leave the Orientation entries as they were instead of setting them to 1 (upright).
     bool KeepOrientation = false;
+    HuffmanTablePolicy TablePolicy = HuffmanTablePolicy::Standard;  // for the thumbnail too
 };
 
 // payload is the APP1 segment after its two length bytes (size = length - 2). Returns the new
