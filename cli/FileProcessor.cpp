@@ -140,6 +140,15 @@ void WriteOrReport(const FileJob& job, Destination where, const TMemoryStream& b
     }
 }
 
+const char* TableOutcomeName(TableOutcome outcome) {
+    switch (outcome) {
+        case TableOutcome::Kept: return "kept";
+        case TableOutcome::Optimized: return "optimized";
+        case TableOutcome::Standard: return "standard";
+    }
+    return "kept";
+}
+
 void Process(const FileJob& job, const CliOptions& options, unsigned engineThreads, FileMessages& messages) {
     if (!job.refusal.empty()) return messages.Error(job.refusal);
     const DestinationChoice destination = ChooseDestination(job, options);
@@ -155,6 +164,7 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     engine.AllowAdjustMCU = options.trim == TrimMode::Trim;
     engine.AllowBreakDCF = options.turnThumbnail;
     engine.KeepOrientation = options.keepOrientation;
+    engine.TablePolicy = options.tables;
     engine.OnCodedMessage = [&filter](const EngineMessage& message) { filter(message); };
 
     // The engine reads the frame geometry only in CheckJpeg, so it must always come first.
@@ -168,7 +178,8 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     if (options.mode == RunMode::Check) {
         const bool verified = RunGuarded(messages, [&] { return engine.VerifyJpeg(input); });
         if (!Succeeded(verified, messages, "check")) return;
-        return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight));
+        return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight) +
+                               " tables=" + TableOutcomeName(engine.PlannedTables()));
     }
 
     if (!kind) return messages.Error("no valid transform");

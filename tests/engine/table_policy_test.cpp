@@ -189,7 +189,9 @@ TEST(TablePolicy, WarningAndPlanFollowThePolicy) {
         EXPECT_EQ(r.log.dhtWarnings, c.warned ? 1 : 0);
         EXPECT_EQ(r.planned, c.planned);
         // Kept tables are the file's, byte for byte.
-        if (c.planned == TableOutcome::Kept) EXPECT_EQ(HuffmanTablesOf(r.bytes), HuffmanTablesOf(*c.input));
+        if (c.planned == TableOutcome::Kept) {
+            EXPECT_EQ(HuffmanTablesOf(r.bytes), HuffmanTablesOf(*c.input));
+        }
     }
 }
 
