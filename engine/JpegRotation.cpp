@@ -159,7 +159,7 @@ bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output
     SettleOutputSize();
     ResetComponents();
     deferDht_ = TablePolicy != HuffmanTablePolicy::Standard && !verifyOnly_;
-    definedTables_ = {};
+    deferredTables_ = {};
     scanHeader_.clear();
     bool ok;
     {
@@ -203,7 +203,8 @@ bool TJpegRotation::RotateWalk() {
             default: {
                 // Everything else passes byte for byte: exactly the bytes its parser consumed.
                 const int64_t start = in_->MarkPosition();
-                const bool deferred = marker == 0xFFDA && deferDht_;  // written once the tables are chosen
+                // Written once the tables are chosen, when a DHT segment waits for them.
+                const bool deferred = marker == 0xFFDA && deferredTables_ != decltype(deferredTables_){};
                 if (!deferred) out_->WriteWord(marker);
                 if (marker == 0xFFDA) {
                     ok = ProcessSOS();

@@ -86,7 +86,7 @@ bool TJpegRotation::EncodeScan() {
     if (!ChooseTables(TablePolicy, frame_, encoder, threads, StartThread, *huff_, chosen)) {
         return Fail(MessageCode::MissingCode, msg::kMissingCode);
     }
-    if (deferDht_) WriteDeferredHeaders(chosen);
+    if (!scanHeader_.empty()) WriteDeferredHeaders(chosen);
     switch (encoder.Encode(*out_, scanBytes_, threads, StartThread)) {
         case ScanEncoder::Status::Done: return true;
         case ScanEncoder::Status::MissingCode: return Fail(MessageCode::MissingCode, msg::kMissingCode);
@@ -104,11 +104,11 @@ bool TJpegRotation::ScanTablesFull() const {
 }
 
 void TJpegRotation::WriteDeferredHeaders(const OutputTables& chosen) {
-    // Every table this stream defined, the scan's as chosen, any other as read.
+    // Every table of the segments that waited, the scan's as chosen, any other as read.
     std::vector<uint8_t> body;
     for (int tableClass = 0; tableClass < 2; ++tableClass) {
         for (int id = 0; id < 2; ++id) {
-            if (!definedTables_[tableClass][id]) continue;
+            if (!deferredTables_[tableClass][id]) continue;
             body.push_back(static_cast<uint8_t>(tableClass << 4 | id));
             const std::optional<OutputTable>& table = chosen.Of(tableClass, id);
             if (table && table->outcome != TableOutcome::Kept) {

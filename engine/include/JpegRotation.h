@@ -137,10 +137,10 @@ private:
     std::optional<uint32_t> orientation_;
     size_t scanBytes_ = 0;  // entropy-coded bytes of the last scan decoded
     bool scanTablesFull_ = true;  // of the last stream checked
-    // With a policy other than Standard the DHT segments and the scan header wait for the
-    // decoded scan: the tables defined by this stream, and the header's bytes.
+    // With a policy other than Standard the DHT segments whose tables may change, and then the
+    // scan header, wait for the decoded scan: the tables they define, and the header's bytes.
     bool deferDht_ = false;
-    std::array<std::array<bool, 2>, 2> definedTables_{};
+    std::array<std::array<bool, 2>, 2> deferredTables_{};
     std::vector<uint8_t> scanHeader_;
 };
 
