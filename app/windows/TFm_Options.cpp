@@ -75,6 +75,8 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
 void TFm_Options::BuildOptionBoxes(QVBoxLayout& layout)
 {
     chk_WaringDHT = MakeCheckBox("chk_WaringDHT", QStringLiteral("「最適化されたハフマンテーブル」の警告を表示する。"), this);
+    chk_OptimizeHuffman =
+        MakeCheckBox("chk_OptimizeHuffman", QStringLiteral("ハフマンテーブルを最適化して保存する"), this);
     chk_FolderProcessInfo =
         MakeCheckBox("chk_FolderProcessInfo", QStringLiteral("「複数ファイルの処理」の情報を表示する。"), this);
     chk_AllowAdjustMCU = MakeCheckBox(
@@ -92,6 +94,7 @@ void TFm_Options::BuildOptionBoxes(QVBoxLayout& layout)
         MakeCheckBox("chk_ConfirmUnsaved", QStringLiteral("保存していない結果を閉じるときに確認する"), this);
 
     layout.addWidget(chk_WaringDHT);
+    layout.addWidget(chk_OptimizeHuffman);
     layout.addWidget(chk_FolderProcessInfo);
     layout.addWidget(chk_AllowAdjustMCU);
     layout.addLayout(Row({chk_AllowBreakDCF, Lbl_AllowBreakDCF}));
@@ -215,6 +218,7 @@ void TFm_Options::showEvent(QShowEvent* event)
 void TFm_Options::FormShow()
 {
     chk_WaringDHT->setChecked(settings_.gDHTWarning);
+    chk_OptimizeHuffman->setChecked(settings_.gOptimizeHuffman);
     chk_FolderProcessInfo->setChecked(settings_.gFolderProcessInfo);
     chk_AllowBreakDCF->setChecked(settings_.gAllowBreakDCF);
     chk_AllowAdjustMCU->setChecked(settings_.gAllowAdjustMCU);
@@ -300,6 +304,7 @@ void TFm_Options::ShowPlainMessage(const QString& text)
 void TFm_Options::Btn_OKClick()
 {
     settings_.gDHTWarning = chk_WaringDHT->isChecked();
+    settings_.gOptimizeHuffman = chk_OptimizeHuffman->isChecked();
     settings_.gFolderProcessInfo = chk_FolderProcessInfo->isChecked();
     settings_.gAllowBreakDCF = chk_AllowBreakDCF->isChecked();
     settings_.gAllowAdjustMCU = chk_AllowAdjustMCU->isChecked();
