@@ -84,7 +84,19 @@ measure() {
 }
 
 run_ours() { rm -f "$2"; measure "$3" "${ours[@]}" $ourFlags "$1" "$2"; }
-run_jpegtran() { rm -f "$2"; measure "$3" jpegtran -copy all $theirFlags -outfile "$2" "$1"; }
+# The restart interval in MCUs of a JPEG file, from its DRI segment; empty without one.
+restart_interval() {
+    head -c 65536 "$1" | od -An -tx1 -v -w1 | tr -d ' ' | tr '\n' ' ' | { grep -o 'ff dd 00 04 .. ..' || true; } |
+        head -n 1 | awk '{ print $5 $6 }'
+}
+# jpegtran writes restart markers only when asked to; ours keep the input's interval.
+run_jpegtran() {
+    local interval restart=()
+    interval=$(restart_interval "$1")
+    [ -n "$interval" ] && restart=(-restart "$((16#$interval))B")
+    rm -f "$2"
+    measure "$3" jpegtran -copy all $theirFlags "${restart[@]}" -outfile "$2" "$1"
+}
 
 mkdir -p "$scratch/results"
 echo "Checking outputs: both tools' results must decode to the same pixels ..."

@@ -18,8 +18,8 @@ constexpr OptionSpec kOptions[] = {
     {0, "in-place", "", Mode, "replace each input by its result", "", InPlace},
     {0, "check", "", Mode,
      "only check that each input would transform without error (the whole file is read, nothing is written); "
-     "prints \"FILE: ok WIDTHxHEIGHT tables=kept|optimized|standard\" (what a transform does to the Huffman "
-     "tables) or \"FILE: failed\" to standard output", "", Check},
+     "prints \"FILE: ok WIDTHxHEIGHT tables=kept|optimized|standard\" (what a quarter turn does to the "
+     "Huffman tables) or \"FILE: failed\" to standard output", "", Check},
     {'r', "rotate", "90|180|270", Transform, "rotate clockwise", "90 180 270", Rotate},
     {'m', "mirror", "lr|tb", Transform, "mirror left-right or top-bottom", "lr tb", Mirror},
     {0, "transpose", "", Transform, "mirror about the top-left to bottom-right diagonal", "", Transpose},

@@ -22,10 +22,15 @@ bool OnlyBaselineSymbols(int tableClass, const SymbolCounts& counts) {
 
 }  // namespace
 
-bool KeepsAcTables(HuffmanTablePolicy policy, const FrameState& frame, const HuffTables& tables) {
+TableOutcome OutcomeOf(HuffmanTablePolicy policy, TransformKind kind, int tableClass, bool full) {
+    if (policy == HuffmanTablePolicy::KeepOrOptimize && tableClass == 1 && !SwapsAxes(kind)) return TableOutcome::Kept;
+    return PlannedOutcome(policy, full);
+}
+
+bool KeepsAcTables(HuffmanTablePolicy policy, TransformKind kind, const FrameState& frame, const HuffTables& tables) {
     for (int i = 0; i < frame.ScanComponentCount; ++i) {
         const bool full = tables.IsFull(1, frame.AcTableSel[frame.ScanOrder[i]]);
-        if (PlannedOutcome(policy, full) != TableOutcome::Kept) return false;
+        if (OutcomeOf(policy, kind, 1, full) != TableOutcome::Kept) return false;
     }
     return true;
 }
@@ -40,8 +45,8 @@ TableOutcome OutputTables::Overall() const {
     return overall;
 }
 
-bool ChooseTables(HuffmanTablePolicy policy, const FrameState& frame, const ScanEncoder& encoder, unsigned threads,
-                  const ThreadStarter& start, HuffTables& tables, OutputTables& chosen) {
+bool ChooseTables(HuffmanTablePolicy policy, TransformKind kind, const FrameState& frame, const ScanEncoder& encoder,
+                  unsigned threads, const ThreadStarter& start, HuffTables& tables, OutputTables& chosen) {
     chosen = {};
     bool build = false;
     for (int i = 0; i < frame.ScanComponentCount; ++i) {
@@ -51,7 +56,7 @@ bool ChooseTables(HuffmanTablePolicy policy, const FrameState& frame, const Scan
             std::optional<OutputTable>& out = chosen.table[tableClass][id];
             if (out) continue;  // shared with a component before
             out.emplace();
-            out->outcome = PlannedOutcome(policy, tables.IsFull(tableClass, id));
+            out->outcome = OutcomeOf(policy, kind, tableClass, tables.IsFull(tableClass, id));
             build = build || out->outcome == TableOutcome::Optimized;
         }
     }

@@ -11,6 +11,7 @@
 #include "OptimalHuffmanTable.h"
 #include "ScanEncoder.h"
 #include "ThreadStarter.h"
+#include "TransformKind.h"
 
 namespace pivotta {
 
@@ -28,15 +29,21 @@ struct OutputTables {
     TableOutcome Overall() const;
 };
 
+// What the policy does to one of the file's tables. Keep or optimize also keeps AC tables that
+// are not full where the kind keeps every coefficient in place: only signs change, so the
+// result codes exactly the AC symbols that were decoded with that table.
+TableOutcome OutcomeOf(HuffmanTablePolicy policy, TransformKind kind, int tableClass, bool full);
+
 // Whether the policy keeps the file's AC table of every component of the scan: only then may
 // the encoder copy AC codes as they were read, and only then does it need no AC counts.
-bool KeepsAcTables(HuffmanTablePolicy policy, const FrameState& frame, const HuffTables& tables);
+bool KeepsAcTables(HuffmanTablePolicy policy, TransformKind kind, const FrameState& frame, const HuffTables& tables);
 
 // Loads the chosen tables into `tables`, which hold the file's tables the scan was decoded
 // with, and gives them with what became of each. The encoder counts the symbols only when a
 // table is to be built. False when a counted symbol is one that no baseline table of its
 // class may hold (a DC size above 11, an AC size above 10), as the standard tables would fail.
-[[nodiscard]] bool ChooseTables(HuffmanTablePolicy policy, const FrameState& frame, const ScanEncoder& encoder,
+[[nodiscard]] bool ChooseTables(HuffmanTablePolicy policy, TransformKind kind, const FrameState& frame,
+                                const ScanEncoder& encoder,
                                 unsigned threads, const ThreadStarter& start, HuffTables& tables, OutputTables& chosen);
 
 }  // namespace pivotta

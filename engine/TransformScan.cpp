@@ -15,7 +15,7 @@ namespace {
 // that they are written out unchanged.
 CoefficientStore::Form StoreFormFor(const FrameState& frame, const HuffTables& tables, TransformKind kind,
                                     HuffmanTablePolicy policy) {
-    if (SwapsAxes(kind) || !KeepsAcTables(policy, frame, tables)) return CoefficientStore::Form::Values;
+    if (SwapsAxes(kind) || !KeepsAcTables(policy, kind, frame, tables)) return CoefficientStore::Form::Values;
     return CoefficientStore::Form::Codes;
 }
 
@@ -83,7 +83,7 @@ bool TJpegRotation::EncodeScan() {
     const ScanEncoder encoder(frame_, *huff_, kind_, *store_, progress);
     const unsigned threads = ThreadBudget(MaxThreads);
     OutputTables chosen;
-    if (!ChooseTables(TablePolicy, frame_, encoder, threads, StartThread, *huff_, chosen)) {
+    if (!ChooseTables(TablePolicy, kind_, frame_, encoder, threads, StartThread, *huff_, chosen)) {
         return Fail(MessageCode::MissingCode, msg::kMissingCode);
     }
     if (!scanHeader_.empty()) WriteDeferredHeaders(chosen);

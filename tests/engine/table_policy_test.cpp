@@ -195,6 +195,25 @@ TEST(TablePolicy, WarningAndPlanFollowThePolicy) {
     }
 }
 
+// Keep or optimize keeps AC tables that are not full where only signs change: the result codes
+// the very AC symbols they decoded. A quarter turn gets AC tables of its own.
+TEST(TablePolicy, KeepOrOptimizeKeepsTheAcTablesOfKindsThatKeepCoefficientsInPlace) {
+    const std::vector<uint8_t> input = MakeJpeg(kFixtures[1].spec);
+    const auto acTables = [](const std::vector<uint8_t>& jpeg) {
+        std::vector<std::vector<uint8_t>> ac;
+        for (const std::vector<uint8_t>& table : HuffmanTablesOf(jpeg)) {
+            if (table[0] >> 4 == 1) ac.push_back(table);
+        }
+        return ac;
+    };
+    for (TransformKind kind : kAllTransformKinds) {
+        SCOPED_TRACE(TransformName(kind));
+        const Result r = Transform(input, kind, HuffmanTablePolicy::KeepOrOptimize, true);
+        ASSERT_TRUE(r.ok) << Said(r.log);
+        EXPECT_EQ(acTables(r.bytes) == acTables(input), !SwapsAxes(kind));
+    }
+}
+
 TEST(TablePolicy, OptimalTablesGiveTheSameBytesOnEveryThreadCount) {
     const std::vector<uint8_t> jpeg = MakeJpeg(Spec(1500, 1400, 3, 2, 2, 7, true, 11));
     for (TransformKind kind : {TransformKind::Rotate90, TransformKind::MirrorLR}) {
