@@ -127,27 +127,17 @@ struct Fixture {
     FixtureSpec spec;
 };
 
-FixtureSpec Spec(int width, int height, int components, int h, int v, int restart, bool optimized, uint32_t seed) {
-    FixtureSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.components = components;
-    spec.hSamp = h;
-    spec.vSamp = v;
-    spec.restartInterval = restart;
-    spec.optimizeHuffman = optimized;
-    spec.seed = seed;
-    return spec;
-}
-
 const Fixture kFixtures[] = {
-    {"4:2:0 optimized", Spec(160, 120, 3, 2, 2, 0, true, 1)},
-    {"4:2:0 optimized, ragged, restarts", Spec(157, 93, 3, 2, 2, 5, true, 2)},
-    {"4:2:2 optimized, ragged", Spec(131, 80, 3, 2, 1, 0, true, 3)},
-    {"4:4:4 optimized, restarts", Spec(96, 72, 3, 1, 1, 1, true, 4)},
-    {"4:4:0 optimized, ragged", Spec(90, 100, 3, 1, 2, 0, true, 5)},
-    {"gray optimized, ragged, restarts", Spec(77, 61, 1, 1, 1, 3, true, 6)},
-    {"4:2:0 standard tables", Spec(160, 120, 3, 2, 2, 0, false, 7)},
+    {"4:2:0 optimized", {.width = 160, .height = 120, .optimizeHuffman = true, .seed = 1}},
+    {"4:2:0 optimized, ragged, restarts",
+     {.width = 157, .height = 93, .restartInterval = 5, .optimizeHuffman = true, .seed = 2}},
+    {"4:2:2 optimized, ragged", {.width = 131, .height = 80, .vSamp = 1, .optimizeHuffman = true, .seed = 3}},
+    {"4:4:4 optimized, restarts",
+     {.width = 96, .height = 72, .hSamp = 1, .vSamp = 1, .restartInterval = 1, .optimizeHuffman = true, .seed = 4}},
+    {"4:4:0 optimized, ragged", {.width = 90, .height = 100, .hSamp = 1, .optimizeHuffman = true, .seed = 5}},
+    {"gray optimized, ragged, restarts",
+     {.width = 77, .height = 61, .components = 1, .restartInterval = 3, .optimizeHuffman = true, .seed = 6}},
+    {"4:2:0 standard tables", {.width = 160, .height = 120, .seed = 7}},
 };
 
 TEST(TablePolicy, GeneratedFilesAreExactAndNoBiggerThanJpegtranOptimize) {
@@ -215,7 +205,8 @@ TEST(TablePolicy, KeepOrOptimizeKeepsTheAcTablesOfKindsThatKeepCoefficientsInPla
 }
 
 TEST(TablePolicy, OptimalTablesGiveTheSameBytesOnEveryThreadCount) {
-    const std::vector<uint8_t> jpeg = MakeJpeg(Spec(1500, 1400, 3, 2, 2, 7, true, 11));
+    const std::vector<uint8_t> jpeg =
+        MakeJpeg({.width = 1500, .height = 1400, .restartInterval = 7, .optimizeHuffman = true, .seed = 11});
     for (TransformKind kind : {TransformKind::Rotate90, TransformKind::MirrorLR}) {
         for (HuffmanTablePolicy policy : {HuffmanTablePolicy::KeepOrOptimize, HuffmanTablePolicy::Optimize}) {
             const Result one = Transform(jpeg, kind, policy, true, 1);
