@@ -9,7 +9,7 @@ namespace {
 
 enum OptionId : int { Rotate, Mirror, Transpose, Transverse, AutoOrient, NoTransform, Trim, NoTrim, Perfect,
                      TurnThumbnail, KeepOrientation, KeepTimes, Force, Jobs, Verbose, Quiet, Help, Version, OutputDir,
-                     InPlace, Check, Optimize, StandardTables };
+                     InPlace, Check, Clean, Optimize, StandardTables };
 
 using enum OptionGroup;
 
@@ -20,6 +20,9 @@ constexpr OptionSpec kOptions[] = {
      "only check that each input would transform without error (the whole file is read, nothing is written); "
      "prints \"FILE: ok WIDTHxHEIGHT tables=kept|optimized|standard\" (what a quarter turn does to the "
      "Huffman tables) or \"FILE: failed\" to standard output", "", Check},
+    {0, "clean", "", Mode,
+     "remove the temporary files that a killed pivotta-cli left in each FOLDER given: only its own, only those "
+     "whose process is gone; prints \"FILE: removed\" for each", "", Clean},
     {'r', "rotate", "90|180|270", Transform, "rotate clockwise", "90 180 270", Rotate},
     {'m', "mirror", "lr|tb", Transform, "mirror left-right or top-bottom", "lr tb", Mirror},
     {0, "transpose", "", Transform, "mirror about the top-left to bottom-right diagonal", "", Transpose},
@@ -223,6 +226,7 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
         return SetMode(RunMode::OutputDir, spelling);
     case InPlace: return SetMode(RunMode::InPlace, spelling);
     case Check: return SetMode(RunMode::Check, spelling);
+    case Clean: return SetMode(RunMode::Clean, spelling);
     }
 }
 
@@ -250,6 +254,12 @@ void Parser::SetMode(RunMode mode, std::string_view spelling) {
 
 void Parser::Validate() {
     const bool check = options_.mode == RunMode::Check;
+    if (options_.mode == RunMode::Clean) {
+        if (transformCount_ > 0) return Fail("--clean takes no transform");
+        if (positionals_.empty()) return Fail("no folder given");
+        options_.inputs = std::move(positionals_);
+        return;
+    }
     if (options_.quiet && options_.verbose) return Fail("options '-q' and '-v' cannot be combined");
     if (check) {
         if (transformCount_ > 0) return Fail("--check takes no transform");
