@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Times pivotta-cli against jpegtran -copy all on generated camera-like photographs and
 # prints, per input and transform, the median wall time and peak memory of both and their
-# ratios (ours / jpegtran). Runs alternate between the two tools and between inputs, so
-# that a busy moment of the machine hits both alike.
+# ratios (ours / jpegtran), and the ratio of the results' sizes. Runs alternate between the
+# two tools and between inputs, so that a busy moment of the machine hits both alike. Rows
+# for Huffman tables follow: -O against jpegtran -optimize on every input, and on inputs
+# whose tables were optimized for them (made with jpegtran -optimize) the default policy
+# against plain jpegtran -copy all.
 #
 #   bench/compare.sh                 RUNS timed runs per cell (default 11)
 #   RUNS=5 bench/compare.sh          a quicker, noisier look
@@ -39,11 +42,27 @@ if [ "${KEEP:-0}" = 1 ]; then echo "Scratch folder: $scratch"; else trap 'rm -rf
 echo "Making inputs in $scratch ..."
 make_bench_inputs "$scratch"
 inputs=("${bench_inputs[@]}")
+optimized_inputs=(12mp-422-opt 24mp-420-dense-opt)
+for input in "${optimized_inputs[@]}"; do
+    jpegtran -copy all -optimize -outfile "$scratch/$input.jpg" "$scratch/${input%-opt}.jpg"
+done
 
 # name|our flags|jpegtran flags
 transforms=("rotate-90|-r 90|-rotate 90" "rotate-180|-r 180|-rotate 180" "rotate-270|-r 270|-rotate 270"
             "mirror-lr|-m lr|-flip horizontal" "mirror-tb|-m tb|-flip vertical"
             "transpose|--transpose|-transpose" "transverse|--transverse|-transverse")
+
+# input|row name|our flags|jpegtran flags: every input with every transform, then the tables.
+cells=()
+for input in "${inputs[@]}"; do
+    for transform in "${transforms[@]}"; do cells+=("$input|$transform"); done
+done
+for input in "${inputs[@]}" "${optimized_inputs[@]}"; do
+    cells+=("$input|rotate-90 -O|-O -r 90|-optimize -rotate 90" "$input|mirror-lr -O|-O -m lr|-optimize -flip horizontal")
+done
+for input in "${optimized_inputs[@]}"; do
+    cells+=("$input|rotate-90|-r 90|-rotate 90" "$input|mirror-lr|-m lr|-flip horizontal")
+done
 
 # ---------------------------------------------------------------- Timing
 
@@ -65,36 +84,45 @@ measure() {
 }
 
 run_ours() { rm -f "$2"; measure "$3" "${ours[@]}" $ourFlags "$1" "$2"; }
-run_jpegtran() { rm -f "$2"; measure "$3" jpegtran -copy all $theirFlags -outfile "$2" "$1"; }
+# The restart interval in MCUs of a JPEG file, from its DRI segment; empty without one.
+restart_interval() {
+    head -c 65536 "$1" | od -An -tx1 -v -w1 | tr -d ' ' | tr '\n' ' ' | { grep -o 'ff dd 00 04 .. ..' || true; } |
+        head -n 1 | awk '{ print $5 $6 }'
+}
+# jpegtran writes restart markers only when asked to; ours keep the input's interval.
+run_jpegtran() {
+    local interval restart=()
+    interval=$(restart_interval "$1")
+    [ -n "$interval" ] && restart=(-restart "$((16#$interval))B")
+    rm -f "$2"
+    measure "$3" jpegtran -copy all $theirFlags "${restart[@]}" -outfile "$2" "$1"
+}
 
 mkdir -p "$scratch/results"
 echo "Checking outputs: both tools' results must decode to the same pixels ..."
-for input in "${inputs[@]}"; do
-    for transform in "${transforms[@]}"; do
-        IFS='|' read -r name ourFlags theirFlags <<< "$transform"
-        run_ours "$scratch/$input.jpg" "$scratch/ours.jpg" /dev/null
-        run_jpegtran "$scratch/$input.jpg" "$scratch/theirs.jpg" /dev/null
-        if ! cmp -s <(djpeg -ppm "$scratch/ours.jpg") <(djpeg -ppm "$scratch/theirs.jpg"); then
-            echo "compare.sh: $input $name: the pictures differ from jpegtran's" >&2
-            exit 1
-        fi
-    done
+for c in "${cells[@]}"; do
+    IFS='|' read -r input name ourFlags theirFlags <<< "$c"
+    run_ours "$scratch/$input.jpg" "$scratch/ours.jpg" /dev/null
+    run_jpegtran "$scratch/$input.jpg" "$scratch/theirs.jpg" /dev/null
+    if ! cmp -s <(djpeg -ppm "$scratch/ours.jpg") <(djpeg -ppm "$scratch/theirs.jpg"); then
+        echo "compare.sh: $input $name: the pictures differ from jpegtran's" >&2
+        exit 1
+    fi
+    echo "$(stat -c %s "$scratch/ours.jpg") $(stat -c %s "$scratch/theirs.jpg")" > "$scratch/results/$input.$name.size"
 done
 
 echo "Timing $RUNS runs of each, interleaved ..."
 for ((run = 1; run <= RUNS; run++)); do
-    for input in "${inputs[@]}"; do
-        for transform in "${transforms[@]}"; do
-            IFS='|' read -r name ourFlags theirFlags <<< "$transform"
-            cell="$scratch/results/$input.$name"
-            if ((run % 2)); then
-                run_ours "$scratch/$input.jpg" "$scratch/ours.jpg" "$cell.ours"
-                run_jpegtran "$scratch/$input.jpg" "$scratch/theirs.jpg" "$cell.jpegtran"
-            else
-                run_jpegtran "$scratch/$input.jpg" "$scratch/theirs.jpg" "$cell.jpegtran"
-                run_ours "$scratch/$input.jpg" "$scratch/ours.jpg" "$cell.ours"
-            fi
-        done
+    for c in "${cells[@]}"; do
+        IFS='|' read -r input name ourFlags theirFlags <<< "$c"
+        cell="$scratch/results/$input.$name"
+        if ((run % 2)); then
+            run_ours "$scratch/$input.jpg" "$scratch/ours.jpg" "$cell.ours"
+            run_jpegtran "$scratch/$input.jpg" "$scratch/theirs.jpg" "$cell.jpegtran"
+        else
+            run_jpegtran "$scratch/$input.jpg" "$scratch/theirs.jpg" "$cell.jpegtran"
+            run_ours "$scratch/$input.jpg" "$scratch/ours.jpg" "$cell.ours"
+        fi
     done
     printf '  run %d of %d done\n' "$run" "$RUNS"
 done
@@ -108,21 +136,21 @@ cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')
 echo
 echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores; $(jpegtran -version 2>&1 | head -n 1)"
 echo "Ours: ${ours[*]}; medians of $RUNS runs. Ratios are ours / jpegtran: wall time from launch"
-echo "to exit, processor time (user + system, 10 ms steps; steadier on a busy machine), peak RSS."
+echo "to exit, processor time (user + system, 10 ms steps; steadier on a busy machine), peak RSS,"
+echo "the results' sizes. Rows with -O: jpegtran with -optimize."
 echo
-printf '%-15s %-11s %8s %12s %6s %6s %9s %12s %6s\n' input transform "ours ms" "jpegtran ms" wall cpu \
-    "ours MiB" "jpegtran MiB" memory
-for input in "${inputs[@]}"; do
-    for transform in "${transforms[@]}"; do
-        IFS='|' read -r name ourFlags theirFlags <<< "$transform"
-        cell="$scratch/results/$input.$name"
-        awk -v input="$input" -v name="$name" -v ot="$(median "$cell.ours" 1)" -v tt="$(median "$cell.jpegtran" 1)" \
-            -v om="$(median "$cell.ours" 2)" -v tm="$(median "$cell.jpegtran" 2)" \
-            -v oc="$(median "$cell.ours" 3)" -v tc="$(median "$cell.jpegtran" 3)" 'BEGIN {
-                printf "%-15s %-11s %8.1f %12.1f %6.2f %6s %9.1f %12.1f %6.2f\n", input, name, ot / 1000, tt / 1000,
-                       ot / tt, (tc > 0 ? sprintf("%.2f", oc / tc) : "-"), om / 1024, tm / 1024, om / tm }'
-    done
+printf '%-18s %-13s %8s %12s %6s %6s %9s %12s %6s %7s\n' input transform "ours ms" "jpegtran ms" wall cpu \
+    "ours MiB" "jpegtran MiB" memory size
+for c in "${cells[@]}"; do
+    IFS='|' read -r input name ourFlags theirFlags <<< "$c"
+    cell="$scratch/results/$input.$name"
+    read -r os ts < "$cell.size"
+    awk -v input="$input" -v name="$name" -v ot="$(median "$cell.ours" 1)" -v tt="$(median "$cell.jpegtran" 1)" \
+        -v om="$(median "$cell.ours" 2)" -v tm="$(median "$cell.jpegtran" 2)" \
+        -v oc="$(median "$cell.ours" 3)" -v tc="$(median "$cell.jpegtran" 3)" -v os="$os" -v ts="$ts" 'BEGIN {
+            printf "%-18s %-13s %8.1f %12.1f %6.2f %6s %9.1f %12.1f %6.2f %7.4f\n", input, name, ot / 1000, tt / 1000,
+                   ot / tt, (tc > 0 ? sprintf("%.2f", oc / tc) : "-"), om / 1024, tm / 1024, om / tm, os / ts }'
 done
-for input in "${inputs[@]}"; do
+for input in "${inputs[@]}" "${optimized_inputs[@]}"; do
     printf '%s.jpg: %s bytes\n' "$input" "$(stat -c %s "$scratch/$input.jpg")"
 done

@@ -9,7 +9,7 @@ namespace {
 
 enum OptionId : int { Rotate, Mirror, Transpose, Transverse, AutoOrient, NoTransform, Trim, NoTrim, Perfect,
                      TurnThumbnail, KeepOrientation, KeepTimes, Force, Jobs, Verbose, Quiet, Help, Version, OutputDir,
-                     InPlace, Check, Clean };
+                     InPlace, Check, Clean, Optimize, StandardTables };
 
 using enum OptionGroup;
 
@@ -18,7 +18,8 @@ constexpr OptionSpec kOptions[] = {
     {0, "in-place", "", Mode, "replace each input by its result", "", InPlace},
     {0, "check", "", Mode,
      "only check that each input would transform without error (the whole file is read, nothing is written); "
-     "prints \"FILE: ok WIDTHxHEIGHT\" or \"FILE: failed\" to standard output", "", Check},
+     "prints \"FILE: ok WIDTHxHEIGHT tables=kept|optimized|standard\" (what a quarter turn does to the "
+     "Huffman tables) or \"FILE: failed\" to standard output", "", Check},
     {0, "clean", "", Mode,
      "remove the temporary files that a killed pivotta-cli left in each FOLDER given: only its own, only those "
      "whose process is gone; prints \"FILE: removed\" for each", "", Clean},
@@ -37,6 +38,13 @@ constexpr OptionSpec kOptions[] = {
      "keep the full size: the ragged edge's padding then shows as a band of up to 15 pixels along one edge", "",
      NoTrim},
     {0, "perfect", "", Other, "fail every file whose transform would need trimming, writing nothing for it", "", Perfect},
+    {'O', "optimize", "", Other,
+     "build Huffman tables for each result, even where the file's own tables could code it: the smallest output",
+     "", Optimize},
+    {0, "standard-tables", "", Other,
+     "replace Huffman tables that lack codes a result may need (tables optimized for the input) by the standard "
+     "tables of the JPEG standard, with a warning, as the desktop program does; by default they are rebuilt for "
+     "the result", "", StandardTables},
     {0, "turn-thumbnail", "", Other, "turn the Exif thumbnail for 90 and 270 degrees too", "", TurnThumbnail},
     {0, "keep-orientation", "", Other,
      "keep the Exif Orientation tag as it was; by default every transform sets it to 1, so that viewers show the "
@@ -97,7 +105,19 @@ private:
     void SetTransform(std::optional<TransformKind> kind, std::string_view spelling, std::string_view value,
                       std::string_view allowed);
     void SetMode(RunMode mode, std::string_view spelling);
-    void SetTrim(TrimMode mode, std::string_view spelling);
+    // The options of one such group exclude each other; the same one twice is no conflict.
+    template <class Choice>
+    void SetChoice(Choice& field, Choice value, std::string& givenAs, std::string_view spelling) {
+        if (!givenAs.empty() && field != value) {
+            return Fail("options '" + givenAs + "' and '" + std::string(spelling) + "' cannot be combined");
+        }
+        givenAs = spelling;
+        field = value;
+    }
+    void SetTrim(TrimMode mode, std::string_view spelling) { SetChoice(options_.trim, mode, trimSpelling_, spelling); }
+    void SetTables(HuffmanTablePolicy policy, std::string_view spelling) {
+        SetChoice(options_.tables, policy, tablesSpelling_, spelling);
+    }
     void Validate();
     void Fail(std::string message) {
         if (error_.empty()) error_ = std::move(message);
@@ -110,6 +130,7 @@ private:
     int transformCount_ = 0;
     std::string modeSpelling_;
     std::string trimSpelling_;
+    std::string tablesSpelling_;
     std::string error_;
 };
 
@@ -181,6 +202,8 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
     case NoTrim: return SetTrim(TrimMode::Keep, spelling);
     case Perfect: return SetTrim(TrimMode::Perfect, spelling);
     case TurnThumbnail: options_.turnThumbnail = true; return;
+    case Optimize: return SetTables(HuffmanTablePolicy::Optimize, spelling);
+    case StandardTables: return SetTables(HuffmanTablePolicy::Standard, spelling);
     case KeepTimes: options_.keepTimes = true; return;
     case Force: options_.force = true; return;
     case Quiet: options_.quiet = true; return;
@@ -227,14 +250,6 @@ void Parser::SetMode(RunMode mode, std::string_view spelling) {
     }
     modeSpelling_ = spelling;
     options_.mode = mode;
-}
-
-void Parser::SetTrim(TrimMode mode, std::string_view spelling) {
-    if (!trimSpelling_.empty() && options_.trim != mode) {
-        return Fail("options '" + trimSpelling_ + "' and '" + std::string(spelling) + "' cannot be combined");
-    }
-    trimSpelling_ = spelling;
-    options_.trim = mode;
 }
 
 void Parser::Validate() {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "HuffmanTablePolicy.h"
 #include "TransformKind.h"
 
 namespace pivotta::cli {
@@ -38,6 +39,7 @@ struct CliOptions {
     bool keepOrientation = false;       // KeepOrientation
     TrimMode trim = TrimMode::Trim;
     bool turnThumbnail = false;         // AllowBreakDCF
+    HuffmanTablePolicy tables = HuffmanTablePolicy::KeepOrOptimize;  // -O, --standard-tables
     bool keepTimes = false;
     bool force = false;                 // replace write-protected files
     bool quiet = false;

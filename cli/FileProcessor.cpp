@@ -158,6 +158,15 @@ void WriteOrReport(const FileJob& job, Destination where, const TMemoryStream& b
     }
 }
 
+const char* TableOutcomeName(TableOutcome outcome) {
+    switch (outcome) {
+        case TableOutcome::Kept: return "kept";
+        case TableOutcome::Optimized: return "optimized";
+        case TableOutcome::Standard: return "standard";
+    }
+    return "kept";
+}
+
 void CleanFolder(const FileJob& job, FileMessages& messages) {
     if (!IsDirectory(job.input)) return messages.Error("not a folder");
     const files::StaleCleanup cleanup = files::RemoveStaleTemporaries(job.input);
@@ -181,6 +190,7 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     engine.AllowAdjustMCU = options.trim == TrimMode::Trim;
     engine.AllowBreakDCF = options.turnThumbnail;
     engine.KeepOrientation = options.keepOrientation;
+    engine.TablePolicy = options.tables;
     engine.OnCodedMessage = [&filter](const EngineMessage& message) { filter(message); };
 
     // The engine reads the frame geometry only in CheckJpeg, so it must always come first.
@@ -195,7 +205,7 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
         const bool verified = RunGuarded(messages, [&] { return engine.VerifyJpeg(input); });
         if (!Succeeded(verified, messages, "check")) return;
         return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight) +
-                               FurtherPictures(engine.Photo()));
+                               FurtherPictures(engine.Photo()) + " tables=" + TableOutcomeName(engine.PlannedTables()));
     }
 
     if (!kind) return messages.Error("no valid transform");

@@ -13,10 +13,12 @@
 
 namespace pivotta::scan {
 
-// The tables of one component.
+// The tables of one component, and their identifiers.
 struct EncodeTables {
     const HuffmanEncoder* dc;
     const HuffmanEncoder* ac;
+    int dcId;
+    int acId;
 };
 
 // One symbol and the low t bits of its value (negative values as value - 1, ITU T.81 F.1.2.1).

@@ -52,6 +52,11 @@ bool TJpegRotation::ProcessDHT(bool& allFull) {
         outputLength += 17 + (full[i] ? table.count : (table.tableClass == 0 ? 12 : 162));
     }
 
+    // A segment whose tables may change waits for the decoded scan; a later definition of a
+    // table makes the earlier one irrelevant.
+    const bool defer = deferDht_ && (TablePolicy == HuffmanTablePolicy::Optimize || !allFull);
+    for (int i = 0; i < tableCount; ++i) deferredTables_[tables[i].tableClass][tables[i].id] = defer;
+    if (defer) return true;
     out_->WriteWord(0xFFC4);
     out_->WriteWord(static_cast<uint16_t>(outputLength));
     for (int i = 0; i < tableCount; ++i) {

@@ -87,9 +87,11 @@ uint32_t OrientationValue(const ByteOrder& order, const uint8_t* body) {
 
 // Runs the thumbnail through an engine of its own: silent hooks, no trimming, no Exif step of
 // its own. An empty result means the thumbnail was refused or could not be transformed.
-std::vector<uint8_t> TransformThumbnail(const uint8_t* bytes, size_t size, TransformKind kind) {
+std::vector<uint8_t> TransformThumbnail(const uint8_t* bytes, size_t size, TransformKind kind,
+                                        HuffmanTablePolicy policy) {
     TJpegRotation nested;
     nested.TransformExif = false;
+    nested.TablePolicy = policy;
     const TMemoryStream source(std::vector<uint8_t>(bytes, bytes + size));
     TMemoryStream result;
     // The engine turns a thumbnail cut short, or one too large for memory, into a false result.
@@ -238,7 +240,7 @@ private:
         if (!SeekTo(thumbnailOffset_) || !Fits(thumbnailLength_)) return;
         const size_t start = kTiffStart + pos_;
         const size_t end = start + thumbnailLength_;
-        const std::vector<uint8_t> thumbnail = TransformThumbnail(in_ + start, thumbnailLength_, t_.Kind);
+        const std::vector<uint8_t> thumbnail = TransformThumbnail(in_ + start, thumbnailLength_, t_.Kind, t_.TablePolicy);
         if (thumbnail.empty() || size_ - thumbnailLength_ + thumbnail.size() > kMaxPayload) return;
         thumbnailKept_ = false;
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "HuffmanTablePolicy.h"
 #include "TransformKind.h"
 
 namespace pivotta {
@@ -20,6 +21,7 @@ struct ExifTransform {
     int OutputHeight = 0;
     // Leave the Orientation entries as they were instead of setting them to 1 (upright).
     bool KeepOrientation = false;
+    HuffmanTablePolicy TablePolicy = HuffmanTablePolicy::Standard;  // for the thumbnail too
 };
 
 // What the step could not do, for the caller to warn about.

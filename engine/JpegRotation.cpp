@@ -117,7 +117,7 @@ bool TJpegRotation::CheckWalk() {
             case 0xFFC4: {
                 bool allFull = true;
                 ok = ProcessDHT(allFull);
-                if (ok && !allFull && !warnedAboutTables) {
+                if (ok && !allFull && !warnedAboutTables && TablePolicy == HuffmanTablePolicy::Standard) {
                     warnedAboutTables = true;
                     if (OnDHTWarning) OnDHTWarning();
                     if (OnCodedMessage) OnCodedMessage({MessageCode::OptimizedTables, 1, msg::kOptimizedTables});
@@ -126,6 +126,7 @@ bool TJpegRotation::CheckWalk() {
             }
             case 0xFFDA:
                 if (!ProcessSOS()) return false;
+                scanTablesFull_ = ScanTablesFull();
                 CheckMcuSize();
                 return true;
             case 0xFFDB: ok = ProcessDQT(); break;
@@ -157,6 +158,9 @@ bool TJpegRotation::RotatePicture(const TMemoryStream& input, TMemoryStream& out
     }
     SettleOutputSize();
     ResetComponents();
+    deferDht_ = TablePolicy != HuffmanTablePolicy::Standard && !verifyOnly_;
+    deferredTables_ = {};
+    scanHeader_.clear();
     bool ok;
     {
         TInBitStreamFile in(input, BitStreamHook());
@@ -199,7 +203,9 @@ bool TJpegRotation::RotateWalk() {
             default: {
                 // Everything else passes byte for byte: exactly the bytes its parser consumed.
                 const int64_t start = in_->MarkPosition();
-                out_->WriteWord(marker);
+                // Written once the tables are chosen, when a DHT segment waits for them.
+                const bool deferred = marker == 0xFFDA && deferredTables_ != decltype(deferredTables_){};
+                if (!deferred) out_->WriteWord(marker);
                 if (marker == 0xFFDA) {
                     ok = ProcessSOS();
                 } else if (marker == 0xFFDD) {
@@ -212,7 +218,14 @@ bool TJpegRotation::RotateWalk() {
                                 marker);
                 }
                 if (!ok) return false;
-                out_->WriteBytes(in_->Data() + start, static_cast<size_t>(in_->BytesSinceMark()));
+                const uint8_t* bytes = in_->Data() + start;
+                const size_t size = static_cast<size_t>(in_->BytesSinceMark());
+                if (deferred) {
+                    scanHeader_ = {0xFF, 0xDA};
+                    scanHeader_.insert(scanHeader_.end(), bytes, bytes + size);
+                } else {
+                    out_->WriteBytes(bytes, size);
+                }
                 if (marker == 0xFFDA) return TransformScan() && CopyTail();
                 break;
             }
@@ -272,6 +285,7 @@ bool TJpegRotation::ProcessApp1() {
     transform.AllowBreakDCF = AllowBreakDCF;
     transform.AllowAdjustMCU = AllowAdjustMCU;
     transform.KeepOrientation = KeepOrientation;
+    transform.TablePolicy = TablePolicy;
     transform.ImageWidth = frame_.ImageWidth;
     transform.ImageHeight = frame_.ImageHeight;
     transform.OutputWidth = frame_.OutputWidth;

@@ -24,6 +24,8 @@ constexpr int kBlockAhead = 4;
 // percent of a worker's rows, as measured best on two processors (42 and 47 percent of all).
 constexpr int kOwnShareCodes = 72;
 constexpr int kOwnShareValues = 89;
+// Counting appends nothing: every thread takes as many rows.
+constexpr int kOwnShareCounting = 100;
 
 }  // namespace
 
@@ -44,7 +46,8 @@ ScanEncoder::ScanEncoder(const FrameState& frame, const HuffTables& tables, Tran
     interval_ = frame.RestartEnabled ? frame.RestartInterval : 0;
     copyCodes_ = store.RecordForm() == CoefficientStore::Form::Codes;
     for (int i = 0; i < frame.ComponentCount; ++i) {
-        tables_[i] = {&tables.Encoder(0, frame.DcTableSel[i]), &tables.Encoder(1, frame.AcTableSel[i])};
+        const int dc = frame.DcTableSel[i], ac = frame.AcTableSel[i];
+        tables_[i] = {&tables.Encoder(0, dc), &tables.Encoder(1, ac), dc, ac};
     }
 }
 
@@ -128,9 +131,13 @@ ScanEncoder::RowState ScanEncoder::StateAtRow(int row) const {
     return state;
 }
 
-std::vector<int> ScanEncoder::SplitRows(unsigned threads) const {
+unsigned ScanEncoder::ThreadsFor(unsigned budget) const {
+    const unsigned threads = ThreadsForMcus(int64_t{frame_.McuRows} * frame_.McuCols, budget);
+    return std::min<unsigned>(threads, static_cast<unsigned>(std::max(1, rows_ - skipRow_)));
+}
+
+std::vector<int> ScanEncoder::SplitRows(unsigned threads, int own) const {
     const int rowCount = rows_ - skipRow_;
-    const int own = copyCodes_ ? kOwnShareCodes : kOwnShareValues;
     const int64_t weights = own + int64_t{100} * (threads - 1);  // in percent of a worker's rows
     std::vector<int> bounds{skipRow_};
     for (unsigned t = 1; t < threads; ++t) {
@@ -144,10 +151,7 @@ std::vector<int> ScanEncoder::SplitRows(unsigned threads) const {
 
 ScanEncoder::Status ScanEncoder::Encode(TOutBitStreamFile& out, size_t scanBytes, unsigned threads,
                                         const ThreadStarter& start) const {
-    const int64_t mcus = int64_t{frame_.McuRows} * frame_.McuCols;
-    threads = ThreadsForMcus(mcus, threads);
-    threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max(1, rows_ - skipRow_)));
-    const std::vector<int> bounds = SplitRows(threads);
+    const std::vector<int> bounds = SplitRows(ThreadsFor(threads), copyCodes_ ? kOwnShareCodes : kOwnShareValues);
     const size_t workers = bounds.size() - 2;
 
     std::vector<RawBitBuffer> buffers(workers);
@@ -179,6 +183,29 @@ ScanEncoder::Status ScanEncoder::Encode(TOutBitStreamFile& out, size_t scanBytes
         if (ends[w] != end) return Status::MissingCode;
     }
     return Status::Done;
+}
+
+scan::ScanSymbolCounts ScanEncoder::CountSymbols(unsigned threads, const ThreadStarter& start) const {
+    const std::vector<int> bounds = SplitRows(ThreadsFor(threads), kOwnShareCounting);
+    const size_t workers = bounds.size() - 2;
+    std::vector<scan::SymbolCounter> counters(workers);
+    WorkerThreads team(start, static_cast<unsigned>(workers), [&](unsigned w, const std::atomic<bool>& cancel) {
+        RowState state = StateAtRow(bounds[w + 1]);
+        (void)EncodeRows(bounds[w + 1], bounds[w + 2], state, counters[w], false, &cancel);
+    });
+    scan::SymbolCounter counter;
+    RowState state;
+    (void)EncodeRows(bounds[0], bounds[1], state, counter, false, nullptr);  // counting cannot fail
+    team.Join();
+    for (size_t w = 0; w < workers; ++w) {
+        if (team.Finished(static_cast<unsigned>(w))) {
+            counter.counts.Add(counters[w].counts);
+            continue;
+        }
+        state = StateAtRow(bounds[w + 1]);  // a worker that did not run: its rows are counted here
+        (void)EncodeRows(bounds[w + 1], bounds[w + 2], state, counter, false, nullptr);
+    }
+    return counter.counts;
 }
 
 }  // namespace pivotta

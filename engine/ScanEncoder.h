@@ -15,6 +15,7 @@
 #include "CoefficientStore.h"
 #include "FrameState.h"
 #include "HuffmanTables.h"
+#include "SymbolCounting.h"
 #include "ThreadStarter.h"
 #include "TransformKind.h"
 
@@ -31,6 +32,10 @@ public:
     // scanBytes, the size of the input scan, sizes the workers' buffers.
     Status Encode(TOutBitStreamFile& out, size_t scanBytes, unsigned threads, const ThreadStarter& start) const;
 
+    // The symbols Encode codes, by the tables' identifiers; the tables need no codes yet. The
+    // counts are sums over the same rows, so they do not depend on the thread count.
+    scan::ScanSymbolCounts CountSymbols(unsigned threads, const ThreadStarter& start) const;
+
 private:
     struct RowState {
         int dcPred[kMaxComponents] = {};
@@ -45,8 +50,11 @@ private:
                    const std::atomic<bool>* cancel) const;
     // The state a sequential run has at the start of output row `row`.
     RowState StateAtRow(int row) const;
-    // The first row of each thread's range, then the end.
-    std::vector<int> SplitRows(unsigned threads) const;
+    // The threads worth using out of a budget.
+    unsigned ThreadsFor(unsigned budget) const;
+    // The first row of each thread's range, then the end; this thread's range is ownShare
+    // percent of a worker's.
+    std::vector<int> SplitRows(unsigned threads, int ownShare) const;
 
     const FrameState& frame_;
     const CoefficientStore& store_;

@@ -5,18 +5,17 @@
 #include "Messages.h"
 #include "ScanDecoder.h"
 #include "ScanEncoder.h"
+#include "TableChoice.h"
 
 namespace pivotta {
 
 namespace {
 
-// Codes can be copied when every coefficient stays in place and the AC tables are full, so
+// Codes can be copied when every coefficient stays in place and the AC tables are kept, so
 // that they are written out unchanged.
-CoefficientStore::Form StoreFormFor(const FrameState& frame, const HuffTables& tables, TransformKind kind) {
-    if (SwapsAxes(kind)) return CoefficientStore::Form::Values;
-    for (int i = 0; i < frame.ScanComponentCount; ++i) {
-        if (!tables.IsFull(1, frame.AcTableSel[frame.ScanOrder[i]])) return CoefficientStore::Form::Values;
-    }
+CoefficientStore::Form StoreFormFor(const FrameState& frame, const HuffTables& tables, TransformKind kind,
+                                    HuffmanTablePolicy policy) {
+    if (SwapsAxes(kind) || !KeepsAcTables(policy, kind, frame, tables)) return CoefficientStore::Form::Values;
     return CoefficientStore::Form::Codes;
 }
 
@@ -40,8 +39,6 @@ bool TJpegRotation::TransformScan() {
     if (!DecodeScan()) return false;
     stage_ = Stage::Tail;
     if (verifyOnly_) return true;
-    huff_->CompleteTables();
-    huff_->BuildEncodeIndex();
     return EncodeScan();
 }
 
@@ -54,7 +51,7 @@ bool TJpegRotation::DecodeScan() {
     }
     if (blocks > static_cast<uint64_t>(in_->Remaining()) * 4) return Fail(MessageCode::ScanTooShort, msg::kScanTooShort);
 
-    const CoefficientStore::Form form = StoreFormFor(frame_, *huff_, kind_);
+    const CoefficientStore::Form form = StoreFormFor(frame_, *huff_, kind_, TablePolicy);
     if (form == CoefficientStore::Form::Codes) huff_->BuildEncodeIndex();
     const unsigned threads = ThreadBudget(MaxThreads);
     if (!store_->Prepare(frame_, form, threads)) return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
@@ -84,12 +81,52 @@ bool TJpegRotation::EncodeScan() {
     const int progressBase = frame_.McuRows;
     const std::function<void(int)> progress = [this, progressBase](int row) { Progress(progressBase + row); };
     const ScanEncoder encoder(frame_, *huff_, kind_, *store_, progress);
-    switch (encoder.Encode(*out_, scanBytes_, ThreadBudget(MaxThreads), StartThread)) {
+    const unsigned threads = ThreadBudget(MaxThreads);
+    OutputTables chosen;
+    if (!ChooseTables(TablePolicy, kind_, frame_, encoder, threads, StartThread, *huff_, chosen)) {
+        return Fail(MessageCode::MissingCode, msg::kMissingCode);
+    }
+    if (!scanHeader_.empty()) WriteDeferredHeaders(chosen);
+    switch (encoder.Encode(*out_, scanBytes_, threads, StartThread)) {
         case ScanEncoder::Status::Done: return true;
         case ScanEncoder::Status::MissingCode: return Fail(MessageCode::MissingCode, msg::kMissingCode);
         case ScanEncoder::Status::OutOfMemory: break;
     }
     return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
+}
+
+bool TJpegRotation::ScanTablesFull() const {
+    for (int i = 0; i < frame_.ScanComponentCount; ++i) {
+        const int slot = frame_.ScanOrder[i];
+        if (!huff_->IsFull(0, frame_.DcTableSel[slot]) || !huff_->IsFull(1, frame_.AcTableSel[slot])) return false;
+    }
+    return true;
+}
+
+void TJpegRotation::WriteDeferredHeaders(const OutputTables& chosen) {
+    // Every table of the segments that waited, the scan's as chosen, any other as read.
+    std::vector<uint8_t> body;
+    for (int tableClass = 0; tableClass < 2; ++tableClass) {
+        for (int id = 0; id < 2; ++id) {
+            if (!deferredTables_[tableClass][id]) continue;
+            body.push_back(static_cast<uint8_t>(tableClass << 4 | id));
+            const std::optional<OutputTable>& table = chosen.Of(tableClass, id);
+            if (table && table->outcome != TableOutcome::Kept) {
+                body.insert(body.end(), table->spec.bits.begin(), table->spec.bits.end());
+                body.insert(body.end(), table->spec.symbols.begin(), table->spec.symbols.end());
+            } else {
+                const HuffmanSlot& slot = huff_->Slot(tableClass, id);
+                body.insert(body.end(), slot.Bits.begin() + 1, slot.Bits.end());
+                for (const int32_t symbol : slot.Symbol) body.push_back(static_cast<uint8_t>(symbol));
+            }
+        }
+    }
+    if (!body.empty()) {
+        out_->WriteWord(0xFFC4);
+        out_->WriteWord(static_cast<uint16_t>(body.size() + 2));
+        out_->WriteBytes(body.data(), body.size());
+    }
+    out_->WriteBytes(scanHeader_.data(), scanHeader_.size());
 }
 
 }  // namespace pivotta

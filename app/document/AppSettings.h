@@ -20,6 +20,7 @@ struct AppSettings {
     bool gAllowAdjustMCU = true;    // trim a ragged edge rather than move it into the picture
     bool gResetOrientation = true;  // a transform sets the Exif Orientation tag to 1
     bool gConfirmUnsaved = true;    // ask before an unsaved result is closed
+    bool gOptimizeHuffman = false;  // results get Huffman tables built for them, and no table warning
 
     friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };

@@ -44,6 +44,8 @@ void PhotoDocument::ApplyEngineOptions()
 {
     rotator_.AllowBreakDCF = settings_.gAllowBreakDCF;
     rotator_.AllowAdjustMCU = settings_.gAllowAdjustMCU;
+    rotator_.TablePolicy = settings_.gOptimizeHuffman ? pivotta::HuffmanTablePolicy::Optimize
+                                                      : pivotta::HuffmanTablePolicy::Standard;
     // Turning by the tag while keeping it would have every viewer turn the picture again.
     rotator_.KeepOrientation = !settings_.gResetOrientation && !autoOriented_;
 }

@@ -18,7 +18,7 @@ struct OptionEntry {
 };
 
 // Reading and writing order alike.
-const std::array<OptionEntry, 14> kOptions{{
+const std::array<OptionEntry, 15> kOptions{{
     {"gDHTWarning", &AppSettings::gDHTWarning},
     {"gFolderProcessInfo", &AppSettings::gFolderProcessInfo},
     {"gSaveResult", &AppSettings::gSaveResult},
@@ -33,6 +33,7 @@ const std::array<OptionEntry, 14> kOptions{{
     {"gAllowAdjustMCU", &AppSettings::gAllowAdjustMCU},
     {"gResetOrientation", &AppSettings::gResetOrientation},
     {"gConfirmUnsaved", &AppSettings::gConfirmUnsaved},
+    {"gOptimizeHuffman", &AppSettings::gOptimizeHuffman},
 }};
 
 void ReadInteger(SettingsKey& key, const char* name, int32_t& target)

@@ -19,6 +19,7 @@ inline const QString kOptionsAllowBreakDcfNote = QStringLiteral(" (DCFの規格�
 inline const QString kOptionsResetOrientation = QStringLiteral("回転・反転したとき、Exifの向き情報を「標準(1)」にする");
 inline const QString kOptionsKeepCreationTime = QStringLiteral("画像ファイルを保存する際、元のファイルの作成日付をコピーする。");
 inline const QString kOptionsKeepWriteTime = QStringLiteral("画像ファイルを保存する際、元のファイルの更新日付をコピーする。");
+inline const QString kOptionsOptimizeHuffman = QStringLiteral("ハフマンテーブルを最適化して保存する");
 inline const QString kOptionsConfirmUnsaved = QStringLiteral("保存していない結果を閉じるときに確認する");
 // "ツールバー上の [picture] ボタンを押すと、 [choice]".
 inline const QString kOptionsSaveButtonHead = QStringLiteral("ツールバー上の");

@@ -71,6 +71,7 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
 void TFm_Options::BuildOptionBoxes(QVBoxLayout& layout)
 {
     chk_WaringDHT = MakeCheckBox("chk_WaringDHT", texts::kOptionsWarnDht, this);
+    chk_OptimizeHuffman = MakeCheckBox("chk_OptimizeHuffman", texts::kOptionsOptimizeHuffman, this);
     chk_FolderProcessInfo =
         MakeCheckBox("chk_FolderProcessInfo", texts::kOptionsShowRunInfo, this);
     chk_AllowAdjustMCU = MakeCheckBox(
@@ -88,6 +89,7 @@ void TFm_Options::BuildOptionBoxes(QVBoxLayout& layout)
         MakeCheckBox("chk_ConfirmUnsaved", texts::kOptionsConfirmUnsaved, this);
 
     layout.addWidget(chk_WaringDHT);
+    layout.addWidget(chk_OptimizeHuffman);
     layout.addWidget(chk_FolderProcessInfo);
     layout.addWidget(chk_AllowAdjustMCU);
     layout.addLayout(Row({chk_AllowBreakDCF, Lbl_AllowBreakDCF}));
@@ -211,6 +213,7 @@ void TFm_Options::showEvent(QShowEvent* event)
 void TFm_Options::FormShow()
 {
     chk_WaringDHT->setChecked(settings_.gDHTWarning);
+    chk_OptimizeHuffman->setChecked(settings_.gOptimizeHuffman);
     chk_FolderProcessInfo->setChecked(settings_.gFolderProcessInfo);
     chk_AllowBreakDCF->setChecked(settings_.gAllowBreakDCF);
     chk_AllowAdjustMCU->setChecked(settings_.gAllowAdjustMCU);
@@ -296,6 +299,7 @@ void TFm_Options::ShowPlainMessage(const QString& text)
 void TFm_Options::Btn_OKClick()
 {
     settings_.gDHTWarning = chk_WaringDHT->isChecked();
+    settings_.gOptimizeHuffman = chk_OptimizeHuffman->isChecked();
     settings_.gFolderProcessInfo = chk_FolderProcessInfo->isChecked();
     settings_.gAllowBreakDCF = chk_AllowBreakDCF->isChecked();
     settings_.gAllowAdjustMCU = chk_AllowAdjustMCU->isChecked();

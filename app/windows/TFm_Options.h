@@ -62,6 +62,7 @@ private:
     QString editedSaveFolder_;
 
     QCheckBox* chk_WaringDHT;
+    QCheckBox* chk_OptimizeHuffman;
     QCheckBox* chk_FolderProcessInfo;
     QCheckBox* chk_AllowAdjustMCU;
     QCheckBox* chk_AllowBreakDCF;

@@ -6,6 +6,7 @@
 // One instance per thread: the engine holds per-run state.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "CoefBlock.h"
 #include "FrameState.h"
 #include "HuffmanSlot.h"
+#include "HuffmanTablePolicy.h"
 #include "MemoryStream.h"
 #include "Messages.h"
 #include "PhotoInfo.h"
@@ -28,6 +30,7 @@ namespace pivotta {
 
 class CoefficientStore;
 class HuffTables;
+struct OutputTables;
 
 bool RaggedEdgeMovesInside(const FrameState& frame, TransformKind kind);
 
@@ -59,6 +62,9 @@ public:
     // A transform sets the Exif Orientation entries to 1, since its pixels are then the way
     // they are meant to be seen; this keeps them as they were.
     bool KeepOrientation = false;
+    // Which Huffman tables a result is coded with; only Standard raises the optimized-tables
+    // warning.
+    HuffmanTablePolicy TablePolicy = HuffmanTablePolicy::Standard;
     // Threads one operation may use; 0 means the machine's processors. The output is the same
     // whatever the count: callers that run several engines at once set 1.
     unsigned MaxThreads = 0;
@@ -70,6 +76,8 @@ public:
     // none when it has no such entry. UprightKind maps it to the kind that rights the picture.
     std::optional<uint32_t> Orientation() const { return orientation_; }
     const HuffmanSlot& HuffSlot(int tableClass, int id) const;
+    // What a transform of the last stream checked does to its tables under TablePolicy.
+    TableOutcome PlannedTables() const { return PlannedOutcome(TablePolicy, scanTablesFull_); }
     // The blocks of a component slot from the last run, already transformed, in raster order.
     std::vector<CoefBlock> Coefficients(int slot) const;
     // The gain maps and previews of the last stream checked.
@@ -109,6 +117,7 @@ private:
     [[nodiscard]] bool ProcessSOS();
     [[nodiscard]] bool ProcessDRI();
     [[nodiscard]] bool ProcessApp1();
+    // Writes the segment unless the tables are chosen after decoding (deferDht_).
     [[nodiscard]] bool ProcessDHT(bool& allFull);
     void CheckMcuSize();
     void SettleOutputSize();
@@ -116,6 +125,9 @@ private:
     // Scan.
     [[nodiscard]] bool DecodeScan();
     [[nodiscard]] bool EncodeScan();
+    // The tables chosen after decoding in one DHT segment, then the scan header.
+    void WriteDeferredHeaders(const OutputTables& chosen);
+    bool ScanTablesFull() const;
 
     void Progress(int position) {
         if (OnProgress) OnProgress(position);
@@ -138,6 +150,12 @@ private:
     std::optional<uint32_t> orientation_;
     PhotoInfo photo_;
     size_t scanBytes_ = 0;  // entropy-coded bytes of the last scan decoded
+    bool scanTablesFull_ = true;  // of the last stream checked
+    // With a policy other than Standard the DHT segments whose tables may change, and then the
+    // scan header, wait for the decoded scan: the tables they define, and the header's bytes.
+    bool deferDht_ = false;
+    std::array<std::array<bool, 2>, 2> deferredTables_{};
+    std::vector<uint8_t> scanHeader_;
 };
 
 }  // namespace pivotta

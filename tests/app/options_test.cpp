@@ -45,6 +45,7 @@ AppSettings Inverted()
     s.gAllowAdjustMCU = !s.gAllowAdjustMCU;
     s.gResetOrientation = !s.gResetOrientation;
     s.gConfirmUnsaved = !s.gConfirmUnsaved;
+    s.gOptimizeHuffman = !s.gOptimizeHuffman;
     return s;
 }
 
@@ -114,6 +115,7 @@ void OptionsTest::showingLoadsEverySetting()
     QCOMPARE(Find<QCheckBox>("chk_WaringDHT")->isChecked(), s.gDHTWarning);
     QCOMPARE(Find<QCheckBox>("chk_FolderProcessInfo")->isChecked(), s.gFolderProcessInfo);
     QCOMPARE(Find<QCheckBox>("chk_ConfirmUnsaved")->isChecked(), s.gConfirmUnsaved);
+    QCOMPARE(Find<QCheckBox>("chk_OptimizeHuffman")->isChecked(), s.gOptimizeHuffman);
     QCOMPARE(Find<QCheckBox>("chk_AllowAdjustMCU")->isChecked(), s.gAllowAdjustMCU);
     QCOMPARE(Find<QCheckBox>("chk_AllowBreakDCF")->isChecked(), s.gAllowBreakDCF);
     QCOMPARE(Find<QCheckBox>("chk_ResetOrientation")->isChecked(), s.gResetOrientation);
@@ -135,7 +137,7 @@ void OptionsTest::okStoresEveryControl()
     dialog_->show();
     for (const char* name : {"chk_WaringDHT", "chk_AllowAdjustMCU", "chk_AllowBreakDCF", "chk_KeepTimeStamp_Create",
                              "chk_KeepTimeStamp_Write", "chk_SaveResult", "chk_ForceSave", "chk_ResetOrientation",
-                             "chk_FolderProcessInfo", "chk_ConfirmUnsaved"})
+                             "chk_FolderProcessInfo", "chk_ConfirmUnsaved", "chk_OptimizeHuffman"})
         Find<QCheckBox>(name)->toggle();
     Find<QComboBox>("cbo_gToolBarSaveButtonIsSaveAs")->setCurrentIndex(1);
     Find<QRadioButton>("rdo_SameFolder")->setChecked(true);

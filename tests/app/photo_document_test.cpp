@@ -168,6 +168,27 @@ private slots:
         QVERIFY(events_.progress.back() > 0 && events_.progress.back() <= -events_.progress.front());
     }
 
+    // Off: the standard tables replace the file's, with the warning; on: tables built for the
+    // result, a smaller file, and no warning.
+    void OptimizeOptionChoosesTheTablesAndTheWarning()
+    {
+        const QString path = Write("opt.jpg", OptimizedJpeg(64, 64));
+        size_t sizes[2] = {};
+        for (const bool optimize : {false, true}) {
+            settings_.gOptimizeHuffman = optimize;
+            events_ = RecordedEvents();
+            PhotoDocument document(platform_, settings_, events_);
+            QString error;
+            QVERIFY(document.Read(path, &error));
+            document.Check(&error);
+            document.SelectTransform(TransformKind::Rotate90);
+            QVERIFY(document.RunSelectedTransform(&error));
+            QCOMPARE(events_.tableWarnings, optimize ? 0 : 1);
+            sizes[optimize] = document.Result().Size();
+        }
+        QVERIFY(sizes[1] < sizes[0]);
+    }
+
     void SaveWritesTheResultWithTheOpenedFilesTimes_data()
     {
         QTest::addColumn<bool>("keepCreate");

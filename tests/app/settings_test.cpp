@@ -57,7 +57,7 @@ const QStringList kOptionOrder{
     "gDHTWarning",          "gFolderProcessInfo",    "gSaveResult",         "gForceSave",
     "gSaveSameFolder",      "gSaveFolder",           "gKeepTimeStamp_Create", "gKeepTimeStamp_Write",
     "gToolBarSaveButtonIsSaveAs", "gViewProportional", "gAllowBreakDCF",      "gAllowAdjustMCU",
-    "gResetOrientation",    "gConfirmUnsaved",
+    "gResetOrientation",    "gConfirmUnsaved",       "gOptimizeHuffman",
 };
 
 QStringList NamesOf(const QStringList& log, const QString& prefix)
@@ -79,7 +79,7 @@ bool SameSettings(const AppSettings& a, const AppSettings& b)
            a.gToolBarSaveButtonIsSaveAs == b.gToolBarSaveButtonIsSaveAs &&
            a.gViewProportional == b.gViewProportional && a.gAllowBreakDCF == b.gAllowBreakDCF &&
            a.gAllowAdjustMCU == b.gAllowAdjustMCU && a.gResetOrientation == b.gResetOrientation &&
-           a.gConfirmUnsaved == b.gConfirmUnsaved;
+           a.gConfirmUnsaved == b.gConfirmUnsaved && a.gOptimizeHuffman == b.gOptimizeHuffman;
 }
 
 AppSettings EveryOptionFlipped()
@@ -99,6 +99,7 @@ AppSettings EveryOptionFlipped()
     s.gAllowAdjustMCU = false;
     s.gResetOrientation = false;
     s.gConfirmUnsaved = false;
+    s.gOptimizeHuffman = true;
     return s;
 }
 
@@ -171,7 +172,7 @@ private slots:
             SaveSettings(key, settings, placement);
         }
         QSettings stored(path, QSettings::IniFormat);
-        QCOMPARE(stored.allKeys().size(), 19);
+        QCOMPARE(stored.allKeys().size(), kOptionOrder.size() + 5);  // and the window placement
         QCOMPARE(stored.value("App_Top").toInt(), 164);
         QCOMPARE(stored.value("App_Left").toInt(), 216);
         QCOMPARE(stored.value("App_Height").toInt(), 483);
@@ -333,7 +334,7 @@ private slots:
         Action(window, "mnu_FileExit")->trigger();
         QVERIFY(!window.isVisible());
         QSettings stored(harness.SettingsPath(), QSettings::IniFormat);
-        QCOMPARE(stored.allKeys().size(), 19);
+        QCOMPARE(stored.allKeys().size(), kOptionOrder.size() + 5);  // and the window placement
         QCOMPARE(stored.value("App_WindowState").toInt(), 0);
         QCOMPARE(stored.value("App_Left").toInt(), window.x());
         QCOMPARE(stored.value("App_Top").toInt(), window.y());

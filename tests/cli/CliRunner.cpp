@@ -166,10 +166,11 @@ std::vector<std::string> ListFolder(const fs::path& dir) {
     return names;
 }
 
-EngineOutcome RunEngine(const std::vector<uint8_t>& jpeg, TransformKind kind, bool trim) {
+EngineOutcome RunEngine(const std::vector<uint8_t>& jpeg, TransformKind kind, bool trim, HuffmanTablePolicy tables) {
     EngineOutcome outcome;
     TJpegRotation engine;
     engine.AllowAdjustMCU = trim;
+    engine.TablePolicy = tables;
     engine.OnCodedMessage = [&](const EngineMessage& message) {
         if (message.level == 1) outcome.warnings.push_back(message.text);
     };

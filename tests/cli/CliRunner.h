@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "HuffmanTablePolicy.h"
 #include "TransformKind.h"
 
 namespace pivotta::test {
@@ -84,7 +85,9 @@ struct EngineOutcome {
     std::vector<uint8_t> bytes;
     std::vector<std::string> warnings;  // level-1 texts and the optimized-table warning, in order
 };
-EngineOutcome RunEngine(const std::vector<uint8_t>& jpeg, TransformKind kind, bool trim = false);
+// The engine as the tool drives it by default (keep or optimize the tables).
+EngineOutcome RunEngine(const std::vector<uint8_t>& jpeg, TransformKind kind, bool trim = false,
+                        HuffmanTablePolicy tables = HuffmanTablePolicy::KeepOrOptimize);
 
 }  // namespace pivotta::test
 

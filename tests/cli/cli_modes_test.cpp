@@ -191,7 +191,7 @@ TEST_F(CliModesTest, CheckReportsOneLinePerFileAndWritesNothing) {
     const std::string bad = dir_.Put("bad.jpg", NotAJpeg());
     CliResult r = RunCli({"-j", "1", "--check", good, bad});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, good + ": ok 64x48\n" + bad + ": failed\n");
+    EXPECT_EQ(r.out, good + ": ok 64x48 tables=kept\n" + bad + ": failed\n");
     EXPECT_EQ(r.err, "pivotta-cli: " + bad +
                          ": error: not a JPEG file: it does not start with the start-of-image marker (FFD8) [not-jpeg]\n");
     EXPECT_EQ(ListFolder(dir_.Path()), (std::vector<std::string>{"bad.jpg", "good.jpg"}));
@@ -203,6 +203,36 @@ TEST_F(CliModesTest, CheckReportsOneLinePerFileAndWritesNothing) {
     r = RunCli(CliRun{.args = {"--check", "-"}, .stdinFile = dir_.Put("cut.jpg", CutInsideScan(large_))});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "<stdin>: failed\n");
+}
+
+// A file whose tables were built for it: each table option writes what the engine makes under
+// its policy, and --check says what that does to the tables.
+TEST_F(CliModesTest, TableOptionsChooseTheEnginesPolicyAndCheckReportsIt) {
+    const std::string in = dir_.Put("optimized.jpg", MakeJpeg(FixtureSpec{.width = 64, .height = 48, .optimizeHuffman = true}));
+    const std::string standard = dir_.Put("standard.jpg", good_);
+    struct Case {
+        Args options;
+        HuffmanTablePolicy policy;
+        std::string optimizedCheck, standardCheck;
+    };
+    const Case cases[] = {
+        {{}, HuffmanTablePolicy::KeepOrOptimize, "optimized", "kept"},
+        {{"-O"}, HuffmanTablePolicy::Optimize, "optimized", "optimized"},
+        {{"--standard-tables"}, HuffmanTablePolicy::Standard, "standard", "kept"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.options));
+        Args args = c.options;
+        args.insert(args.end(), {"-r", "270", in, dir_ / "out.jpg"});
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const EngineOutcome expected = RunEngine(ReadFileBytes(in), TransformKind::Rotate270, true, c.policy);
+        EXPECT_EQ(Read("out.jpg"), expected.bytes);
+        Args check = c.options;
+        check.insert(check.end(), {"--check", in, standard});
+        EXPECT_EQ(RunCli(check).out, in + ": ok 64x48 tables=" + c.optimizedCheck + "\n" + standard +
+                                         ": ok 64x48 tables=" + c.standardCheck + "\n");
+    }
 }
 
 TEST(CliUsageTest, UsageErrorsExitTwoAndTouchNothing) {

@@ -33,7 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Args{"--force=yes", "-r90", "a", "b"}, Args{"--transpose", "--transverse", "a", "b"},
                       Args{"-a", "-r90", "a", "b"}, Args{"-a", "--keep-orientation", "a", "b"},
                       Args{"--check", "-a", "a"}, Args{"--check", "--keep-orientation", "a"},
-                      Args{"--transpose=1", "a", "b"}, Args{"--keep-orientation", "a", "b"}));
+                      Args{"--transpose=1", "a", "b"}, Args{"--keep-orientation", "a", "b"},
+                      Args{"-O", "--standard-tables", "-r90", "a", "b"}));
 
 TEST(CliOptionsTest, TrimmingIsTheDefaultAndEachOtherChoiceIsTaken) {
     const std::pair<Args, TrimMode> cases[] = {
@@ -50,6 +51,21 @@ TEST(CliOptionsTest, TrimmingIsTheDefaultAndEachOtherChoiceIsTaken) {
         ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
         EXPECT_EQ(parsed.options.trim, mode);
         EXPECT_TRUE(parsed.options.force && parsed.options.verbose);
+    }
+}
+
+TEST(CliOptionsTest, KeepOrOptimizeIsTheDefaultTablePolicy) {
+    const std::pair<Args, HuffmanTablePolicy> cases[] = {
+        {{"-r90", "in.jpg", "out.jpg"}, HuffmanTablePolicy::KeepOrOptimize},
+        {{"-O", "-r90", "in.jpg", "out.jpg"}, HuffmanTablePolicy::Optimize},
+        {{"--optimize", "-O", "-r90", "in.jpg", "out.jpg"}, HuffmanTablePolicy::Optimize},
+        {{"--standard-tables", "-r90", "in.jpg", "out.jpg"}, HuffmanTablePolicy::Standard},
+        {{"--check", "-O", "in.jpg"}, HuffmanTablePolicy::Optimize},  // what it reports depends on it
+    };
+    for (const auto& [args, policy] : cases) {
+        const ParsedCommandLine parsed = ParseCommandLine(args);
+        ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+        EXPECT_EQ(parsed.options.tables, policy);
     }
 }
 
