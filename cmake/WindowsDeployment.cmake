@@ -7,8 +7,6 @@
 #
 # makes the target <name>, built with ALL; INSTALL also installs the files beside the program.
 
-set(PIVOTTA_RUNTIME_DIR ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-
 # A file of the compiler's own (the MinGW runtime DLLs), or nothing when it has none.
 function(pivotta_compiler_file name out)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${name}
@@ -21,6 +19,7 @@ endfunction()
 
 function(pivotta_windows_runtime name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "INSTALL" "" "TARGETS")
+  set(PIVOTTA_RUNTIME_DIR ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
   set(commands)
   set(outputs)
   foreach(qt_target IN LISTS arg_TARGETS)
