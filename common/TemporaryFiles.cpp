@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstring>
 
-namespace pivotta::cli {
+namespace pivotta::files {
 namespace {
 
 enum SlotState : int { kFree, kFilling, kReady };
@@ -49,4 +49,4 @@ void ForEachRegisteredTemporary(void (*remove)(const char* path)) {
     }
 }
 
-}  // namespace pivotta::cli
+}  // namespace pivotta::files

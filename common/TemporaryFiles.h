@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace pivotta::cli {
+namespace pivotta::files {
 
 // Registers a temporary file's path for as long as it lives. Register before the file is
 // created, so that no moment is left in which an interrupt would miss it. When every slot is
@@ -23,4 +23,4 @@ private:
 // Calls remove(path) for every registered path. Async-signal-safe as long as remove is.
 void ForEachRegisteredTemporary(void (*remove)(const char* path));
 
-}  // namespace pivotta::cli
+}  // namespace pivotta::files
