@@ -15,7 +15,7 @@ rm -rf "$out"
 mkdir -p "$out"
 
 # The install rules put the programs and what they load into bin/; that folder is the package.
-cmake --install "$build" --prefix "$out/install" > /dev/null
+cmake --install "$build" --prefix "$out/install" --strip > /dev/null
 leftover=$(find "$out/install" -mindepth 1 -maxdepth 1 ! -name bin)
 [ -z "$leftover" ] || { echo "windows-package: installed outside bin/: $leftover" >&2; exit 1; }
 mv "$out/install/bin" "$stage"
