@@ -6,10 +6,11 @@
 ;   REMOVE_NSH  the generated list of Delete/RMDir commands that undo them
 ;   OUTFILE     the installer to write
 ; Silent: pivotta-setup.exe /S [/D=C:\folder], uninstall.exe /S.
-Unicode true
+; A 64-bit installer for a 64-bit program: its folder and registry entries are the 64-bit ones,
+; and it runs where the program runs (wine without 32-bit support too).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !define PRODUCT "Pivotta"
 !define PUBLISHER "Tollemark"
@@ -40,18 +41,11 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 !insertmacro MUI_LANGUAGE "Japanese"
 !insertmacro MUI_LANGUAGE "English"
 
-; The program is 64-bit: its registry entries and folder are the 64-bit ones.
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "Pivotta needs 64-bit Windows." /SD IDOK
-    Abort
-  ${EndIf}
-  SetRegView 64
   SetShellVarContext all
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
   SetShellVarContext all
 FunctionEnd
 
