@@ -109,6 +109,10 @@ void TFm_Main::FormShow()
 
 void TFm_Main::closeEvent(QCloseEvent* event)
 {
+    if (!Uty_ResultMayBeClosed()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -162,7 +166,19 @@ void TFm_Main::RecoverFromFailedOpen(const QString& error)
 
 void TFm_Main::mnu_FileCloseClick()
 {
-    Uty_CloseJpegFile();
+    if (Uty_ResultMayBeClosed()) Uty_CloseJpegFile();
+}
+
+bool TFm_Main::Uty_ResultMayBeClosed()
+{
+    // A run saves on Next; its steps never ask.
+    if (!Settings.gConfirmUnsaved || run_.MultiFileMode() || !document_.HasUnsavedResult()) return true;
+    switch (platform_.ShowMessage(this, texts::kAppTitle, texts::kSaveChangesQuestion, MessageIcon::Warning,
+                                  MessageButtons::YesNoCancel)) {
+    case MessageAnswer::Yes: return Uty_SaveOutputJpegFile(document_.Result(), CurrentFileName());
+    case MessageAnswer::No: return true;
+    default: return false;
+    }
 }
 
 void TFm_Main::Uty_CloseJpegFile()
@@ -233,16 +249,17 @@ void TFm_Main::StatusBarResize()
     StatusBar->SetFirstPanelWidth(StatusBar->width() - scaleRoom);
 }
 
+// Turning the wheel toward the user moves the view down the picture, as in every other program.
 void TFm_Main::ScrollBoxMouseWheelDown()
 {
     QScrollBar* bar = ScrollBox->verticalScrollBar();
-    bar->setValue(bar->value() - WheelIncrement(ScrollBox->viewport()->height()));
+    bar->setValue(bar->value() + WheelIncrement(ScrollBox->viewport()->height()));
 }
 
 void TFm_Main::ScrollBoxMouseWheelUp()
 {
     QScrollBar* bar = ScrollBox->verticalScrollBar();
-    bar->setValue(bar->value() + WheelIncrement(ScrollBox->viewport()->height()));
+    bar->setValue(bar->value() - WheelIncrement(ScrollBox->viewport()->height()));
 }
 
 // ---- Command states ----

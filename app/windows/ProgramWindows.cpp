@@ -12,7 +12,9 @@ ProgramWindows::ProgramWindows(Platform& platform, SettingsKey& settingsKey, QSt
     Main.OptionsDialog = [this] { Options.exec(); };
     Main.AboutBox = [this] { Help.exec(); };
     Main.DHTWarningDialog = [this](bool showNextTime) { return DHTWarning.ShowDialog(showNextTime); };
-    Main.FolderProcessInfoDialog = [this](bool showNextTime) { return FolderProcessInfo.ShowDialog(showNextTime); };
+    Main.FolderProcessInfoDialog = [this](bool showNextTime, const std::function<QString()>& resultFolder) {
+        return FolderProcessInfo.ShowDialog(showNextTime, resultFolder);
+    };
 }
 
 }  // namespace pivotta::app

@@ -18,7 +18,7 @@ struct OptionEntry {
 };
 
 // Reading and writing order alike.
-const std::array<OptionEntry, 13> kOptions{{
+const std::array<OptionEntry, 14> kOptions{{
     {"gDHTWarning", &AppSettings::gDHTWarning},
     {"gFolderProcessInfo", &AppSettings::gFolderProcessInfo},
     {"gSaveResult", &AppSettings::gSaveResult},
@@ -32,6 +32,7 @@ const std::array<OptionEntry, 13> kOptions{{
     {"gAllowBreakDCF", &AppSettings::gAllowBreakDCF},
     {"gAllowAdjustMCU", &AppSettings::gAllowAdjustMCU},
     {"gResetOrientation", &AppSettings::gResetOrientation},
+    {"gConfirmUnsaved", &AppSettings::gConfirmUnsaved},
 }};
 
 void ReadInteger(SettingsKey& key, const char* name, int32_t& target)

@@ -38,7 +38,9 @@ void MultiFileRun::StartFileList(const QStringList& files)
 void MultiFileRun::EnterMultiFileMode()
 {
     // First, so that options changed through the dialog's link apply to this run.
-    if (settings_.gFolderProcessInfo) settings_.gFolderProcessInfo = host_.ShowFolderProcessInfo(true);
+    if (settings_.gFolderProcessInfo) {
+        settings_.gFolderProcessInfo = host_.ShowFolderProcessInfo(true, [this] { return PlannedResultFolder(); });
+    }
 
     runSaveResult_ = settings_.gSaveResult;
     runForceSave_ = settings_.gForceSave;
@@ -46,8 +48,7 @@ void MultiFileRun::EnterMultiFileMode()
     fileIndex_ = 0;
 
     if (settings_.gSaveResult) {
-        resultFolder_ = ResultFolderFor(fileList_.front(), settings_.gSaveSameFolder, settings_.gSaveFolder,
-                                        platform_.DesktopFolder());
+        resultFolder_ = PlannedResultFolder();
         if (QFileInfo(resultFolder_).isDir()) {
             platform_.ShowMessage(parent_, texts::kInformationCaption,
                                   QStringLiteral("フォルダ \"") + ForDisplay(resultFolder_) +
@@ -60,6 +61,13 @@ void MultiFileRun::EnterMultiFileMode()
     host_.RunModeChanged();
 }
 
+QString MultiFileRun::PlannedResultFolder() const
+{
+    if (!settings_.gSaveResult || fileList_.isEmpty()) return {};
+    return ResultFolderFor(fileList_.front(), settings_.gSaveSameFolder, settings_.gSaveFolder,
+                           platform_.DesktopFolder());
+}
+
 void MultiFileRun::Next()
 {
     if (!multiFileMode_) return;
@@ -70,8 +78,12 @@ void MultiFileRun::Next()
         host_.OpenFile(fileList_[fileIndex_]);
         return;
     }
-    platform_.ShowMessage(parent_, texts::kAppTitle, QStringLiteral("すべてのファイルの処理を終了しました"),
-                          MessageIcon::None, MessageButtons::Ok);
+    QString finished = texts::kRunFinished;
+    // Named only where results went: a run that had nothing to save made no folder.
+    if (runSaveResult_ && QFileInfo(resultFolder_).isDir()) {
+        finished += u'\r' + texts::kResultFolderLine + ForDisplay(resultFolder_);
+    }
+    platform_.ShowMessage(parent_, texts::kAppTitle, finished, MessageIcon::None, MessageButtons::Ok);
     EndRun();
 }
 

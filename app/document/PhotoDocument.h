@@ -87,6 +87,8 @@ public:
     pivotta::TransformKind Selection() const { return selection_; }
     bool Unturned() const override { return selection_ == pivotta::TransformKind::NoRotation; }
     bool AutoOriented() const { return autoOriented_; }
+    // A transformed result that no save has written yet: closing it would lose it.
+    bool HasUnsavedResult() const { return accepted_ && resultSavable_ && !Unturned() && !resultWritten_; }
     // The accepted file's Exif Orientation value; 0 when it has none.
     uint32_t ExifOrientation() const { return exifOrientation_; }
 
@@ -113,6 +115,8 @@ private:
     pivotta::TJpegRotation rotator_;
     bool accepted_ = false;
     bool resultSavable_ = false;
+    // A save changes the disk, not the picture: it may mark the result written.
+    mutable bool resultWritten_ = false;
     pivotta::TransformKind selection_ = pivotta::TransformKind::NoRotation;
     bool autoOriented_ = false;
     uint32_t exifOrientation_ = 0;

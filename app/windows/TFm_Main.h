@@ -46,6 +46,9 @@ public:
     // options say; false (after an error box) when the file could not be written.
     bool Uty_SaveOutputJpegFile(const pivotta::TMemoryStream& stream, const QString& path);
     void UpdateTitleAndLayout();
+    // Before the picture on show gives way: asks whether an unsaved result is to be saved
+    // over the opened file. False when the user cancels or the save failed.
+    bool Uty_ResultMayBeClosed();
     // Takes the list an open action gathered: two or more files start a run, one is opened
     // alone, none ends any run and leaves the file on show.
     void StartFileList(const QStringList& files);
@@ -88,7 +91,7 @@ public:
     // The dialogs, wired in at start (ProgramWindows). The two with a show-next-time box
     // return its final state.
     std::function<bool(bool showNextTime)> DHTWarningDialog;
-    std::function<bool(bool showNextTime)> FolderProcessInfoDialog;
+    std::function<bool(bool showNextTime, const std::function<QString()>& resultFolder)> FolderProcessInfoDialog;
     std::function<void()> OptionsDialog;
     std::function<void()> AboutBox;
 
@@ -162,6 +165,7 @@ private:
     // Every enabled, checked, down and shown state of the commands, from the document, the
     // view and the run.
     void UpdateActions();
+    void ShowRunResultFolder();
     void SetView(int view);
     void LayoutPicture();
     void ShowPicture(std::span<const uint8_t> bytes);

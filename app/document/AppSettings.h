@@ -17,8 +17,9 @@ struct AppSettings {
     bool gToolBarSaveButtonIsSaveAs = true;
     bool gViewProportional = false;
     bool gAllowBreakDCF = false;
-    bool gAllowAdjustMCU = false;
+    bool gAllowAdjustMCU = true;    // trim a ragged edge rather than move it into the picture
     bool gResetOrientation = true;  // a transform sets the Exif Orientation tag to 1
+    bool gConfirmUnsaved = true;    // ask before an unsaved result is closed
 
     friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };

@@ -12,8 +12,8 @@ class QWidget;
 namespace pivotta::app {
 
 enum class MessageIcon { None, Information, Warning, Error };
-enum class MessageButtons { Ok, Yes, YesNo };   // Yes is the single "はい(&Y)" button
-enum class MessageAnswer { Ok, Yes, No };
+enum class MessageButtons { Ok, Yes, YesNo, YesNoCancel };   // Yes is the single "はい(&Y)" button
+enum class MessageAnswer { Ok, Yes, No, Cancel };
 
 // One message box as the user sees it.
 struct MessageBoxSpec {

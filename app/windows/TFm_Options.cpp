@@ -60,19 +60,49 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
     setWindowTitle(QStringLiteral("オプションの設定"));
     setFont(DialogFont(12));
 
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 12, 14, 12);
+    layout->setSpacing(2);
+    BuildOptionBoxes(*layout);
+    BuildSaveButtonRow(*layout);
+    layout->addWidget(BuildRunPanel());
+    layout->addStretch();
+    layout->addLayout(BuildDialogButtons());
+    // The designed client area, grown where this platform's fonts need more room.
+    setFixedSize(layout->sizeHint().expandedTo(QSize(628, 408)));
+}
+
+void TFm_Options::BuildOptionBoxes(QVBoxLayout& layout)
+{
     chk_WaringDHT = MakeCheckBox("chk_WaringDHT", QStringLiteral("「最適化されたハフマンテーブル」の警告を表示する。"), this);
+    chk_FolderProcessInfo =
+        MakeCheckBox("chk_FolderProcessInfo", QStringLiteral("「複数ファイルの処理」の情報を表示する。"), this);
     chk_AllowAdjustMCU = MakeCheckBox(
         "chk_AllowAdjustMCU", QStringLiteral("画像サイズがMCUの単位でない場合、画像の端をトリミングしてMCU単位に調整する。"), this);
     chk_AllowBreakDCF = MakeCheckBox("chk_AllowBreakDCF", QStringLiteral("サムネイル画像の横回転を許す。"), this);
-    chk_ResetOrientation = MakeCheckBox(
-        "chk_ResetOrientation", QStringLiteral("回転・反転したとき、Exifの向き情報を「標準(1)」にする"), this);
     Lbl_AllowBreakDCF = MakeLabel("Lbl_AllowBreakDCF", QStringLiteral(" (DCFの規格外になります。一般的に実害はありません)"),
                                   DialogFixedFont(13), this);
+    chk_ResetOrientation = MakeCheckBox(
+        "chk_ResetOrientation", QStringLiteral("回転・反転したとき、Exifの向き情報を「標準(1)」にする"), this);
     chk_KeepTimeStamp_Create = MakeCheckBox(
         "chk_KeepTimeStamp_Create", QStringLiteral("画像ファイルを保存する際、元のファイルの作成日付をコピーする。"), this);
     chk_KeepTimeStamp_Write = MakeCheckBox(
         "chk_KeepTimeStamp_Write", QStringLiteral("画像ファイルを保存する際、元のファイルの更新日付をコピーする。"), this);
+    chk_ConfirmUnsaved =
+        MakeCheckBox("chk_ConfirmUnsaved", QStringLiteral("保存していない結果を閉じるときに確認する"), this);
 
+    layout.addWidget(chk_WaringDHT);
+    layout.addWidget(chk_FolderProcessInfo);
+    layout.addWidget(chk_AllowAdjustMCU);
+    layout.addLayout(Row({chk_AllowBreakDCF, Lbl_AllowBreakDCF}));
+    layout.addWidget(chk_ResetOrientation);
+    layout.addWidget(chk_KeepTimeStamp_Create);
+    layout.addWidget(chk_KeepTimeStamp_Write);
+    layout.addWidget(chk_ConfirmUnsaved);
+}
+
+void TFm_Options::BuildSaveButtonRow(QVBoxLayout& layout)
+{
     Lbl_gToolBarSaveButtonIsSaveAs1 =
         MakeLabel("Lbl_gToolBarSaveButtonIsSaveAs1", QStringLiteral("ツールバー上の"), DialogFont(16), this);
     sbn_gToolBarSaveButtonIsSaveAs =
@@ -82,7 +112,14 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
     cbo_gToolBarSaveButtonIsSaveAs = Named(new QComboBox(this), "cbo_gToolBarSaveButtonIsSaveAs");
     cbo_gToolBarSaveButtonIsSaveAs->setFont(DialogFont(16));
     cbo_gToolBarSaveButtonIsSaveAs->addItems({QStringLiteral("名前をつけて保存する"), QStringLiteral("上書き保存する")});
+    layout.addLayout(Row({Lbl_gToolBarSaveButtonIsSaveAs1, sbn_gToolBarSaveButtonIsSaveAs,
+                          Lbl_gToolBarSaveButtonIsSaveAs2, cbo_gToolBarSaveButtonIsSaveAs}));
+    connect(sbn_gToolBarSaveButtonIsSaveAs, &QToolButton::clicked, this,
+            &TFm_Options::sbn_gToolBarSaveButtonIsSaveAsClick);
+}
 
+QWidget* TFm_Options::BuildRunPanel()
+{
     Pnl_FolderProcessMode = Named(new QFrame(this), "Pnl_FolderProcessMode");
     Pnl_FolderProcessMode->setFrameShape(QFrame::StyledPanel);
     lbl_01 = MakeLabel("lbl_01", kRunCaptionHead + kRunCaptionGap + kRunCaptionTail, DialogFont(19, true),
@@ -91,6 +128,20 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
     chk_SaveResult = MakeCheckBox("chk_SaveResult", QStringLiteral("処理結果を保存する。"), Pnl_FolderProcessMode);
     chk_ForceSave = MakeCheckBox("chk_ForceSave", QStringLiteral("回転しない場合でも保存する。"), Pnl_FolderProcessMode);
 
+    auto* runLayout = new QVBoxLayout(Pnl_FolderProcessMode);
+    runLayout->setSpacing(2);
+    runLayout->addWidget(lbl_01);
+    runLayout->addWidget(chk_SaveResult);
+    runLayout->addLayout(Row({chk_ForceSave}, 20));
+    runLayout->addWidget(BuildFolderGroup());
+
+    connect(chk_SaveResult, &QCheckBox::clicked, this, &TFm_Options::chk_SaveResultClick);
+    connect(sbn_NextOpen, &QToolButton::clicked, this, &TFm_Options::sbn_NextOpenClick);
+    return Pnl_FolderProcessMode;
+}
+
+QWidget* TFm_Options::BuildFolderGroup()
+{
     GB_Folder = Named(new QGroupBox(QStringLiteral(" 保存する場所 "), Pnl_FolderProcessMode), "GB_Folder");
     GB_Folder->setFont(DialogFont(19));
     rdo_SameFolder = Named(new QRadioButton(QStringLiteral("同じフォルダ"), GB_Folder), "rdo_SameFolder");
@@ -107,12 +158,6 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
     lbl_Forder = MakeLabel("lbl_Forder", QStringLiteral("指定したフォルダの中に結果を保存するフォルダを作ります。"),
                            DialogFont(15, true), GB_Folder);
 
-    Btn_OK = Named(new QPushButton(QStringLiteral("OK"), this), "Btn_OK");
-    Btn_Cancel = Named(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this), "Btn_Cancel");
-    Btn_OK->setFont(DialogFont(16));
-    Btn_Cancel->setFont(DialogFont(16));
-    Btn_OK->setDefault(true);
-
     auto* folderNameLayout = new QHBoxLayout(pnl_FolderName);
     folderNameLayout->setContentsMargins(3, 3, 3, 3);
     folderNameLayout->addWidget(lbl_FolderName);
@@ -126,36 +171,6 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
     folderLayout->addLayout(folderRow);
     folderLayout->addLayout(Row({lbl_Forder}, 20));
 
-    auto* runLayout = new QVBoxLayout(Pnl_FolderProcessMode);
-    runLayout->setSpacing(2);
-    runLayout->addWidget(lbl_01);
-    runLayout->addWidget(chk_SaveResult);
-    runLayout->addLayout(Row({chk_ForceSave}, 20));
-    runLayout->addWidget(GB_Folder);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Btn_OK);
-    buttons->addWidget(Btn_Cancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(14, 12, 14, 12);
-    layout->setSpacing(2);
-    layout->addWidget(chk_WaringDHT);
-    layout->addWidget(chk_AllowAdjustMCU);
-    layout->addLayout(Row({chk_AllowBreakDCF, Lbl_AllowBreakDCF}));
-    layout->addWidget(chk_ResetOrientation);
-    layout->addWidget(chk_KeepTimeStamp_Create);
-    layout->addWidget(chk_KeepTimeStamp_Write);
-    layout->addLayout(Row({Lbl_gToolBarSaveButtonIsSaveAs1, sbn_gToolBarSaveButtonIsSaveAs,
-                           Lbl_gToolBarSaveButtonIsSaveAs2, cbo_gToolBarSaveButtonIsSaveAs}));
-    layout->addWidget(Pnl_FolderProcessMode);
-    layout->addStretch();
-    layout->addLayout(buttons);
-    // The designed client area, grown where this platform's fonts need more room.
-    setFixedSize(layout->sizeHint().expandedTo(QSize(628, 408)));
-
-    connect(chk_SaveResult, &QCheckBox::clicked, this, &TFm_Options::chk_SaveResultClick);
     // Selecting a radio button is what gives it the focus, so its toggle stands for "Enter".
     connect(rdo_SameFolder, &QRadioButton::toggled, this, [this](bool on) {
         if (on) rdo_SameFolderEnter();
@@ -164,11 +179,23 @@ TFm_Options::TFm_Options(AppSettings& settings, Platform& platform, QWidget* par
         if (on) rdo_OtherFolderEnter();
     });
     connect(Btn_Folder, &QPushButton::clicked, this, &TFm_Options::Btn_FolderClick);
-    connect(sbn_gToolBarSaveButtonIsSaveAs, &QToolButton::clicked, this,
-            &TFm_Options::sbn_gToolBarSaveButtonIsSaveAsClick);
-    connect(sbn_NextOpen, &QToolButton::clicked, this, &TFm_Options::sbn_NextOpenClick);
+    return GB_Folder;
+}
+
+QHBoxLayout* TFm_Options::BuildDialogButtons()
+{
+    Btn_OK = Named(new QPushButton(QStringLiteral("OK"), this), "Btn_OK");
+    Btn_Cancel = Named(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this), "Btn_Cancel");
+    Btn_OK->setFont(DialogFont(16));
+    Btn_Cancel->setFont(DialogFont(16));
+    Btn_OK->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Btn_OK);
+    buttons->addWidget(Btn_Cancel);
     connect(Btn_OK, &QPushButton::clicked, this, &TFm_Options::Btn_OKClick);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    return buttons;
 }
 
 void TFm_Options::showEvent(QShowEvent* event)
@@ -188,11 +215,13 @@ void TFm_Options::showEvent(QShowEvent* event)
 void TFm_Options::FormShow()
 {
     chk_WaringDHT->setChecked(settings_.gDHTWarning);
+    chk_FolderProcessInfo->setChecked(settings_.gFolderProcessInfo);
     chk_AllowBreakDCF->setChecked(settings_.gAllowBreakDCF);
     chk_AllowAdjustMCU->setChecked(settings_.gAllowAdjustMCU);
     chk_ResetOrientation->setChecked(settings_.gResetOrientation);
     chk_KeepTimeStamp_Create->setChecked(settings_.gKeepTimeStamp_Create);
     chk_KeepTimeStamp_Write->setChecked(settings_.gKeepTimeStamp_Write);
+    chk_ConfirmUnsaved->setChecked(settings_.gConfirmUnsaved);
 
     cbo_gToolBarSaveButtonIsSaveAs->setCurrentIndex(settings_.gToolBarSaveButtonIsSaveAs ? 0 : 1);
 
@@ -271,11 +300,13 @@ void TFm_Options::ShowPlainMessage(const QString& text)
 void TFm_Options::Btn_OKClick()
 {
     settings_.gDHTWarning = chk_WaringDHT->isChecked();
+    settings_.gFolderProcessInfo = chk_FolderProcessInfo->isChecked();
     settings_.gAllowBreakDCF = chk_AllowBreakDCF->isChecked();
     settings_.gAllowAdjustMCU = chk_AllowAdjustMCU->isChecked();
     settings_.gResetOrientation = chk_ResetOrientation->isChecked();
     settings_.gKeepTimeStamp_Create = chk_KeepTimeStamp_Create->isChecked();
     settings_.gKeepTimeStamp_Write = chk_KeepTimeStamp_Write->isChecked();
+    settings_.gConfirmUnsaved = chk_ConfirmUnsaved->isChecked();
     settings_.gSaveResult = chk_SaveResult->isChecked();
     settings_.gForceSave = chk_ForceSave->isChecked();
     settings_.gSaveSameFolder = rdo_SameFolder->isChecked();

@@ -12,6 +12,7 @@ inline const QString kAppTitle = QStringLiteral("JPEGファイル回転プログ
 inline const QString kTitlePrefix = kAppTitle + u' ';
 inline const QString kStartInfo = QStringLiteral("ファイルやフォルダをドロップすると処理をはじめます。");
 inline const QString kOverwriteQuestion = QStringLiteral("上書き保存します。よろしいですか？");
+inline const QString kSaveChangesQuestion = QStringLiteral("変更を保存しますか？");
 inline const QString kCannotCreateFile = QStringLiteral("ファイル %1 を作成できません");
 inline const QString kCannotOpenFile = QStringLiteral("ファイル %1 を開けません");
 inline const QString kJpegError = QStringLiteral("JPEG エラー #%1");
@@ -24,6 +25,10 @@ inline const QString kInformationCaption = QStringLiteral("情報");
 inline const QString kAutoSize = QStringLiteral("(AutoSize)");
 inline const QString kJpegFilter = QStringLiteral("JPEGファイル|*.JPG;*.JPEG");
 inline const QString kDefaultExtension = QStringLiteral("JPG");
+inline const QString kRunFinished = QStringLiteral("すべてのファイルの処理を終了しました");
+// Where Next saves, as the run shows it: the folder in native form follows.
+inline const QString kResultFolderLine = QStringLiteral("保存先: ");
+inline const QString kResultsNotSaved = QStringLiteral("処理結果は保存しません。");
 inline const QString kVersion = QStringLiteral("Version 1.09");
 
 }  // namespace texts

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "AppSettings.h"
 #include "PhotoDocument.h"
@@ -25,7 +26,8 @@ public:
     // The run began or ended: tbn_Next and tbn_previous follow MultiFileMode.
     virtual void RunModeChanged() = 0;
     // TFm_FolderProcessInfo::ShowDialog: returns the final state of its show-next-time box.
-    virtual bool ShowFolderProcessInfo(bool showNextTime) = 0;
+    // resultFolder tells, each time it is called, where Next would save (PlannedResultFolder).
+    virtual bool ShowFolderProcessInfo(bool showNextTime, const std::function<QString()>& resultFolder) = 0;
     // A save that failed ("ファイル %s を作成できません"), reported as every save does.
     virtual void ReportError(const QString& text) = 0;
 };
@@ -52,6 +54,9 @@ public:
     bool RunSaveResult() const { return runSaveResult_; }
     bool RunForceSave() const { return runForceSave_; }
     const QString& ResultFolder() const { return resultFolder_; }
+    // Where Next saves under the current options, whether or not the folder exists yet;
+    // empty when the options save nothing.
+    QString PlannedResultFolder() const;
 
 private:
     void EnterMultiFileMode();

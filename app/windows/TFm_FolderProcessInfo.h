@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -20,8 +21,11 @@ public:
     explicit TFm_FolderProcessInfo(TFm_Options* options, QWidget* parent = nullptr);
 
     // Presets "次回もこの画面を表示する。", shows the dialog modally and returns the box's
-    // final state, however the dialog was closed.
-    bool ShowDialog(bool showNextTime);
+    // final state, however the dialog was closed. resultFolder tells where Next saves (empty:
+    // nothing is saved); it is asked again after the options link.
+    bool ShowDialog(bool showNextTime, std::function<QString()> resultFolder = {});
+
+    static constexpr int kFolderLabelWidth = 390;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -30,8 +34,10 @@ protected:
 private:
     void FormShow();
     void Lbl_OptionClick();
+    void ShowResultFolder();
 
     TFm_Options* options_;
+    std::function<QString()> resultFolder_;
 
     QLabel* Image;
     QLabel* Lbl_01;
@@ -41,6 +47,7 @@ private:
     QLabel* Lbl_04;
     QLabel* Lbl_Option;
     QLabel* Lbl_05;
+    QLabel* Lbl_ResultFolder;
     QCheckBox* Chk_NextShow;
     QPushButton* Btn_Close;
 };

@@ -11,10 +11,12 @@ class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
+class QVBoxLayout;
 
 namespace pivotta::app {
 
@@ -34,6 +36,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The dialog's parts, top to bottom.
+    void BuildOptionBoxes(QVBoxLayout& layout);
+    void BuildSaveButtonRow(QVBoxLayout& layout);
+    QWidget* BuildRunPanel();
+    QWidget* BuildFolderGroup();
+    QHBoxLayout* BuildDialogButtons();
+
     void FormShow();
     void chk_SaveResultClick();
     void rdo_SameFolderEnter();
@@ -53,12 +62,14 @@ private:
     QString editedSaveFolder_;
 
     QCheckBox* chk_WaringDHT;
+    QCheckBox* chk_FolderProcessInfo;
     QCheckBox* chk_AllowAdjustMCU;
     QCheckBox* chk_AllowBreakDCF;
     QCheckBox* chk_ResetOrientation;
     QLabel* Lbl_AllowBreakDCF;
     QCheckBox* chk_KeepTimeStamp_Create;
     QCheckBox* chk_KeepTimeStamp_Write;
+    QCheckBox* chk_ConfirmUnsaved;
     QLabel* Lbl_gToolBarSaveButtonIsSaveAs1;
     QToolButton* sbn_gToolBarSaveButtonIsSaveAs;
     QLabel* Lbl_gToolBarSaveButtonIsSaveAs2;

@@ -62,9 +62,13 @@ MessageAnswer QtPlatform::ShowMessage(QWidget* parent, const QString& caption, c
     default: break;
     }
     // A box closed by its close button answers as its safest button.
-    return buttons == MessageButtons::YesNo ? MessageAnswer::No
-           : buttons == MessageButtons::Yes ? MessageAnswer::Yes
-                                            : MessageAnswer::Ok;
+    switch (buttons) {
+    case MessageButtons::YesNoCancel: return MessageAnswer::Cancel;
+    case MessageButtons::YesNo: return MessageAnswer::No;
+    case MessageButtons::Yes: return MessageAnswer::Yes;
+    case MessageButtons::Ok: break;
+    }
+    return MessageAnswer::Ok;
 }
 
 QStringList QtPlatform::GetOpenFileNames(QWidget* parent, const QString& filter)

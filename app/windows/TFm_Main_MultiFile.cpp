@@ -5,7 +5,9 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "AppTexts.h"
 #include "FileGathering.h"
+#include "StatusPanels.h"
 #include "TFm_Main.h"
 
 namespace pivotta::app {
@@ -18,14 +20,15 @@ public:
     void RunModeChanged() override
     {
         window_.UpdateActions();
+        window_.ShowRunResultFolder();
         // A run that ends leaves its file on show: its title loses the counter.
         if (!window_.run_.MultiFileMode() && window_.document_.IsOpen()) window_.UpdateTitleAndLayout();
     }
     void ReportError(const QString& text) override { window_.ReportError(text); }
-    bool ShowFolderProcessInfo(bool showNextTime) override
+    bool ShowFolderProcessInfo(bool showNextTime, const std::function<QString()>& resultFolder) override
     {
         if (!window_.FolderProcessInfoDialog) return showNextTime;
-        return window_.FolderProcessInfoDialog(showNextTime);
+        return window_.FolderProcessInfoDialog(showNextTime, resultFolder);
     }
 
 private:
@@ -37,8 +40,21 @@ std::unique_ptr<MultiFileHost> TFm_Main::MakeRunHost(TFm_Main& window)
     return std::make_unique<RunHost>(window);
 }
 
+// The status bar's hint names the folder Next saves into, for as long as the run lasts.
+void TFm_Main::ShowRunResultFolder()
+{
+    QString hint;
+    if (run_.MultiFileMode()) {
+        hint = run_.RunSaveResult() ? texts::kResultFolderLine + QDir::toNativeSeparators(run_.ResultFolder())
+                                    : texts::kResultsNotSaved;
+    }
+    StatusBar->setToolTip(hint);
+}
+
 void TFm_Main::StartFileList(const QStringList& files)
 {
+    // An empty list replaces nothing: only a list that will be shown asks about the result.
+    if (!files.isEmpty() && !Uty_ResultMayBeClosed()) return;
     run_.StartFileList(files);
 }
 

@@ -74,6 +74,7 @@ bool PhotoDocument::Check(QString* error)
     exifOrientation_ = accepted_ ? rotator_.Orientation().value_or(0) : 0;
     result_.CopyFrom(source_);
     resultSavable_ = true;
+    resultWritten_ = false;
     return accepted_;
 }
 
@@ -90,6 +91,7 @@ void PhotoDocument::Close()
     creationTime_ = QDateTime();
     lastWriteTime_ = QDateTime();
     resultSavable_ = false;
+    resultWritten_ = false;
 }
 
 bool PhotoDocument::RunSelectedTransform(QString* error)
@@ -101,6 +103,7 @@ bool PhotoDocument::RunSelectedTransform(QString* error)
         return true;
     }
     ApplyEngineOptions();
+    resultWritten_ = false;
     bool succeeded = false;
     try {
         succeeded = rotator_.RotateJpeg(source_, result_, selection_);
@@ -130,6 +133,7 @@ bool PhotoDocument::SaveStream(const pivotta::TMemoryStream& stream, const QStri
     // The platform may refuse a time (a creation time outside Windows); the file stands all the same.
     if (settings_.gKeepTimeStamp_Create) platform_.SetCreationTime(path, creationTime_);
     if (settings_.gKeepTimeStamp_Write) platform_.SetLastWriteTime(path, lastWriteTime_);
+    if (&stream == &result_) resultWritten_ = true;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "TFm_FolderProcessInfo.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,7 +11,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "AppTexts.h"
 #include "DialogParts.h"
+#include "ShortenPath.h"
 #include "TFm_Options.h"
 
 namespace pivotta::app {
@@ -52,6 +55,8 @@ TFm_FolderProcessInfo::TFm_FolderProcessInfo(TFm_Options* options, QWidget* pare
     Lbl_Option->setCursor(Qt::PointingHandCursor);
     Lbl_Option->installEventFilter(this);
     Lbl_05 = MakeLabel("Lbl_05", QStringLiteral("で設定できます。"), this);
+    Lbl_ResultFolder = MakeLabel("Lbl_ResultFolder", QString(), this);
+    Lbl_ResultFolder->setFixedWidth(kFolderLabelWidth);
     Chk_NextShow = Named(new QCheckBox(QStringLiteral("次回もこの画面を表示する。"), this), "Chk_NextShow");
     Chk_NextShow->setFont(DialogFont(15));
 
@@ -72,6 +77,7 @@ TFm_FolderProcessInfo::TFm_FolderProcessInfo(TFm_Options* options, QWidget* pare
     text->addLayout(nextRow);
     text->addWidget(Lbl_03);
     text->addLayout(optionRow);
+    text->addWidget(Lbl_ResultFolder);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(Chk_NextShow);
@@ -90,9 +96,11 @@ TFm_FolderProcessInfo::TFm_FolderProcessInfo(TFm_Options* options, QWidget* pare
     connect(Btn_Close, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-bool TFm_FolderProcessInfo::ShowDialog(bool showNextTime)
+bool TFm_FolderProcessInfo::ShowDialog(bool showNextTime, std::function<QString()> resultFolder)
 {
     Chk_NextShow->setChecked(showNextTime);
+    resultFolder_ = std::move(resultFolder);
+    ShowResultFolder();
     exec();
     return Chk_NextShow->isChecked();
 }
@@ -125,6 +133,23 @@ bool TFm_FolderProcessInfo::eventFilter(QObject* watched, QEvent* event)
 void TFm_FolderProcessInfo::Lbl_OptionClick()
 {
     if (options_) options_->exec();
+    ShowResultFolder();
+}
+
+void TFm_FolderProcessInfo::ShowResultFolder()
+{
+    Lbl_ResultFolder->setVisible(static_cast<bool>(resultFolder_));
+    if (!resultFolder_) return;
+    const QString folder = QDir::toNativeSeparators(resultFolder_());
+    if (folder.isEmpty()) {
+        Lbl_ResultFolder->setText(texts::kResultsNotSaved);
+        Lbl_ResultFolder->setToolTip(QString());
+        return;
+    }
+    const QFontMetrics metrics = Lbl_ResultFolder->fontMetrics();
+    const int room = kFolderLabelWidth - metrics.horizontalAdvance(texts::kResultFolderLine);
+    Lbl_ResultFolder->setText(texts::kResultFolderLine + ShortenPath(folder, metrics, room));
+    Lbl_ResultFolder->setToolTip(folder);
 }
 
 }  // namespace pivotta::app

@@ -93,6 +93,13 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& capt
         box->button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
         box->addButton(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
         break;
+    case MessageButtons::YesNoCancel:
+        box->setDefaultButton(box->addButton(QMessageBox::Yes));
+        box->button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+        box->addButton(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+        box->setEscapeButton(box->addButton(QMessageBox::Cancel));
+        box->button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+        break;
     }
     return box;
 }
