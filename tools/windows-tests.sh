@@ -53,6 +53,13 @@ cleanup() {
 }
 trap cleanup EXIT
 tools/wine-run.sh "$build/bin/pivotta-cli.exe" --version > /dev/null
+# The desktop program's tests and session draw real windows: on a virtual display of their own.
+if [ -n "$kit" ]; then
+  Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3> "$work/display" > /dev/null 2>&1 &
+  display_server=$!
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  export DISPLAY=:$(cat "$work/display")
+fi
 ctest --test-dir "$build" --output-on-failure
 
 compare_cli_with_linux() {
@@ -102,12 +109,8 @@ else
 fi
 [ -n "$kit" ] || exit 0
 
-# The desktop program on a virtual display of its own: a session as a person would have it,
-# then the package, installed and uninstalled as a user would.
-Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3> "$work/display" > /dev/null 2>&1 &
-display_server=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+# The desktop program: a session as a person would have it, then the package, installed and
+# uninstalled as a user would.
 if $have_camera_files; then
   tools/windows-session.sh "$build/bin/pivotta.exe" "$testdata/Canon_40D.jpg" "$linux_cli" "$build/windows-session"
 else
