@@ -131,6 +131,16 @@ TransformKind UprightKindOf(const TJpegRotation& engine, FileMessages& messages)
     return TransformKind::NoRotation;
 }
 
+// ", gain map 1020x768, preview 1920x1440": what --check found after the main picture.
+std::string FurtherPictures(const PhotoInfo& photo) {
+    std::string text;
+    for (const PictureInfo& p : photo.pictures) {
+        text += p.role == PictureRole::GainMap ? ", gain map " : p.role == PictureRole::Preview ? ", preview " : ", picture ";
+        text += std::to_string(p.width) + "x" + std::to_string(p.height);
+    }
+    return text;
+}
+
 void WriteOrReport(const FileJob& job, Destination where, const TMemoryStream& bytes, const ReadResult& source,
                    const CliOptions& options, FileMessages& messages) {
     WriteResult written = WriteResultBytes(job, where, bytes, source, options.keepTimes);
@@ -140,8 +150,16 @@ void WriteOrReport(const FileJob& job, Destination where, const TMemoryStream& b
     }
 }
 
+void CleanFolder(const FileJob& job, FileMessages& messages) {
+    if (!IsDirectory(job.input)) return messages.Error("not a folder");
+    const files::StaleCleanup cleanup = files::RemoveStaleTemporaries(job.input);
+    for (const std::string& path : cleanup.removed) messages.Result("removed " + Quoted(FileNameOf(path)));
+    for (const std::string& error : cleanup.errors) messages.Error("cannot remove " + error);
+}
+
 void Process(const FileJob& job, const CliOptions& options, unsigned engineThreads, FileMessages& messages) {
     if (!job.refusal.empty()) return messages.Error(job.refusal);
+    if (options.mode == RunMode::Clean) return CleanFolder(job, messages);
     const DestinationChoice destination = ChooseDestination(job, options);
     if (!destination.refusal.empty()) return messages.Error(destination.refusal);
 
@@ -168,7 +186,8 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     if (options.mode == RunMode::Check) {
         const bool verified = RunGuarded(messages, [&] { return engine.VerifyJpeg(input); });
         if (!Succeeded(verified, messages, "check")) return;
-        return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight));
+        return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight) +
+                               FurtherPictures(engine.Photo()));
     }
 
     if (!kind) return messages.Error("no valid transform");

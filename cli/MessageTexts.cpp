@@ -54,6 +54,18 @@ constexpr MessageCodeInfo kCodes[] = {
     {OptimizedTables, "optimized-tables",
      "the Huffman tables are optimized for this picture: the standard tables complete them",
      "warning: the tables are replaced by the standard ones"},
+    {MultiPictureSet, "multi-picture-set",
+     "a stereo pair, panorama or multi-angle set (MPO): turning one view of a set is refused",
+     "a set of views (MPO)"},
+    {DamagedPictureIndex, "bad-mpf", "the multi-picture index (MPF) does not match the file",
+     "a damaged multi-picture index"},
+    {GainMapGrid, "gain-map-grid",
+     "the gain map cannot follow this transform losslessly: its MCU grid does not match the main picture's",
+     "a gain map whose MCU grid does not allow the transform"},
+    {SecondaryPictureFailed, "secondary-picture", "the gain map or preview picture in the file cannot be transformed",
+     "a gain map or preview that cannot be transformed"},
+    {ThumbnailKept, "thumbnail-kept", "the Exif thumbnail cannot be transformed: it is kept as it was",
+     "warning: the Exif thumbnail stays unturned"},
 };
 
 static_assert(std::size(kCodes) == kMessageCodeCount, "every code has its words");

@@ -89,7 +89,7 @@ void TJpegRotation::ResetComponents() {
     frame_.RestartInterval = 0;
 }
 
-bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
+bool TJpegRotation::CheckPicture(const TMemoryStream& stream) {
     frame_.MaxH = 1;
     frame_.MaxV = 1;
     ResetComponents();
@@ -144,7 +144,7 @@ bool TJpegRotation::CheckWalk() {
     }
 }
 
-bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
+bool TJpegRotation::RotatePicture(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
     output.Clear();
     if (!KindFromCode(static_cast<int>(kind))) return Fail(MessageCode::BadKind, msg::kBadKind);
     kind_ = kind;
@@ -276,7 +276,9 @@ bool TJpegRotation::ProcessApp1() {
     transform.ImageHeight = frame_.ImageHeight;
     transform.OutputWidth = frame_.OutputWidth;
     transform.OutputHeight = frame_.OutputHeight;
-    const std::vector<uint8_t> rewritten = RewriteExifSegment(payload, payloadSize, transform);
+    ExifOutcome outcome;
+    const std::vector<uint8_t> rewritten = RewriteExifSegment(payload, payloadSize, transform, &outcome);
+    if (outcome.thumbnailKept) Report(MessageCode::ThumbnailKept, 1, msg::kThumbnailKept);
     out_->WriteWord(0xFFE1);
     out_->WriteWord(static_cast<uint16_t>(rewritten.size() + 2));
     out_->WriteBytes(rewritten.data(), rewritten.size());

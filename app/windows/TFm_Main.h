@@ -58,35 +58,11 @@ public:
     // The options, edited in place by the options dialog.
     AppSettings Settings;
 
-    // The document on show and the names the window has always given its parts.
+    // The document on show and the run over the files of the last open action: what the
+    // window's commands work on.
+    PhotoDocument& Document() { return document_; }
     const PhotoDocument& Document() const { return document_; }
-    const QString& CurrentFileName() const { return document_.Path(); }
-    const pivotta::TMemoryStream& SourceStream() const { return document_.Source(); }
-    const pivotta::TMemoryStream& ResultStream() const { return document_.Result(); }
-    const QDateTime& SourceCreationTime() const { return document_.CreationTime(); }
-    const QDateTime& SourceLastWriteTime() const { return document_.LastWriteTime(); }
-    pivotta::TJpegRotation& Rotator() { return document_.Engine(); }
-    const JpegPicture& PreviewImage() const { return previewImage_; }
-    int32_t ZoomNumerator() const { return zoomNumerator_; }
-    int32_t ZoomDenominator() const { return zoomDenominator_; }
-    bool FirstShowPending() const { return firstShowPending_; }
-
-    // ResultStream holds a whole picture that a save may write (not a failed run's part).
-    bool ResultIsSavable() const { return document_.ResultSavable(); }
-    // tbn_0 is down: ResultStream holds the file's own bytes.
-    bool UnturnedIsDown() const { return document_.Unturned(); }
-    bool FileAccepted() const { return document_.Accepted(); }
-    int ViewChoice() const { return view_; }
-    Platform& PlatformServices() { return platform_; }
-
-    // The run over the files of the last open action.
     const MultiFileRun& Run() const { return run_; }
-    bool MultiFileMode() const { return run_.MultiFileMode(); }
-    const QStringList& FileList() const { return run_.FileList(); }
-    int FileIndex() const { return run_.FileIndex(); }
-
-    // The action of a named command (menu item, popup item or toolbar button).
-    QAction* Command(const char* name) const;
 
     // The dialogs, wired in at start (ProgramWindows). The two with a show-next-time box
     // return its final state.
@@ -111,26 +87,11 @@ private slots:
     void mnu_FileExitClick();
     void tbn_FileSaveClick();
 
-    void mnu_View20Click();
-    void mnu_View25Click();
-    void mnu_View33Click();
-    void mnu_View50Click();
-    void mnu_View75Click();
-    void mnu_View100Click();
-    void mnu_View150Click();
-    void mnu_View200Click();
-    void mnu_ViewProportionalClick();
+    // The rows of kTransformCommands and kViewCommands: button and menu items alike.
+    void TransformCommandClick(const TransformCommand& command);
+    void ViewCommandClick(int view);
 
-    void tbn_0Click();
-    void tbn_90Click();
-    void tbn_180Click();
-    void tbn_270Click();
-    void tbn_mirror_lrClick();
-    void tbn_mirror_tbClick();
-    void mnu_AutoOrientClick();
-
-    void tbn_NextClick();
-    void tbn_previousClick();
+    void RunCommandClick(const RunCommand& command);
 
     void mnu_HelpViewClick();
     void mnu_HelpAboutClick();
@@ -155,6 +116,7 @@ private:
     void BuildMenus();
     void BuildViewCommands();
     void BuildToolBar();
+    QAction* AddButton(const char* name, int image, const QString& tip);
     void BuildCentralArea();
     QAction* AddCommand(QMenu* menu, const char* name, const QString& caption);
     void Register(QAction* action, const char* name);
@@ -166,9 +128,12 @@ private:
     // view and the run.
     void UpdateActions();
     void ShowRunResultFolder();
+    // The action of a named command (menu item, popup item or toolbar button).
+    QAction* Command(const char* name) const;
     void SetView(int view);
     void LayoutPicture();
     void ShowPicture(std::span<const uint8_t> bytes);
+    void ShowUnturned();
     void RecoverFromFailedOpen(const QString& error);
     void RunTransform(pivotta::TransformKind kind, bool autoOriented = false);
     void ReportError(const QString& text);
@@ -216,11 +181,9 @@ private:
     QAction* mnu_FileExit = nullptr;
     QAction* mnu_HelpView = nullptr;
     QAction* mnu_HelpAbout = nullptr;
-    QAction* mnu_AutoOrient = nullptr;
     QAction* tbn_FileOpen = nullptr;
     QAction* tbn_FileSave = nullptr;
-    QAction* tbn_previous = nullptr;
-    QAction* tbn_Next = nullptr;
+    std::vector<QAction*> runButtons_;  // tbn_previous, tbn_Next
     std::vector<QIcon> ImageList;
 };
 

@@ -25,7 +25,19 @@ public:
 
 }  // namespace
 
-void TFm_Main::tbn_0Click()
+void TFm_Main::TransformCommandClick(const TransformCommand& command)
+{
+    if (command.autoOrient) {
+        const DocumentState state{.fileAccepted = document_.Accepted(), .exifOrientation = document_.ExifOrientation()};
+        if (const auto kind = AutoOrientKind(state)) RunTransform(*kind, true);
+    } else if (command.kind == pivotta::TransformKind::NoRotation) {
+        ShowUnturned();
+    } else {
+        RunTransform(command.kind);
+    }
+}
+
+void TFm_Main::ShowUnturned()
 {
     document_.SelectTransform(pivotta::TransformKind::NoRotation);
     UpdateActions();
@@ -39,18 +51,6 @@ void TFm_Main::tbn_0Click()
     }
     UpdateActions();
     UpdateTitleAndLayout();
-}
-
-void TFm_Main::tbn_90Click() { RunTransform(pivotta::TransformKind::Rotate90); }
-void TFm_Main::tbn_180Click() { RunTransform(pivotta::TransformKind::Rotate180); }
-void TFm_Main::tbn_270Click() { RunTransform(pivotta::TransformKind::Rotate270); }
-void TFm_Main::tbn_mirror_lrClick() { RunTransform(pivotta::TransformKind::MirrorLR); }
-void TFm_Main::tbn_mirror_tbClick() { RunTransform(pivotta::TransformKind::MirrorTB); }
-
-void TFm_Main::mnu_AutoOrientClick()
-{
-    const DocumentState state{.fileAccepted = document_.Accepted(), .exifOrientation = document_.ExifOrientation()};
-    if (const auto kind = AutoOrientKind(state)) RunTransform(*kind, true);
 }
 
 void TFm_Main::RunTransform(pivotta::TransformKind kind, bool autoOriented)
@@ -90,8 +90,8 @@ void TFm_Main::ShowPicture(std::span<const uint8_t> bytes)
 
 void TFm_Main::mnu_FileSaveAsClick()
 {
-    if (!document_.IsOpen() || !ResultIsSavable()) return;
-    const QString chosen = platform_.GetSaveFileName(this, CurrentFileName(), texts::kJpegFilter,
+    if (!document_.IsOpen() || !document_.ResultSavable()) return;
+    const QString chosen = platform_.GetSaveFileName(this, document_.Path(), texts::kJpegFilter,
                                                      texts::kDefaultExtension);
     if (chosen.isEmpty()) return;
     Uty_SaveOutputJpegFile(document_.Result(), WithDefaultSuffix(chosen, texts::kDefaultExtension));
@@ -99,11 +99,11 @@ void TFm_Main::mnu_FileSaveAsClick()
 
 void TFm_Main::mnu_FileSaveClick()
 {
-    if (!document_.IsOpen() || !ResultIsSavable()) return;
+    if (!document_.IsOpen() || !document_.ResultSavable()) return;
     const MessageAnswer answer = platform_.ShowMessage(this, texts::kWarningCaption, texts::kOverwriteQuestion,
                                                        MessageIcon::Warning, MessageButtons::YesNo);
     if (answer != MessageAnswer::Yes) return;
-    Uty_SaveOutputJpegFile(document_.Result(), CurrentFileName());
+    Uty_SaveOutputJpegFile(document_.Result(), document_.Path());
 }
 
 void TFm_Main::tbn_FileSaveClick()

@@ -20,6 +20,7 @@
 #include "HuffmanSlot.h"
 #include "MemoryStream.h"
 #include "Messages.h"
+#include "PhotoInfo.h"
 #include "ThreadStarter.h"
 #include "TransformKind.h"
 
@@ -71,6 +72,8 @@ public:
     const HuffmanSlot& HuffSlot(int tableClass, int id) const;
     // The blocks of a component slot from the last run, already transformed, in raster order.
     std::vector<CoefBlock> Coefficients(int slot) const;
+    // The gain maps and previews of the last stream checked.
+    const PhotoInfo& Photo() const { return photo_; }
 
 private:
     using Kind = TransformKind;
@@ -79,6 +82,16 @@ private:
     void Report(MessageCode code, int level, const std::string& text, int64_t detail = -1);
     [[nodiscard]] bool Fail(MessageCode code, const std::string& text, int64_t detail = -1);
     MessageHook BitStreamHook();
+
+    // One picture; CheckJpeg and RotateJpeg add the file's further pictures around it.
+    [[nodiscard]] bool CheckPicture(const TMemoryStream& stream);
+    [[nodiscard]] bool RotatePicture(const TMemoryStream& input, TMemoryStream& output, TransformKind kind);
+    void NotePhoto(const TMemoryStream& stream);
+    [[nodiscard]] bool RotatePhoto(const TMemoryStream& input, TMemoryStream& output, TransformKind kind);
+    [[nodiscard]] bool FollowXmp(TMemoryStream& picture, TransformKind kind,
+                                 const std::vector<std::pair<size_t, uint64_t>>& lengths);
+    [[nodiscard]] bool TurnSecondary(const TMemoryStream& picture, PictureRole role, TransformKind kind,
+                                     TMemoryStream& output);
 
     // Marker walk.
     [[nodiscard]] bool RunGuarded(bool (TJpegRotation::*walk)());
@@ -123,6 +136,7 @@ private:
     FrameState frame_;
     bool frameSeen_ = false;
     std::optional<uint32_t> orientation_;
+    PhotoInfo photo_;
     size_t scanBytes_ = 0;  // entropy-coded bytes of the last scan decoded
 };
 
