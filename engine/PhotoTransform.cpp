@@ -235,7 +235,12 @@ bool TJpegRotation::FollowXmp(TMemoryStream& picture, TransformKind kind,
     const auto edited = ApplyXmpEdits(payload, std::move(edits));
     // A packet at the segment's limit without padding: sizes it names would be wrong.
     if (!edited) return lengths.empty() || Fail(MessageCode::WriteFailed, kStreamWriteError);
-    SpliceSegment(picture, *xmp, *edited);
+    // The padding usually absorbs the change: then the packet is overwritten where it lies.
+    if (edited->size() == xmp->size) {
+        std::copy(edited->begin(), edited->end(), picture.Memory() + xmp->payload);
+    } else {
+        SpliceSegment(picture, *xmp, *edited);
+    }
     return true;
 }
 
