@@ -126,4 +126,22 @@ std::vector<uint8_t> SmallJpeg() {
     return test::BuildJpeg(16, 16, test::Gray(), scan.Finish());
 }
 
+void PutRawValue(const wchar_t* keyPath, const wchar_t* name, unsigned long type, const void* data, unsigned long size) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+std::pair<unsigned long, std::vector<uint8_t>> GetRawValue(const wchar_t* keyPath, const wchar_t* name) {
+    std::vector<uint8_t> data(512);
+    DWORD type = 0, size = static_cast<DWORD>(data.size());
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, keyPath, name, RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size),
+              ERROR_SUCCESS)
+        << "no value " << win32::Utf8FromWide(name);
+    data.resize(size);
+    return {type, data};
+}
+
 }  // namespace pivotta::wintest

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pivotta::wintest {
@@ -33,6 +34,11 @@ std::vector<uint8_t> ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
 // A folder path longer than MAX_PATH below base, created level by level.
 std::wstring MakeDeepFolder(const std::wstring& base);
+
+// A registry value below HKEY_CURRENT_USER stored or read behind the store's back, of any
+// type and size; keyPath has no leading backslash.
+void PutRawValue(const wchar_t* keyPath, const wchar_t* name, unsigned long type, const void* data, unsigned long size);
+std::pair<unsigned long, std::vector<uint8_t>> GetRawValue(const wchar_t* keyPath, const wchar_t* name);
 
 // A small baseline JPEG of our own (16x16 grey, four blocks), for when no camera file is at hand.
 std::vector<uint8_t> SmallJpeg();

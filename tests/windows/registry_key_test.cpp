@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "RegistryKey.h"
+#include "WinTestSupport.h"
 
 namespace pivotta::win32 {
 namespace {
@@ -17,24 +18,11 @@ protected:
     void SetUp() override { RegistryKey::DeleteTree(kTestKey); }
     void TearDown() override { RegistryKey::DeleteTree(kTestKey); }
 
-    // Stores a value behind the store's back, of any type and size.
     static void PutRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kTestKeyRelative, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-        RegCloseKey(key);
+        wintest::PutRawValue(kTestKeyRelative, name, type, data, size);
     }
-
-    static std::pair<DWORD, std::vector<BYTE>> GetRaw(const wchar_t* name) {
-        std::vector<BYTE> data(512);
-        DWORD type = 0, size = static_cast<DWORD>(data.size());
-        EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kTestKeyRelative, name, RRF_RT_ANY | RRF_NOEXPAND, &type,
-                               data.data(), &size),
-                  ERROR_SUCCESS);
-        data.resize(size);
-        return {type, data};
+    static std::pair<DWORD, std::vector<uint8_t>> GetRaw(const wchar_t* name) {
+        return wintest::GetRawValue(kTestKeyRelative, name);
     }
 };
 

@@ -1,6 +1,9 @@
 // The settings key of the desktop program over the Win32 registry (Windows builds only).
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "RegistryKey.h"
 #include "SettingsStore.h"
 
@@ -8,7 +11,8 @@ namespace pivotta::app {
 
 class RegistrySettingsKey : public SettingsKey {
 public:
-    RegistrySettingsKey() = default;
+    // The program's own key unless a path below HKEY_CURRENT_USER is given (tests).
+    explicit RegistrySettingsKey(std::wstring path = pivotta::win32::kPivottaKeyPath) : key_(std::move(path)) {}
 
     bool Open(bool forWriting) override { return key_.Open(forWriting); }
     bool HasValue(const QString& name) override { return key_.HasValue(name.toStdWString()); }
@@ -21,7 +25,7 @@ public:
     void Close() override { key_.Close(); }
 
 private:
-    pivotta::win32::RegistryKey key_{pivotta::win32::kPivottaKeyPath};
+    pivotta::win32::RegistryKey key_;
 };
 
 }  // namespace pivotta::app
