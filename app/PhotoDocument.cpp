@@ -1,23 +1,12 @@
 #include "PhotoDocument.h"
 
 #include <algorithm>
-#include <exception>
 
 #include "AppTexts.h"
 #include "FileIO.h"
 #include "Platform.h"
 
 namespace pivotta::app {
-
-namespace {
-
-QString EngineErrorText(const std::exception& e)
-{
-    const QString text = QString::fromUtf8(e.what());
-    return text.isEmpty() ? texts::kCannotProcess : text;
-}
-
-}  // namespace
 
 PhotoDocument::PhotoDocument(Platform& platform, const AppSettings& settings, DocumentEvents& events)
     : platform_(platform), settings_(settings), events_(events)
@@ -60,15 +49,10 @@ bool PhotoDocument::Read(const QString& path, QString* error)
     return true;
 }
 
-bool PhotoDocument::Check(QString* error)
+bool PhotoDocument::Check()
 {
     ApplyEngineOptions();
-    accepted_ = false;
-    try {
-        accepted_ = rotator_.CheckJpeg(source_);
-    } catch (const std::exception& e) {
-        if (error) *error = EngineErrorText(e);
-    }
+    accepted_ = rotator_.CheckJpeg(source_);
     selection_ = pivotta::TransformKind::NoRotation;
     autoOriented_ = false;
     exifOrientation_ = accepted_ ? rotator_.Orientation().value_or(0) : 0;
@@ -92,7 +76,7 @@ void PhotoDocument::Close()
     resultSavable_ = false;
 }
 
-bool PhotoDocument::RunSelectedTransform(QString* error)
+bool PhotoDocument::RunSelectedTransform()
 {
     if (selection_ == pivotta::TransformKind::NoRotation) {
         source_.SetPosition(0);
@@ -101,12 +85,7 @@ bool PhotoDocument::RunSelectedTransform(QString* error)
         return true;
     }
     ApplyEngineOptions();
-    bool succeeded = false;
-    try {
-        succeeded = rotator_.RotateJpeg(source_, result_, selection_);
-    } catch (const std::exception& e) {
-        if (error) *error = EngineErrorText(e);
-    }
+    const bool succeeded = rotator_.RotateJpeg(source_, result_, selection_);
     resultSavable_ = succeeded;
     return succeeded;
 }

@@ -53,9 +53,9 @@ public:
     // document closed, when it cannot be read.
     [[nodiscard]] bool Read(const QString& path, QString* error);
     // CheckJpeg on the bytes read; the result becomes a copy of them and the selection the
-    // unturned picture. Returns whether the engine accepted the file; an error the engine
-    // raised is put in error (the file is then not accepted).
-    bool Check(QString* error);
+    // unturned picture. Returns whether the engine accepted the file (its reasons went through
+    // EngineMessage).
+    bool Check();
     // Forgets the file: no path, no bytes or times, nothing to save, the unturned selection.
     void Close();
 
@@ -67,9 +67,8 @@ public:
         autoOriented_ = autoOriented;
     }
     // Makes the result from the opened bytes (never from an earlier result). False when the
-    // engine failed: its message went through EngineMessage, or an error it raised is in error.
-    // A failed result is never savable.
-    bool RunSelectedTransform(QString* error);
+    // engine failed: its message went through EngineMessage. A failed result is never savable.
+    bool RunSelectedTransform();
 
     // Writes the whole result atomically and gives the file the opened file's times as the
     // options say. False, with "ファイル … を作成できません" in error, when it could not be written.

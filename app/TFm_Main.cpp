@@ -142,12 +142,10 @@ bool TFm_Main::Uty_OpenJpegFile(const QString& path)
     StatusBar->SetPanelText(0, OpenedFileStatus(path, previewImage_.Width(), previewImage_.Height()));
     repaint();
 
-    error.clear();
-    document_.Check(&error);
+    document_.Check();
     if (const QString suffix = OrientationStatusSuffix(document_.ExifOrientation()); !suffix.isEmpty()) {
         StatusBar->SetPanelText(0, OpenedFileStatus(path, previewImage_.Width(), previewImage_.Height()) + suffix);
     }
-    if (!error.isEmpty()) ReportError(error);
     UpdateActions();
     return true;
 }

@@ -32,8 +32,7 @@ void TFm_Main::tbn_0Click()
     {
         BusyCursor busy;
         clock_.Start(platform_.TickCount());
-        QString unused;
-        document_.RunSelectedTransform(&unused);
+        document_.RunSelectedTransform();
         ShowPicture(document_.ResultPicture());
         StatusBar->SetPanelText(0, ProcessingTimeText(0, clock_.Stop(platform_.TickCount())));
     }
@@ -57,7 +56,6 @@ void TFm_Main::RunTransform(pivotta::TransformKind kind, bool autoOriented)
 {
     document_.SelectTransform(kind, autoOriented);
     UpdateActions();
-    QString engineError;
     {
         BusyCursor busy;
         clock_.Start(platform_.TickCount());
@@ -66,7 +64,7 @@ void TFm_Main::RunTransform(pivotta::TransformKind kind, bool autoOriented)
         ProgressBar->show();
         repaint();
 
-        document_.RunSelectedTransform(&engineError);
+        document_.RunSelectedTransform();
 
         ProgressBar->hide();
         StatusBar->show();
@@ -75,8 +73,6 @@ void TFm_Main::RunTransform(pivotta::TransformKind kind, bool autoOriented)
     }
     UpdateActions();
     UpdateTitleAndLayout();
-    // Reported once the window is back to normal.
-    if (!engineError.isEmpty()) ReportError(engineError);
 }
 
 void TFm_Main::ShowPicture(std::span<const uint8_t> bytes)

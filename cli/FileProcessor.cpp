@@ -13,26 +13,6 @@
 namespace pivotta::cli {
 namespace {
 
-// Runs one engine operation; anything it throws (a stream error, memory exhaustion) is
-// reported as this file's error rather than ending the whole run.
-template <typename Operation>
-bool RunGuarded(FileMessages& messages, Operation&& operation) {
-    try {
-        return operation();
-    } catch (const std::bad_alloc&) {
-        messages.Error("not enough memory");
-    } catch (const std::exception& e) {
-        messages.Error(e.what());
-    }
-    return false;
-}
-
-// A false result must never pass without a word, and an error must never pass as success.
-bool Succeeded(bool engineResult, FileMessages& messages, const char* operation) {
-    if (!engineResult && !messages.HasError()) messages.Error(std::string(operation) + " failed");
-    return engineResult && !messages.HasError();
-}
-
 std::string Quoted(const std::string& path) {
     return "'" + path + "'";
 }
@@ -157,17 +137,16 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     engine.KeepOrientation = options.keepOrientation;
     engine.OnCodedMessage = [&filter](const EngineMessage& message) { filter(message); };
 
-    // The engine reads the frame geometry only in CheckJpeg, so it must always come first.
-    const bool checked = RunGuarded(messages, [&] { return engine.CheckJpeg(input); });
+    // The check tells the frame and the orientation that the transform's choice depends on.
+    const bool checked = engine.CheckJpeg(input);
     std::optional<TransformKind> kind = options.kind;
     if (checked && options.autoOrient) kind = UprightKindOf(engine, messages);
     const bool movesInside = checked && kind && RaggedEdgeMovesInside(engine.Frame(), *kind);
     filter.FrameKnown(kind, movesInside);
-    if (!Succeeded(checked, messages, "check")) return;
-    const FrameState& frame = engine.Frame();
+    if (!checked) return;
+    const PictureFrame& frame = engine.Frame();
     if (options.mode == RunMode::Check) {
-        const bool verified = RunGuarded(messages, [&] { return engine.VerifyJpeg(input); });
-        if (!Succeeded(verified, messages, "check")) return;
+        if (!engine.VerifyJpeg(input)) return;
         return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight));
     }
 
@@ -185,8 +164,7 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
                               " MCUs (--perfect) [" + std::string(kNeedsTrimCode) + "]");
     }
     TMemoryStream result;
-    const bool rotated = RunGuarded(messages, [&] { return engine.RotateJpeg(input, result, *kind); });
-    if (!Succeeded(rotated, messages, "transformation")) return;
+    if (!engine.RotateJpeg(input, result, *kind)) return;
     WriteOrReport(job, destination.where, result, source, options, messages);
 }
 

@@ -54,6 +54,8 @@ constexpr MessageCodeInfo kCodes[] = {
     {OptimizedTables, "optimized-tables",
      "the Huffman tables are optimized for this picture: the standard tables complete them",
      "warning: the tables are replaced by the standard ones"},
+    {UndefinedTable, "undefined-table", "the scan uses a Huffman table that the file never defines",
+     "a Huffman table is missing"},
 };
 
 static_assert(std::size(kCodes) == kMessageCodeCount, "every code has its words");

@@ -1,5 +1,6 @@
 #include "BitStreamFile.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -20,8 +21,9 @@ inline size_t CountWideBytes(uint64_t wide) {
 
 // ---------------------------------------------------------------- TInBitStreamFile
 
-TInBitStreamFile::TInBitStreamFile(const TMemoryStream& stream, MessageHook onMessage)
-    : data_(stream.Memory()), size_(stream.Size()), onMessage_(std::move(onMessage)) {}
+TInBitStreamFile::TInBitStreamFile(const TMemoryStream& stream) : data_(stream.Memory()), size_(stream.Size()) {}
+
+TInBitStreamFile::TInBitStreamFile(std::span<const uint8_t> bytes) : data_(bytes.data()), size_(bytes.size()) {}
 
 bool TInBitStreamFile::LoadOneByte() {
     if (pos_ >= size_) return false;
@@ -42,23 +44,23 @@ bool TInBitStreamFile::LoadOneByte() {
 void TInBitStreamFile::FetchLiteral() {
     if (LoadOneByte()) return;
     if (pos_ >= size_ || pos_ + 1 >= size_) {
+        // Past the end the data reads as 0-bits.
         pos_ = size_;
-        throw EStreamError(kStreamReadError);
+        NoteError(ReadError::EndOfData);
+        bits_ += 8;
+        wideBytes_ <<= 1;
+        return;
     }
-    // A marker inside entropy-coded data: reported, and its 0xFF delivered as data.
-    if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
+    // A marker inside entropy-coded data: kept as the error, and its 0xFF delivered as data.
+    NoteError(ReadError::MarkerInData);
     acc_ |= uint64_t{0xFF} << (56 - bits_);
     wideBytes_ = wideBytes_ << 1 | 1u;
     bits_ += 8;
     pos_ += 2;
 }
 
-void TInBitStreamFile::ReportShortage() {
-    if (pos_ + 1 < size_ && data_[pos_] == 0xFF && data_[pos_ + 1] != 0x00) {
-        if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
-        return;
-    }
-    throw EStreamError(kStreamReadError);
+bool TInBitStreamFile::MarkerFollows() const {
+    return pos_ + 1 < size_ && data_[pos_] == 0xFF && data_[pos_ + 1] != 0x00;
 }
 
 bool TInBitStreamFile::StopsAtEndOfImage() const {
@@ -78,7 +80,7 @@ int TInBitStreamFile::ReadBit() {
 uint32_t TInBitStreamFile::ReadBits(int n) {
     if (n <= 0) return 0;
     if (n > 16) {
-        if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
+        NoteError(ReadError::TooManyBits);
         return 0;
     }
     while (bits_ < n) FetchLiteral();
@@ -105,19 +107,20 @@ void TInBitStreamFile::DropPendingBits() {
 
 void TInBitStreamFile::ReadBytes(void* buffer, size_t count) {
     DropPendingBits();
-    if (count > size_ - pos_) {
-        pos_ = size_;
-        throw EStreamError(kStreamReadError);
+    const size_t available = std::min(count, size_ - pos_);
+    if (available != 0) std::memcpy(buffer, data_ + pos_, available);
+    if (available != count) {
+        std::memset(static_cast<uint8_t*>(buffer) + available, 0, count - available);
+        NoteError(ReadError::EndOfData);
     }
-    if (count != 0) std::memcpy(buffer, data_ + pos_, count);
-    pos_ += count;
+    pos_ += available;
 }
 
 void TInBitStreamFile::SkipBytes(size_t count) {
     DropPendingBits();
     if (count > size_ - pos_) {
-        pos_ = size_;
-        throw EStreamError(kStreamReadError);
+        NoteError(ReadError::EndOfData);
+        count = size_ - pos_;
     }
     pos_ += count;
 }
@@ -129,7 +132,7 @@ void TInBitStreamFile::SetBytePosition(size_t position) {
 
 TInBitStreamFile TInBitStreamFile::ForkAt(size_t position) const {
     TInBitStreamFile fork(*this);
-    fork.onMessage_ = nullptr;
+    fork.error_ = ReadError::None;
     fork.SetBytePosition(position);
     return fork;
 }
@@ -152,7 +155,10 @@ void TInBitStreamFile::SetBitPosition(uint64_t position) {
 
 uint8_t TInBitStreamFile::ReadByte() {
     DropPendingBits();
-    if (pos_ >= size_) throw EStreamError(kStreamReadError);
+    if (pos_ >= size_) {
+        NoteError(ReadError::EndOfData);
+        return 0;
+    }
     return data_[pos_++];
 }
 
@@ -167,9 +173,21 @@ uint32_t TInBitStreamFile::ReadDWord() {
 }
 
 uint16_t TInBitStreamFile::ReadMarker() {
-    const uint8_t first = ReadByte();
-    uint8_t second = ReadByte();
-    while (first == 0xFF && second == 0xFF) second = ReadByte();
+    DropPendingBits();
+    if (size_ - pos_ < 2) {
+        pos_ = size_;
+        NoteError(ReadError::EndOfData);
+        return 0;
+    }
+    const uint8_t first = data_[pos_++];
+    uint8_t second = data_[pos_++];
+    while (first == 0xFF && second == 0xFF) {
+        if (pos_ >= size_) {
+            NoteError(ReadError::EndOfData);
+            return 0;
+        }
+        second = data_[pos_++];
+    }
     return static_cast<uint16_t>(first << 8 | second);
 }
 
@@ -186,8 +204,7 @@ void TInBitStreamFile::ReturnToMark() {
 
 // ---------------------------------------------------------------- TOutBitStreamFile
 
-TOutBitStreamFile::TOutBitStreamFile(TMemoryStream& stream, MessageHook onMessage)
-    : stream_(stream), onMessage_(std::move(onMessage)) {}
+TOutBitStreamFile::TOutBitStreamFile(TMemoryStream& stream) : stream_(stream) {}
 
 TOutBitStreamFile::~TOutBitStreamFile() {
     try {

@@ -57,7 +57,7 @@ bool HuffTables::LoadTable(int tableClass, int id, const uint8_t bits[16], const
     slot.Code.assign(count, 0);
     slot.Bits[0] = 0;
     // Canonical code assignment (ITU T.81 Annex C).
-    bool valid = true;
+    const bool valid = CodesFit(bits);
     int32_t code = 0;
     int k = 0;
     for (int len = 1; len <= 16; ++len) {
@@ -68,7 +68,6 @@ bool HuffTables::LoadTable(int tableClass, int id, const uint8_t bits[16], const
             slot.Symbol[k] = symbols[k];
             slot.Code[k] = code;
         }
-        if (code > (1 << len)) valid = false;  // more codes than the length can hold
     }
     if (!valid) {
         // Keep the slot unusable rather than half-valid.
@@ -78,7 +77,7 @@ bool HuffTables::LoadTable(int tableClass, int id, const uint8_t bits[16], const
         slot.Code.clear();
         slot.Bits.fill(0);
     }
-    BuildDecoder(tableClass * 2 + id);
+    BuildDecoder(HuffmanSlotIndex(tableClass, id));
     return valid;
 }
 
@@ -95,15 +94,38 @@ std::vector<uint8_t> HuffTables::StandardTablePayload(int tableClass, int id) {
     return payload;
 }
 
-bool HuffTables::IsFull(int tableClass, const int32_t* symbols, int count) {
-    std::array<bool, 256> present{};
-    for (int k = 0; k < count; ++k) present[symbols[k] & 0xFF] = true;
+bool HuffTables::CodesFit(const uint8_t bits[16]) {
+    int32_t codes = 0;
+    for (int len = 1; len <= 16; ++len) {
+        codes = (codes << 1) + bits[len - 1];
+        if (codes > (1 << len)) return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool HoldsEverySymbol(int tableClass, const std::array<bool, 256>& present) {
     const int needed = tableClass == 0 ? 12 : 162;
     const uint8_t* standard = StandardSymbols(tableClass, 0);  // both identifiers hold the same set
     for (int i = 0; i < needed; ++i) {
         if (!present[standard[i]]) return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool HuffTables::IsFull(int tableClass, const int32_t* symbols, int count) {
+    std::array<bool, 256> present{};
+    for (int k = 0; k < count; ++k) present[symbols[k] & 0xFF] = true;
+    return HoldsEverySymbol(tableClass, present);
+}
+
+bool HuffTables::IsFull(int tableClass, std::span<const uint8_t> symbols) {
+    std::array<bool, 256> present{};
+    for (const uint8_t symbol : symbols) present[symbol] = true;
+    return HoldsEverySymbol(tableClass, present);
 }
 
 void HuffTables::CompleteTables() {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "HuffmanSlot.h"
@@ -39,10 +40,13 @@ struct HuffmanEncoder {
     std::array<uint8_t, 256> length{};
 };
 
+// Slots are held class by class: DC 0-1, then AC 0-1.
+constexpr int HuffmanSlotIndex(int tableClass, int id) { return tableClass * 2 + id; }
+
 class HuffTables {
 public:
-    HuffmanSlot& Slot(int tableClass, int id) { return slots_[tableClass * 2 + id]; }
-    const HuffmanSlot& Slot(int tableClass, int id) const { return slots_[tableClass * 2 + id]; }
+    HuffmanSlot& Slot(int tableClass, int id) { return slots_[HuffmanSlotIndex(tableClass, id)]; }
+    const HuffmanSlot& Slot(int tableClass, int id) const { return slots_[HuffmanSlotIndex(tableClass, id)]; }
 
     // Fills a slot from BITS[1..16] and the symbols; false when the counts over-subscribe
     // the code space, which no valid table does.
@@ -53,14 +57,19 @@ public:
     // Builds the encoding views and EncodeIndex from the slots as they are now.
     void BuildEncodeIndex();
 
-    const HuffmanDecoder& Decoder(int tableClass, int id) const { return decoders_[tableClass * 2 + id]; }
-    const HuffmanEncoder& Encoder(int tableClass, int id) const { return encoders_[tableClass * 2 + id]; }
+    const HuffmanDecoder& Decoder(int tableClass, int id) const { return decoders_[HuffmanSlotIndex(tableClass, id)]; }
+    const HuffmanEncoder& Encoder(int tableClass, int id) const { return encoders_[HuffmanSlotIndex(tableClass, id)]; }
     // Position of a symbol in its slot's arrays, or -1.
-    int EncodeIndex(int tableClass, int id, int symbol) const { return encodeIndex_[tableClass * 2 + id][symbol]; }
+    int EncodeIndex(int tableClass, int id, int symbol) const {
+        return encodeIndex_[HuffmanSlotIndex(tableClass, id)][symbol];
+    }
 
     // A table is full when it holds every symbol its class can need (0-11 for DC, the 162
     // run/size symbols for AC): only then can any transformed block be coded with it.
     static bool IsFull(int tableClass, const int32_t* symbols, int count);
+    static bool IsFull(int tableClass, std::span<const uint8_t> symbols);
+    // Whether counts of codes of lengths 1..16 fit the code space, as in every valid table.
+    static bool CodesFit(const uint8_t bits[16]);
     bool IsFull(int tableClass, int id) const {
         const HuffmanSlot& slot = Slot(tableClass, id);
         return IsFull(tableClass, slot.Symbol.data(), slot.Count);

@@ -1,77 +1,121 @@
-// The marker walks of CheckJpeg and RotateJpeg, and the tail after the scan.
+// The engine's interface: each operation parses its input into a model, then decodes, transforms
+// and writes from it; every status that comes back becomes a message here, and only here.
 #include "JpegRotation.h"
 
 #include <cstdio>
 #include <new>
-#include <string_view>
+#include <span>
+#include <stdexcept>
 
 #include "CoefficientStore.h"
-#include "ExifSegment.h"
-#include "HuffmanTables.h"
-#include "Messages.h"
+#include "FrameState.h"
+#include "JpegParser.h"
+#include "JpegWriter.h"
+#include "ScanTransform.h"
+#include "WorkerThreads.h"
 
 namespace pivotta {
 
 namespace {
 
-std::string MarkerHex(uint16_t marker) {
+std::string MarkerHex(int64_t marker) {
     char text[8];
-    std::snprintf(text, sizeof text, "%04X", marker);
+    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(marker & 0xFFFF));
     return text;
 }
 
-bool IsAppMarker(uint16_t marker) { return marker >= 0xFFE0 && marker <= 0xFFEF; }
-bool IsRestartMarker(uint16_t marker) { return marker >= 0xFFD0 && marker <= 0xFFD7; }
-
-// What an unknown marker tells about the file: most are frames of another JPEG process.
-MessageCode CodeForUnknownMarker(uint16_t marker) {
-    switch (marker) {
-        case 0xFFC1: return MessageCode::ExtendedSequential;
-        case 0xFFC2: case 0xFFC6: return MessageCode::Progressive;
-        case 0xFFC3: case 0xFFC7: return MessageCode::Lossless;
-        case 0xFFC5: case 0xFFDE: case 0xFFDF: return MessageCode::Hierarchical;
-        case 0xFFC9: case 0xFFCA: case 0xFFCB: case 0xFFCC: case 0xFFCD: case 0xFFCE: case 0xFFCF:
-            return MessageCode::Arithmetic;
-        default: return MessageCode::UnknownMarker;
+bool IsMarkerCode(MessageCode code) {
+    switch (code) {
+        case MessageCode::Progressive: case MessageCode::Arithmetic: case MessageCode::Lossless:
+        case MessageCode::ExtendedSequential: case MessageCode::Hierarchical: case MessageCode::UnknownMarker:
+            return true;
+        default: return false;
     }
 }
 
+// The two texts that CheckJpeg and RotateJpeg word differently, as the desktop program has them.
+std::string TextOf(const Status& status, bool checking) {
+    if (status.text) return status.text;
+    if (status.code == MessageCode::NotJpeg) return checking ? msg::kCheckNoSOI : msg::kRotateNoSOI;
+    if (IsMarkerCode(status.code)) {
+        return checking ? msg::kCheckUnknownMarkerPrefix + MarkerHex(status.detail) + msg::kCheckUnknownMarkerSuffix
+                        : msg::kRotateUnknownMarkerPrefix + MarkerHex(status.detail) + msg::kRotateUnknownMarkerSuffix;
+    }
+    return {};
+}
+
+std::span<const uint8_t> BytesOf(const TMemoryStream& stream) { return {stream.Memory(), stream.Size()}; }
+
 }  // namespace
 
-TJpegRotation::TJpegRotation()
-    : huff_(std::make_unique<HuffTables>()), store_(std::make_unique<CoefficientStore>()) {}
+bool RaggedEdgeMovesInside(const PictureFrame& frame, TransformKind kind) {
+    return (TrimsRightEdge(kind) && frame.ImageWidth % (8 * frame.MaxH) != 0) ||
+           (TrimsBottomEdge(kind) && frame.ImageHeight % (8 * frame.MaxV) != 0);
+}
+
+TJpegRotation::TJpegRotation() : store_(std::make_unique<CoefficientStore>()) {}
 
 TJpegRotation::~TJpegRotation() = default;
 
-void TJpegRotation::Report(MessageCode code, int level, const std::string& text, int64_t detail) {
-    if (OnMessage) OnMessage(text, level);
-    if (OnCodedMessage) OnCodedMessage({code, level, text, detail});
+// The one place messages leave the engine; the desktop program's two hooks adapt the same event.
+void TJpegRotation::Report(const EngineMessage& message) {
+    if (message.code == MessageCode::OptimizedTables) {
+        if (OnDHTWarning) OnDHTWarning();
+    } else if (OnMessage) {
+        OnMessage(message.text, message.level);
+    }
+    if (OnCodedMessage) OnCodedMessage(message);
 }
 
 bool TJpegRotation::Fail(MessageCode code, const std::string& text, int64_t detail) {
-    Report(code, 2, text, detail);
+    Report({code, 2, text, detail});
     return false;
 }
 
-// The reader speaks only of markers where entropy-coded data should be.
-MessageHook TJpegRotation::BitStreamHook() {
-    return [this](const std::string& text, int level) { Report(bitStreamCode_, level, text, bitStreamRow_); };
+bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
+    jpeg::Picture picture;
+    const Status parsed = jpeg::ParseHeaders(BytesOf(stream), 0, picture);
+    frame_ = picture.hasFrame ? PictureFrame{picture.frame.width, picture.frame.height, picture.frame.maxH,
+                                             picture.frame.maxV}
+                              : PictureFrame{};
+    orientation_ = picture.exifOrientation;
+    // Found before anything that stopped the parse, so told before it.
+    if (picture.optimizedTables) Report({MessageCode::OptimizedTables, 1, msg::kOptimizedTables});
+    if (!parsed.ok()) return Fail(parsed.code, TextOf(parsed, true), parsed.detail);
+    const bool ragged = frame_.ImageHeight % (8 * frame_.MaxV) != 0 || frame_.ImageWidth % (8 * frame_.MaxH) != 0;
+    if (ragged) {
+        Report(AllowAdjustMCU ? EngineMessage{MessageCode::RaggedEdgeTrimmed, 1, msg::kMcuTrim}
+                              : EngineMessage{MessageCode::RaggedEdgeKept, 1, msg::kMcuRagged});
+    }
+    return true;
 }
 
-// A stream that ends early, or memory that runs out, ends the operation with a message;
-// the engine stays usable for the next one.
-bool TJpegRotation::RunGuarded(bool (TJpegRotation::*walk)()) {
-    stage_ = Stage::Headers;
-    bitStreamCode_ = MessageCode::MarkerInScan;
-    bitStreamRow_ = -1;
+bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
+    output.Clear();
+    if (!KindFromCode(static_cast<int>(kind))) return Fail(MessageCode::BadKind, msg::kBadKind);
+    // The result is about as large as the input; growing it step by step would copy it.
     try {
-        return (this->*walk)();
+        output.Reserve(input.Size() + input.Size() / 8 + 65536);
+    } catch (const EStreamError&) {
+        // Not fatal: the stream still grows as it is written.
+    }
+    const bool ok = TransformGuarded(input, &output, kind);
+    if (!ok) output.Clear();
+    output.SetPosition(0);
+    return ok;
+}
+
+bool TJpegRotation::VerifyJpeg(const TMemoryStream& input) {
+    return TransformGuarded(input, nullptr, TransformKind::NoRotation);
+}
+
+// Memory that runs out is the one failure that arrives as an exception, from the allocator or
+// the output stream; it ends the operation here, and the engine stays usable.
+bool TJpegRotation::TransformGuarded(const TMemoryStream& input, TMemoryStream* output, TransformKind kind) {
+    try {
+        return Transform(input, output, kind);
     } catch (const EStreamError& error) {
-        if (std::string_view(error.what()) != kStreamReadError) return Fail(MessageCode::WriteFailed, error.what());
-        const MessageCode code = stage_ == Stage::Headers ? MessageCode::TruncatedHeaders
-                                 : stage_ == Stage::Scan  ? MessageCode::TruncatedScan
-                                                          : MessageCode::NoEndOfImage;
-        return Fail(code, error.what());
+        return Fail(MessageCode::WriteFailed, error.what());
     } catch (const std::bad_alloc&) {
         return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
     } catch (const std::length_error&) {
@@ -79,207 +123,38 @@ bool TJpegRotation::RunGuarded(bool (TJpegRotation::*walk)()) {
     }
 }
 
-void TJpegRotation::ResetComponents() {
-    frameSeen_ = false;
-    frame_.ComponentCount = 0;
-    frame_.ScanComponentCount = 0;
-    frame_.CompH.fill(0);
-    frame_.CompV.fill(0);
-    frame_.RestartEnabled = false;
-    frame_.RestartInterval = 0;
-}
+bool TJpegRotation::Transform(const TMemoryStream& input, TMemoryStream* output, TransformKind kind) {
+    const std::span<const uint8_t> bytes = BytesOf(input);
+    const auto failed = [this](const Status& status) { return Fail(status.code, TextOf(status, false), status.detail); };
+    jpeg::JpegModel model;
+    jpeg::Picture& picture = model.pictures.emplace_back();
+    if (const Status s = jpeg::ParseHeaders(bytes, 0, picture); !s.ok()) return failed(s);
+    const jpeg::Scan& scan = picture.scans.front();
+    const FrameState frame = ScanGeometry(picture, scan, kind, AllowAdjustMCU);
 
-bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
-    frame_.MaxH = 1;
-    frame_.MaxV = 1;
-    ResetComponents();
-    rotating_ = false;
-    orientation_.reset();
-    TMemoryStream scratch;  // the handlers' output is not wanted here
-    TInBitStreamFile in(stream, BitStreamHook());
-    TOutBitStreamFile out(scratch, BitStreamHook());
-    in_ = &in;
-    out_ = &out;
-    const bool ok = RunGuarded(&TJpegRotation::CheckWalk);
-    in_ = nullptr;
-    out_ = nullptr;
-    return ok;
-}
+    const int outputRows = SwapsAxes(kind) ? frame.McuCols : frame.McuRows;
+    if (OnProgressMax) OnProgressMax(frame.McuRows + outputRows);
+    if (OnProgress) OnProgress(0);
+    ScanRun run{ThreadBudget(MaxThreads), &StartThread, [this](int row) {
+                    if (OnProgress) OnProgress(row);
+                }};
+    ScanTransform transform(bytes, picture, scan, frame, kind, *store_);
+    size_t dataEnd = 0;
+    if (const Status s = transform.Decode(run, dataEnd); !s.ok()) return failed(s);
 
-bool TJpegRotation::CheckWalk() {
-    if (in_->ReadWord() != 0xFFD8) return Fail(MessageCode::NotJpeg, msg::kCheckNoSOI);
-    bool warnedAboutTables = false;
-    for (;;) {
-        const uint16_t marker = in_->ReadWord();
-        bool ok = true;
-        switch (marker) {
-            case 0xFFC0: ok = ProcessSOF(); break;
-            case 0xFFC4: {
-                bool allFull = true;
-                ok = ProcessDHT(allFull);
-                if (ok && !allFull && !warnedAboutTables) {
-                    warnedAboutTables = true;
-                    if (OnDHTWarning) OnDHTWarning();
-                    if (OnCodedMessage) OnCodedMessage({MessageCode::OptimizedTables, 1, msg::kOptimizedTables});
-                }
-                break;
-            }
-            case 0xFFDA:
-                if (!ProcessSOS()) return false;
-                CheckMcuSize();
-                return true;
-            case 0xFFDB: ok = ProcessDQT(); break;
-            case 0xFFDD: ok = ProcessDRI(); break;
-            case 0xFFFE: SkipSegment(); break;
-            case 0xFFE1: NoteOrientation(); break;
-            default:
-                if (!IsAppMarker(marker)) {
-                    return Fail(CodeForUnknownMarker(marker),
-                                msg::kCheckUnknownMarkerPrefix + MarkerHex(marker) + msg::kCheckUnknownMarkerSuffix, marker);
-                }
-                SkipSegment();
-                break;
-        }
-        if (!ok) return false;
+    if (!output) {
+        const Status tail = jpeg::ParseTail(bytes, dataEnd, picture, model.afterEndOfImage);
+        return tail.ok() || failed(tail);
     }
-}
-
-bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
-    output.Clear();
-    if (!KindFromCode(static_cast<int>(kind))) return Fail(MessageCode::BadKind, msg::kBadKind);
-    kind_ = kind;
-    rotating_ = true;
-    // The result is about as large as the input; growing it step by step would copy it.
-    try {
-        if (!verifyOnly_) output.Reserve(input.Size() + input.Size() / 8 + 65536);
-    } catch (const EStreamError&) {
-        // Not fatal: the stream still grows as it is written.
-    }
-    SettleOutputSize();
-    ResetComponents();
-    bool ok;
-    {
-        TInBitStreamFile in(input, BitStreamHook());
-        TOutBitStreamFile out(output, BitStreamHook());
-        in_ = &in;
-        out_ = &out;
-        ok = RunGuarded(&TJpegRotation::RotateWalk);
-        in_ = nullptr;
-        out_ = nullptr;
-    }
-    output.SetPosition(ok ? 0 : output.Size());
-    return ok;
-}
-
-bool TJpegRotation::VerifyJpeg(const TMemoryStream& input) {
-    struct VerifyOnly {
-        bool& flag;
-        explicit VerifyOnly(bool& f) : flag(f) { flag = true; }
-        ~VerifyOnly() { flag = false; }
-    } scope(verifyOnly_);
-    TMemoryStream scratch;  // headers only: the scan is decoded, not encoded
-    return RotateJpeg(input, scratch, TransformKind::NoRotation);
-}
-
-bool TJpegRotation::RotateWalk() {
-    if (in_->ReadWord() != 0xFFD8) return Fail(MessageCode::NotJpeg, msg::kRotateNoSOI);
-    out_->WriteWord(0xFFD8);
-    for (;;) {
-        const uint16_t marker = in_->ReadWord();
-        bool ok = true;
-        switch (marker) {
-            case 0xFFC0: ok = ProcessSOF(); break;
-            case 0xFFDB: ok = ProcessDQT(); break;
-            case 0xFFC4: {
-                bool allFull = true;
-                ok = ProcessDHT(allFull);
-                break;
-            }
-            case 0xFFE1: ok = ProcessApp1(); break;
-            default: {
-                // Everything else passes byte for byte: exactly the bytes its parser consumed.
-                const int64_t start = in_->MarkPosition();
-                out_->WriteWord(marker);
-                if (marker == 0xFFDA) {
-                    ok = ProcessSOS();
-                } else if (marker == 0xFFDD) {
-                    ok = ProcessDRI();
-                } else if (marker == 0xFFFE || IsAppMarker(marker)) {
-                    SkipSegment();
-                } else {
-                    return Fail(CodeForUnknownMarker(marker),
-                                msg::kRotateUnknownMarkerPrefix + MarkerHex(marker) + msg::kRotateUnknownMarkerSuffix,
-                                marker);
-                }
-                if (!ok) return false;
-                out_->WriteBytes(in_->Data() + start, static_cast<size_t>(in_->BytesSinceMark()));
-                if (marker == 0xFFDA) return TransformScan() && CopyTail();
-                break;
-            }
-        }
-        if (!ok) return false;
-    }
-}
-
-void TJpegRotation::SkipSegment() {
-    const uint16_t length = in_->ReadWord();
-    if (length > 2) in_->SkipBytes(length - 2u);
-}
-
-void TJpegRotation::NoteOrientation() {
-    const uint16_t length = in_->ReadWord();
-    if (length <= 2) return;
-    const size_t payloadSize = length - 2u;
-    if (!orientation_ && payloadSize <= in_->Remaining()) {
-        orientation_ = ReadExifOrientation(in_->Data() + in_->BytePosition(), payloadSize);
-    }
-    in_->SkipBytes(payloadSize);
-}
-
-bool TJpegRotation::CopyTail() {
-    // Drops the unread bits of the scan's last byte. Camera files may pad with fill bytes
-    // before the end-of-image marker; they carry nothing and are not copied.
-    uint16_t marker = in_->ReadMarker();
-    while (IsRestartMarker(marker)) {
-        out_->WriteWord(marker);
-        marker = in_->ReadMarker();
-    }
-    if (marker != 0xFFD9) return Fail(MessageCode::NoEndOfImage, msg::kNoEOI);
-    out_->WriteWord(0xFFD9);
-    // Whatever follows the end of the image stays.
-    const size_t tail = in_->Remaining();
-    out_->WriteBytes(in_->Data() + in_->BytePosition(), tail);
-    in_->SkipBytes(tail);
-    return true;
-}
-
-bool TJpegRotation::ProcessApp1() {
-    const int64_t start = in_->MarkPosition();
-    const uint16_t length = in_->ReadWord();
-    if (!TransformExif || length < 2) {
-        // A thumbnail's own engine, or a length that holds nothing: the segment passes as read.
-        out_->WriteWord(0xFFE1);
-        if (length > 2) in_->SkipBytes(length - 2u);
-        out_->WriteBytes(in_->Data() + start, static_cast<size_t>(in_->BytesSinceMark()));
-        return true;
-    }
-    const size_t payloadSize = length - 2u;
-    if (payloadSize > in_->Remaining()) throw EStreamError(kStreamReadError);
-    const uint8_t* payload = in_->Data() + in_->BytePosition();
-    in_->SkipBytes(payloadSize);
-    ExifTransform transform;
-    transform.Kind = kind_;
-    transform.AllowBreakDCF = AllowBreakDCF;
-    transform.AllowAdjustMCU = AllowAdjustMCU;
-    transform.KeepOrientation = KeepOrientation;
-    transform.ImageWidth = frame_.ImageWidth;
-    transform.ImageHeight = frame_.ImageHeight;
-    transform.OutputWidth = frame_.OutputWidth;
-    transform.OutputHeight = frame_.OutputHeight;
-    const std::vector<uint8_t> rewritten = RewriteExifSegment(payload, payloadSize, transform);
-    out_->WriteWord(0xFFE1);
-    out_->WriteWord(static_cast<uint16_t>(rewritten.size() + 2));
-    out_->WriteBytes(rewritten.data(), rewritten.size());
+    TOutBitStreamFile out(*output);
+    const HeaderRewrite rewrite{kind, &frame, TransformExif, AllowBreakDCF, AllowAdjustMCU, KeepOrientation};
+    WriteHeaders(bytes, picture, rewrite, out);
+    run.progress = [this, base = frame.McuRows](int row) {
+        if (OnProgress) OnProgress(base + row);
+    };
+    if (const Status s = transform.Encode(out, run); !s.ok()) return failed(s);
+    if (const Status s = jpeg::ParseTail(bytes, dataEnd, picture, model.afterEndOfImage); !s.ok()) return failed(s);
+    WriteTail(bytes, picture, model.afterEndOfImage, out);
     return true;
 }
 

@@ -88,9 +88,10 @@ ScanDecoder::Status ScanDecoder::DecodeMcus(TInBitStreamFile& in, int64_t begin,
         for (int& pred : state.dcPred) pred = 0;
         // The interval's padding bits are dropped; the marker must be the expected RSTn, or
         // data has been lost and the blocks that follow would be wrong.
-        if (in.ReadMarker() != 0xFFD0 + state.nextRestart) {
+        const uint16_t marker = in.ReadMarker();
+        if (marker != 0xFFD0 + state.nextRestart) {
             state.stoppedAt = m;
-            return Status::Bad;
+            return marker == 0 ? Status::Short : Status::Bad;  // 0: the data ends first
         }
         state.nextRestart = (state.nextRestart + 1) & 7;
     }

@@ -1,7 +1,7 @@
 // The bit streams driven by the input: a sequence of reads of every kind, marks and returns
 // over a byte stream, and a sequence of writes. Each is checked against a literal model that
 // fetches and writes one byte at a time, so the 64-bit windows must give exactly the same
-// values, positions, messages and bytes.
+// values, positions, errors and bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -13,8 +13,8 @@
 
 namespace {
 
-using pivotta::EStreamError;
 using pivotta::TInBitStreamFile;
+using ReadError = TInBitStreamFile::ReadError;
 using pivotta::TMemoryStream;
 using pivotta::TOutBitStreamFile;
 
@@ -37,15 +37,15 @@ bool Tracing() {
 
 long Mix(long hash, uint8_t byte) { return static_cast<long>(static_cast<uint64_t>(hash) * 31 + byte); }
 
-// One byte fetched at a time; FF 00 is a stuffed 0xFF, FF xx a marker that is reported and
-// whose 0xFF is delivered as data while xx is lost.
+// One byte fetched at a time; FF 00 is a stuffed 0xFF, FF xx a marker that is kept as the
+// error and whose 0xFF is delivered as data while xx is lost. The first error is kept.
 class ModelReader {
 public:
     explicit ModelReader(const std::vector<uint8_t>& data) : data_(data) {}
 
     uint8_t ReadByte() {
         bitPos_ = 7;
-        if (pos_ >= data_.size()) throw EndOfData{};
+        if (pos_ >= data_.size()) End();
         return data_[pos_++];
     }
     uint16_t ReadWord() {
@@ -70,7 +70,7 @@ public:
     }
     void SkipBytes(size_t count) {
         bitPos_ = 7;
-        if (count > data_.size() - pos_) throw EndOfData{};
+        if (count > data_.size() - pos_) End();
         pos_ += count;
     }
     int ReadBit() {
@@ -81,7 +81,7 @@ public:
     }
     uint32_t ReadBits(int n) {
         if (n > 16) {
-            ++messages;
+            Note(ReadError::TooManyBits);
             return 0;
         }
         uint32_t value = 0;
@@ -95,12 +95,19 @@ public:
     }
     int64_t BytesSinceMark() const { return static_cast<int64_t>(pos_) - mark_; }
     size_t Position() const { return pos_; }
-    int messages = 0;
+    ReadError error = ReadError::None;
 
 private:
+    void Note(ReadError e) {
+        if (error == ReadError::None) error = e;
+    }
+    [[noreturn]] void End() {
+        Note(ReadError::EndOfData);
+        throw EndOfData{};
+    }
     void Fetch() {
         cur_ = ReadByte();
-        if (cur_ == 0xFF && ReadByte() != 0x00) ++messages;
+        if (cur_ == 0xFF && ReadByte() != 0x00) Note(ReadError::MarkerInData);
     }
 
     const std::vector<uint8_t>& data_;
@@ -113,17 +120,13 @@ private:
 void FuzzReader(FuzzedDataProvider& provider) {
     const std::vector<uint8_t> bytes = provider.ConsumeBytes<uint8_t>(provider.ConsumeIntegralInRange<size_t>(0, 512));
     const TMemoryStream stream(bytes);
-    int messages = 0;
-    TInBitStreamFile reader(stream, [&messages](const std::string&, int level) {
-        Same("message level", 2, level);
-        ++messages;
-    });
+    TInBitStreamFile reader(stream);
     ModelReader model(bytes);
 
     for (int step = 0; step < 200 && provider.remaining_bytes() > 0; ++step) {
         const int op = provider.ConsumeIntegralInRange<int>(0, 12);
         const int n = provider.ConsumeIntegralInRange<int>(0, 17);
-        bool modelEnded = false, readerEnded = false;
+        bool modelEnded = false;
         long expected = 0, actual = 0;
         if (op == 12) {
             // The scan decoder's path: a window topped up ahead, then peeks and skips. It never
@@ -134,7 +137,7 @@ void FuzzReader(FuzzedDataProvider& provider) {
             actual = reader.PeekBits(n);
             reader.SkipBits(n);
             Same("window bits", static_cast<long>(model.ReadBits(n)), actual);
-            Same("messages", model.messages, messages);
+            Same("error", static_cast<long>(model.error), static_cast<long>(reader.Error()));
             continue;
         }
         try {
@@ -158,7 +161,7 @@ void FuzzReader(FuzzedDataProvider& provider) {
         } catch (const EndOfData&) {
             modelEnded = true;
         }
-        try {
+        {
             switch (op) {
                 case 0: actual = reader.ReadByte(); break;
                 case 1: actual = reader.ReadWord(); break;
@@ -177,18 +180,15 @@ void FuzzReader(FuzzedDataProvider& provider) {
                     break;
                 }
             }
-        } catch (const EStreamError&) {
-            readerEnded = true;
         }
         if (Tracing()) {
-            std::fprintf(stderr, "op %d n %d: model %ld%s at %zu, reader %ld%s at %zu\n", op, n, expected,
-                         modelEnded ? " (end)" : "", model.Position(), actual, readerEnded ? " (end)" : "",
+            std::fprintf(stderr, "op %d n %d: model %ld%s at %zu, reader %ld (error %d) at %zu\n", op, n, expected,
+                         modelEnded ? " (end)" : "", model.Position(), actual, static_cast<int>(reader.Error()),
                          reader.BytePosition());
         }
-        Same("read past the end", modelEnded, readerEnded);
-        if (modelEnded) return;  // callers never read on after the read error
+        Same("error", static_cast<long>(model.error), static_cast<long>(reader.Error()));
+        if (modelEnded) return;  // past the end the reader only promises zeros
         Same("value", expected, actual);
-        Same("messages", model.messages, messages);
         // Where a byte-level read would continue.
         Same("byte position", static_cast<long>(model.Position()), static_cast<long>(reader.BytePosition()));
     }
@@ -230,7 +230,7 @@ void FuzzWriter(FuzzedDataProvider& provider) {
     ModelWriter model;
     TMemoryStream stream;
     {
-        TOutBitStreamFile writer(stream, nullptr);
+        TOutBitStreamFile writer(stream);
         for (int step = 0; step < 300 && provider.remaining_bytes() > 0; ++step) {
             const int op = provider.ConsumeIntegralInRange<int>(0, 7);
             const uint32_t value = provider.ConsumeIntegral<uint32_t>();

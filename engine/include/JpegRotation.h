@@ -1,23 +1,19 @@
 // Lossless rotation and mirroring of baseline JPEG streams.
 //
-// CheckJpeg reads the headers up to the scan header and records the frame geometry;
-// RotateJpeg must then run on the same stream with the same engine. Everything the engine
-// has to say goes through its hooks; it returns false after a level-2 message.
-// One instance per thread: the engine holds per-run state.
+// Each operation parses its own input from the start and depends on no earlier call:
+// CheckJpeg reads the headers up to the first scan header, VerifyJpeg also decodes every block
+// and reads what follows the scan, and RotateJpeg also writes the transformed stream. Everything
+// the engine has to say goes to OnCodedMessage (OnMessage and OnDHTWarning get the same
+// events in the desktop program's form); an operation returns false after a level-2 message.
+// One instance runs one operation at a time.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
-#include <vector>
 
-#include "BitStreamFile.h"
-#include "CoefBlock.h"
-#include "FrameState.h"
-#include "HuffmanSlot.h"
 #include "MemoryStream.h"
 #include "Messages.h"
 #include "ThreadStarter.h"
@@ -26,9 +22,18 @@
 namespace pivotta {
 
 class CoefficientStore;
-class HuffTables;
 
-bool RaggedEdgeMovesInside(const FrameState& frame, TransformKind kind);
+// The frame of the last stream checked: its size and the size of its MCU in blocks.
+struct PictureFrame {
+    int ImageWidth = 0;
+    int ImageHeight = 0;
+    int MaxH = 1;
+    int MaxV = 1;
+};
+
+// Whether the transform would move a ragged edge (a size that is not a whole number of MCUs)
+// to the top or the left, where its padding would show unless it is trimmed.
+bool RaggedEdgeMovesInside(const PictureFrame& frame, TransformKind kind);
 
 class TJpegRotation {
 public:
@@ -38,16 +43,16 @@ public:
     TJpegRotation& operator=(const TJpegRotation&) = delete;
 
     bool CheckJpeg(const TMemoryStream& stream);
-    // Empties output and writes the transformed stream into it; on success its position is 0.
+    // Empties output and writes the transformed stream into it; on success its position is 0,
+    // on failure it stays empty.
     bool RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind);
     // A transform that writes nothing: walks every segment and decodes every block as
     // RotateJpeg would, and fails with the same message where it would fail.
     bool VerifyJpeg(const TMemoryStream& input);
 
-    MessageHook OnMessage;
-    // Every message OnMessage gets, and the optimized-table warning, with its code.
     CodedMessageHook OnCodedMessage;
-    std::function<void()> OnDHTWarning;
+    MessageHook OnMessage;                // every message but the optimized-table warning
+    std::function<void()> OnDHTWarning;   // the optimized-table warning
     std::function<void(int)> OnProgressMax;
     std::function<void(int)> OnProgress;
 
@@ -64,66 +69,23 @@ public:
     // Starts the worker threads; empty: std::jthread.
     ThreadStarter StartThread;
 
-    const FrameState& Frame() const { return frame_; }
+    // What the last CheckJpeg found (meaningful after it succeeded).
+    const PictureFrame& Frame() const { return frame_; }
     // The Exif Orientation value of the last stream checked (any number, 1-8 being valid), or
     // none when it has no such entry. UprightKind maps it to the kind that rights the picture.
     std::optional<uint32_t> Orientation() const { return orientation_; }
-    const HuffmanSlot& HuffSlot(int tableClass, int id) const;
-    // The blocks of a component slot from the last run, already transformed, in raster order.
-    std::vector<CoefBlock> Coefficients(int slot) const;
 
 private:
-    using Kind = TransformKind;
+    enum class Operation { Check, Rotate };
+    void Report(const EngineMessage& message);
+    bool Fail(MessageCode code, const std::string& text, int64_t detail = -1);
+    bool Transform(const TMemoryStream& input, TMemoryStream* output, TransformKind kind);
+    bool TransformGuarded(const TMemoryStream& input, TMemoryStream* output, TransformKind kind);
 
-    // Messages.
-    void Report(MessageCode code, int level, const std::string& text, int64_t detail = -1);
-    [[nodiscard]] bool Fail(MessageCode code, const std::string& text, int64_t detail = -1);
-    MessageHook BitStreamHook();
-
-    // Marker walk.
-    [[nodiscard]] bool RunGuarded(bool (TJpegRotation::*walk)());
-    [[nodiscard]] bool CheckWalk();
-    [[nodiscard]] bool RotateWalk();
-    [[nodiscard]] bool TransformScan();
-    [[nodiscard]] bool CopyTail();
-    void SkipSegment();  // also reads a comment: the text is not used
-    void NoteOrientation();  // skips an APP1 segment, taking the first Exif Orientation value
-    void ResetComponents();
-
-    // Marker segments.
-    [[nodiscard]] bool ProcessDQT();
-    [[nodiscard]] bool ProcessSOF();
-    [[nodiscard]] bool ProcessSOS();
-    [[nodiscard]] bool ProcessDRI();
-    [[nodiscard]] bool ProcessApp1();
-    [[nodiscard]] bool ProcessDHT(bool& allFull);
-    void CheckMcuSize();
-    void SettleOutputSize();
-
-    // Scan.
-    [[nodiscard]] bool DecodeScan();
-    [[nodiscard]] bool EncodeScan();
-
-    void Progress(int position) {
-        if (OnProgress) OnProgress(position);
-    }
-
-    TInBitStreamFile* in_ = nullptr;   // valid during an operation
-    TOutBitStreamFile* out_ = nullptr;
-    bool rotating_ = false;            // RotateJpeg rather than CheckJpeg
-    bool verifyOnly_ = false;          // VerifyJpeg: no scan is encoded
-    // Where the walk stands, so that a stream that ends early is named for where it ended.
-    enum class Stage { Headers, Scan, Tail } stage_ = Stage::Headers;
-    // What the reader's marker message means where it is sent, and the MCU row it concerns.
-    MessageCode bitStreamCode_ = MessageCode::MarkerInScan;
-    int64_t bitStreamRow_ = -1;
-    Kind kind_ = Kind::NoRotation;
-    std::unique_ptr<HuffTables> huff_;
-    std::unique_ptr<CoefficientStore> store_;
-    FrameState frame_;
-    bool frameSeen_ = false;
+    PictureFrame frame_;
     std::optional<uint32_t> orientation_;
-    size_t scanBytes_ = 0;  // entropy-coded bytes of the last scan decoded
+    // Memory only, reused from run to run; every run starts it afresh.
+    std::unique_ptr<CoefficientStore> store_;
 };
 
 }  // namespace pivotta

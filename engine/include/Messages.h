@@ -39,8 +39,9 @@ enum class MessageCode : uint8_t {
     RaggedEdgeTrimmed,     // warning: the size is not whole MCUs, the edge will be cut
     RaggedEdgeKept,        // warning: the size is not whole MCUs, the edge will move inside
     OptimizedTables,       // warning: tables completed with the standard ones
+    UndefinedTable,        // a scan uses a Huffman table that its stream never defined
 };
-inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::OptimizedTables) + 1;
+inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::UndefinedTable) + 1;
 
 struct EngineMessage {
     MessageCode code;
@@ -49,6 +50,8 @@ struct EngineMessage {
     int64_t detail = -1;
 };
 using CodedMessageHook = std::function<void(const EngineMessage&)>;
+// The desktop program's form: text and level (1 warning, 2 error).
+using MessageHook = std::function<void(const std::string& text, int level)>;
 
 }  // namespace pivotta
 
@@ -79,6 +82,7 @@ inline constexpr const char* kScanTooShort = "画像データが画像のサイ�
 inline constexpr const char* kOutOfMemory = "メモリが不足しているため処理できません。";
 inline constexpr const char* kMissingCode = "ハフマンテーブルに必要な符号がないため符号化できません。";
 inline constexpr const char* kBadKind = "変換の種類が正しくありません。";
+inline constexpr const char* kUndefinedTable = "スキャンが使うハフマンテーブルが定義されていません。";
 inline constexpr const char* kOptimizedTables = "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
 
 }  // namespace pivotta::msg

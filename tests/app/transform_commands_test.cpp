@@ -450,32 +450,6 @@ private slots:
         QCOMPARE(StreamBytes(window.ResultStream()), broken);
     }
 
-    void ErrorInsideTheEngineRunReturnsTheWindowToNormal()
-    {
-        MainWindowHarness harness;
-        TFm_Main& window = harness.Window();
-        window.show();
-        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(kWidth, kHeight))));
-        bool boxShownWhileNormal = false;
-        harness.platform.onMessage = [&](const ShownMessage&) {
-            boxShownWhileNormal = !Part<QProgressBar>(window, "ProgressBar")->isVisible() && Part<StatusPanels>(window, "StatusBar")->isVisible() &&
-                                  QApplication::overrideCursor() == nullptr;
-        };
-        // The engine reports its own stream errors; anything else comes through to the window.
-        window.Rotator().OnProgressMax = [](int) { throw std::runtime_error("想定外のエラー"); };
-        window.Command("tbn_90")->trigger();
-
-        QCOMPARE(harness.platform.messages.size(), size_t{1});
-        QCOMPARE(harness.platform.messages[0].text, QStringLiteral("想定外のエラー"));
-        QCOMPARE(harness.platform.messages[0].icon, MessageIcon::Error);
-        QVERIFY(boxShownWhileNormal);
-        QVERIFY(!Part<QProgressBar>(window, "ProgressBar")->isVisible());
-        QVERIFY(Part<StatusPanels>(window, "StatusBar")->isVisible());
-        QVERIFY(QApplication::overrideCursor() == nullptr);
-        QVERIFY(SaveCommandsDisabled(window));
-        QVERIFY(window.PreviewImage().IsEmpty());
-    }
-
     void FailedWriteKeepsTheOldFile()
     {
 #ifdef Q_OS_UNIX

@@ -104,12 +104,6 @@ TEST(MarkerWalk, UnknownMarkersAreNamed) {
     TMemoryStream output;
     EXPECT_FALSE(engine.RotateJpeg(Stream(progressive), output, TransformKind::Rotate180));
     EXPECT_EQ(log.messages.back().first, "致命的エラー : ヘッダ($FFC2)を認識できません");
-
-    // A fill byte before a segment marker is not understood there.
-    Bytes filled = SimpleGray(8, 8);
-    filled.insert(filled.begin() + static_cast<long>(Find(filled, {0xFF, 0xC4})), 0xFF);
-    r = Transform(filled, TransformKind::Rotate90);
-    EXPECT_EQ(r.log.messages.back().first, "ヘッダ($FFFF)を認識できませんでした。");
 }
 
 TEST(MarkerWalk, FourComponentsAreRefused) {
@@ -382,16 +376,6 @@ TEST(Engine, KindsBeyondTheContractAreRefused) {
     TMemoryStream output;
     EXPECT_FALSE(engine.RotateJpeg(input, output, static_cast<TransformKind>(kTransformKindCount)));
     EXPECT_EQ(log.messages.back().first, msg::kBadKind);
-}
-
-TEST(Engine, RotateNeedsTheCheckOfTheSameFrame) {
-    TJpegRotation engine;
-    HookLog log;
-    log.Attach(engine);
-    ASSERT_TRUE(engine.CheckJpeg(Stream(SimpleGray(16, 8))));
-    TMemoryStream output;
-    EXPECT_FALSE(engine.RotateJpeg(Stream(SimpleGray(8, 16)), output, TransformKind::Rotate90));
-    EXPECT_EQ(log.messages.back().first, msg::kFrameChanged);
 }
 
 TEST(BlockTransforms, QuarterTurnsAndMirrorsComposeToIdentity) {

@@ -1,14 +1,32 @@
 // Decoding of hand-built scans: what lands in the coefficient store, and what is refused.
 #include <gtest/gtest.h>
 
+#include "BitStreamFile.h"
+#include "CoefficientStore.h"
+#include "JpegParser.h"
 #include "JpegRotation.h"
 #include "Messages.h"
 #include "MiniJpeg.h"
+#include "ScanTransform.h"
 
 namespace pivotta {
 namespace {
 
 using namespace test;
+
+// What the middle stages decode from a whole stream for a kind: one slot's blocks, already
+// transformed, in raster order; none when parsing or decoding fails.
+std::vector<CoefBlock> DecodedBlocks(const Bytes& jpeg, TransformKind kind, int slot) {
+    jpeg::Picture picture;
+    if (!jpeg::ParseHeaders(jpeg, 0, picture).ok()) return {};
+    const FrameState frame = ScanGeometry(picture, picture.scans[0], kind, false);
+    CoefficientStore store;
+    ScanTransform transform(jpeg, picture, picture.scans[0], frame, kind, store);
+    const ThreadStarter start;
+    size_t end = 0;
+    if (!transform.Decode({1, &start, {}}, end).ok()) return {};
+    return transform.Coefficients(slot);
+}
 
 struct EngineRun {
     bool checked = false;
@@ -16,11 +34,15 @@ struct EngineRun {
     HookLog log;
     TJpegRotation engine;
     TMemoryStream output;
+    Bytes input;
+    TransformKind kind = TransformKind::NoRotation;
+    std::vector<CoefBlock> Coefficients(int slot) const { return DecodedBlocks(input, kind, slot); }
 };
 
-// Checks and re-encodes in place; the store then holds the decoded blocks.
+// Checks and re-encodes in place.
 void Decode(EngineRun& run, const Bytes& jpeg) {
     run.log.Attach(run.engine);
+    run.input = jpeg;
     const TMemoryStream input = Stream(jpeg);
     run.checked = run.engine.CheckJpeg(input);
     run.rotated = run.checked && run.engine.RotateJpeg(input, run.output, TransformKind::NoRotation);
@@ -41,7 +63,7 @@ TEST(ScanDecoding, DcDifferencesExtendAndPredict) {
     EngineRun run;
     Decode(run, BuildJpeg(24, 8, Gray(), w.Finish()));
     ASSERT_TRUE(run.rotated);
-    const auto& blocks = run.engine.Coefficients(0);
+    const auto& blocks = run.Coefficients(0);
     ASSERT_EQ(blocks.size(), 3u);
     EXPECT_EQ(blocks[0][0], 0);
     EXPECT_EQ(blocks[1][0], -4);
@@ -65,7 +87,7 @@ TEST(ScanDecoding, ZeroRunsAndTheLastCoefficient) {
     EngineRun run;
     Decode(run, BuildJpeg(24, 8, Gray(), w.Finish()));
     ASSERT_TRUE(run.rotated) << (run.log.messages.empty() ? "" : run.log.messages[0].first);
-    const auto& b = run.engine.Coefficients(0);
+    const auto& b = run.Coefficients(0);
     EXPECT_EQ(b[0][0], 7);
     EXPECT_EQ(b[0][52], -9);
     EXPECT_EQ(b[1][0], 8);
@@ -114,7 +136,7 @@ TEST(ScanDecoding, RestartIntervalsResetPredictionAndConsumeMarkers) {
     EngineRun run;
     Decode(run, BuildJpeg(80, 8, Gray(), w.Finish(), 4));
     ASSERT_TRUE(run.rotated);
-    const auto& b = run.engine.Coefficients(0);
+    const auto& b = run.Coefficients(0);
     const int expected[10] = {10, 11, 12, 13, 10, 11, 12, 13, 10, 11};
     for (int i = 0; i < 10; ++i) EXPECT_EQ(b[i][0], expected[i]) << i;
     // The output carries fresh markers at the same places.
@@ -152,7 +174,7 @@ TEST(ScanDecoding, IntervalZeroNeverExpectsAMarker) {
     EngineRun run;
     Decode(run, BuildJpeg(24, 8, Gray(), w.Finish(), 0));
     ASSERT_TRUE(run.rotated);
-    EXPECT_EQ(run.engine.Coefficients(0)[2][0], 6);
+    EXPECT_EQ(run.Coefficients(0)[2][0], 6);
 }
 
 TEST(ScanDecoding, BlockOrderFollowsSamplingAndScanOrder) {
@@ -167,12 +189,12 @@ TEST(ScanDecoding, BlockOrderFollowsSamplingAndScanOrder) {
     EngineRun run;
     Decode(run, BuildJpeg(32, 16, Ycc(2, 2), w.Finish()));
     ASSERT_TRUE(run.rotated);
-    const auto& y = run.engine.Coefficients(0);  // grid 4 wide, 2 high
+    const auto& y = run.Coefficients(0);  // grid 4 wide, 2 high
     ASSERT_EQ(y.size(), 8u);
     const int order[8] = {0, 1, 4, 5, 2, 3, 6, 7};  // (col,row) within each MCU, MCU by MCU
     for (int i = 0; i < 8; ++i) EXPECT_EQ(y[order[i]][0], i + 1) << i;
-    EXPECT_EQ(run.engine.Coefficients(1)[1][0], 201);
-    EXPECT_EQ(run.engine.Coefficients(2)[1][0], 401);
+    EXPECT_EQ(run.Coefficients(1)[1][0], 201);
+    EXPECT_EQ(run.Coefficients(2)[1][0], 401);
 
     // The same components listed in another order in the scan header: the MCU follows it.
     std::vector<MiniComponent> frame = {{1, 1, 1, 0, 0, 0}, {2, 1, 1, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
@@ -186,9 +208,9 @@ TEST(ScanDecoding, BlockOrderFollowsSamplingAndScanOrder) {
     EngineRun reordered;
     Decode(reordered, jpeg);
     ASSERT_TRUE(reordered.rotated);
-    EXPECT_EQ(reordered.engine.Coefficients(0)[0][0], 10);
-    EXPECT_EQ(reordered.engine.Coefficients(1)[0][0], 20);
-    EXPECT_EQ(reordered.engine.Coefficients(2)[0][0], 30);
+    EXPECT_EQ(reordered.Coefficients(0)[0][0], 10);
+    EXPECT_EQ(reordered.Coefficients(1)[0][0], 20);
+    EXPECT_EQ(reordered.Coefficients(2)[0][0], 30);
 }
 
 TEST(ScanDecoding, OneComponentScanHasOneBlockPerMcu) {
@@ -198,8 +220,8 @@ TEST(ScanDecoding, OneComponentScanHasOneBlockPerMcu) {
     EngineRun run;
     Decode(run, BuildJpeg(24, 16, {{1, 2, 2, 0, 0, 0}}, w.Finish()));
     ASSERT_TRUE(run.rotated);
-    ASSERT_EQ(run.engine.Coefficients(0).size(), 6u);
-    EXPECT_EQ(run.engine.Coefficients(0)[5][0], 6);
+    ASSERT_EQ(run.Coefficients(0).size(), 6u);
+    EXPECT_EQ(run.Coefficients(0)[5][0], 6);
     EXPECT_TRUE(run.log.messages.empty());  // 24x16 is whole 8x8 MCUs
 }
 
@@ -249,7 +271,7 @@ TEST(ScanDecoding, HugeFrameFromATinyFileFailsBeforeAllocating) {
     EXPECT_FALSE(run.rotated);
     ASSERT_FALSE(run.log.messages.empty());
     EXPECT_EQ(run.log.messages.back().first, msg::kScanTooShort);
-    EXPECT_TRUE(run.engine.Coefficients(0).empty());
+    EXPECT_TRUE(run.Coefficients(0).empty());
 }
 
 TEST(ScanDecoding, ZeroRunsThatOnlyReachTheEndAreDroppedInEveryTransform) {
@@ -286,12 +308,13 @@ TEST(ScanDecoding, ZeroRunsThatOnlyReachTheEndAreDroppedInEveryTransform) {
         EngineRun a, b;
         a.log.Attach(a.engine), b.log.Attach(b.engine);
         const TMemoryStream inA = Stream(plain), inB = Stream(padded);
+        a.input = plain, b.input = padded, a.kind = b.kind = kind;
         ASSERT_TRUE(a.engine.CheckJpeg(inA) && a.engine.RotateJpeg(inA, a.output, kind));
         ASSERT_TRUE(b.engine.CheckJpeg(inB) && b.engine.RotateJpeg(inB, b.output, kind));
         EXPECT_EQ(a.output.Bytes(), b.output.Bytes()) << Facts(kind).name;
-        EXPECT_EQ(a.engine.Coefficients(0), b.engine.Coefficients(0)) << Facts(kind).name;
+        EXPECT_EQ(a.Coefficients(0), b.Coefficients(0)) << Facts(kind).name;
         if (kind == TransformKind::NoRotation) {
-            const auto blocks = a.engine.Coefficients(0);
+            const auto blocks = a.Coefficients(0);
             EXPECT_EQ(blocks[11][63], 1);
             EXPECT_EQ(blocks[4][4], -1);
             EXPECT_EQ(blocks[4][24], 7);  // 4, then 16 zeros and 3 more

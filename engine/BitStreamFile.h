@@ -4,15 +4,15 @@
 // bytes are loaded. Its observable behaviour is that of a reader which fetches one byte at a
 // time only when a bit of it is needed: byte-level reads drop the rest of a partly used byte
 // and continue right after it, and a marker inside entropy-coded data is reported only when
-// one of its bits would be consumed.
+// one of its bits would be consumed. Neither stream reports anything itself: the reader keeps
+// the first error it met for its caller to look at.
 #pragma once
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
-#include <string>
+#include <span>
 
 #include "BitCursor.h"
 #include "Endian.h"
@@ -20,27 +20,30 @@
 
 namespace pivotta {
 
-// Engine message hook: text and level (1 warning, 2 error).
-using MessageHook = std::function<void(const std::string& text, int level)>;
-
 inline constexpr const char* kMarkerInScanMessage = "ビットストリームが正しく読みとれませんでした。";
 
 class TInBitStreamFile {
 public:
     // Reads the whole content of stream, from offset 0; the stream itself is never moved.
-    TInBitStreamFile(const TMemoryStream& stream, MessageHook onMessage);
+    explicit TInBitStreamFile(const TMemoryStream& stream);
+    explicit TInBitStreamFile(std::span<const uint8_t> bytes);
 
-    // Byte-level reads drop pending bits; they raise EStreamError at the end of the data.
+    // What went wrong first, if anything: reads go on, past the end of the data as 0.
+    enum class ReadError : uint8_t { None, MarkerInData, EndOfData, TooManyBits };
+    ReadError Error() const { return error_; }
+
+    // Byte-level reads drop pending bits.
     void ReadBytes(void* buffer, size_t count);
     uint8_t ReadByte();
     uint16_t ReadWord();
     uint32_t ReadDWord();
     // A marker code after entropy-coded data, skipping the fill bytes (0xFF) that may precede
-    // it (ITU T.81 B.1.1.2). Without fill bytes it reads exactly what ReadWord reads.
+    // it (ITU T.81 B.1.1.2). Without fill bytes it reads exactly what ReadWord reads; 0 when
+    // the data ends first.
     uint16_t ReadMarker();
 
-    // Bit-level reads of entropy-coded data (stuffing removed). ReadBits takes 0..16 bits;
-    // a larger request is reported as a level-2 message and yields 0.
+    // Bit-level reads of entropy-coded data (stuffing removed). A marker is delivered as its
+    // 0xFF and kept as the error. ReadBits takes 0..16 bits; a larger request yields 0.
     int ReadBit();
     uint32_t ReadBits(int n);
 
@@ -54,12 +57,11 @@ public:
     // Bytes left for byte-level reads from BytePosition() on.
     size_t Remaining() const { return size_ - BytePosition(); }
     const uint8_t* Data() const { return data_; }
-    // Skips count bytes as byte-level reads would; raises EStreamError past the end.
+    // Skips count bytes as byte-level reads would.
     void SkipBytes(size_t count);
     // Drops pending bits and continues at a byte position within the data.
     void SetBytePosition(size_t position);
-    // A second reader over the same data at a byte position, for another thread; it sends no
-    // messages.
+    // A second reader over the same data at a byte position, for another thread.
     TInBitStreamFile ForkAt(size_t position) const;
     // The next unread bit of entropy-coded data as 8 x stream offset of its byte + bit index:
     // two readers over the same data agree on it exactly when they stand at the same bit.
@@ -83,9 +85,9 @@ public:
         acc_ <<= n;
         bits_ -= n;
     }
-    // Called when fewer bits are available than needed: a marker follows (its message is
-    // sent at level 2 and the reader stays where it is) or the data ends (EStreamError).
-    void ReportShortage();
+    // Where fewer bits are available than needed: whether a marker stops the data there (or
+    // else the data ends).
+    bool MarkerFollows() const;
     // Whether the data stops, where ReportShortage looks, at the end-of-image marker (after
     // any fill bytes).
     bool StopsAtEndOfImage() const;
@@ -128,6 +130,9 @@ private:
     }
     void FetchLiteral();   // one byte for a slow bit read, markers included
     void DropPendingBits();
+    void NoteError(ReadError error) {
+        if (error_ == ReadError::None) error_ = error;
+    }
 
     const uint8_t* data_;
     size_t size_;
@@ -138,13 +143,14 @@ private:
     // the stream (a stuffed FF 00, or the 0xFF of a marker), so positions need no guessing.
     uint64_t wideBytes_ = 0;
     int64_t markPos_ = 0;
-    MessageHook onMessage_;
+    ReadError error_ = ReadError::None;
 };
 
 class TOutBitStreamFile {
 public:
-    // Appends at the stream's position (the engine empties the stream first).
-    TOutBitStreamFile(TMemoryStream& stream, MessageHook onMessage);
+    // Appends at the stream's position (the engine empties the stream first). Writes raise
+    // EStreamError only when memory runs out.
+    explicit TOutBitStreamFile(TMemoryStream& stream);
     // Writes out complete pending bytes; a partial byte is left unwritten, as the next
     // byte-level write would have completed it.
     ~TOutBitStreamFile();
@@ -202,7 +208,6 @@ private:
 
     static constexpr size_t kStagingSize = 16384;
     TMemoryStream& stream_;
-    MessageHook onMessage_;
     uint64_t acc_ = 0;  // the low bits_ bits are pending, oldest on top
     int bits_ = 0;
     size_t stagingUsed_ = 0;

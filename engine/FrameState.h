@@ -1,19 +1,23 @@
-// What the frame and scan headers say about a picture's geometry and its components.
+// The geometry of one scan as the decoder and the encoder use it: the frame's block grid, the
+// components in frame order (slots), the scan's table selectors and restart interval, and the
+// output size after trimming. Built from the model for each run.
 #pragma once
 
 #include <array>
+
+#include "JpegModel.h"
+#include "TransformKind.h"
 
 namespace pivotta {
 
 inline constexpr int kMaxComponents = 4;
 
-// Frame geometry and per-component layout. Slots are the components in frame order.
 struct FrameState {
-    int ImageWidth = 0;    // X of the last frame header read
-    int ImageHeight = 0;   // Y of the last frame header read
+    int ImageWidth = 0;    // X of the frame header
+    int ImageHeight = 0;   // Y of the frame header
     int MaxH = 1;
     int MaxV = 1;
-    int OutputWidth = 0;   // after MCU trimming
+    int OutputWidth = 0;   // after MCU trimming, before any exchange of axes
     int OutputHeight = 0;
     int McuCols = 0;
     int McuRows = 0;
@@ -30,7 +34,8 @@ struct FrameState {
     int RestartInterval = 0;
 };
 
-// Whether the transform would move a ragged edge (a size that is not a whole number of MCUs)
-// to the top or the left, where its padding would show unless it is trimmed.
+// The geometry of `scan` of a parsed picture, for a transform of `kind`; with `trim` the edge
+// that the transform moves to the top or left loses its ragged MCU.
+FrameState ScanGeometry(const jpeg::Picture& picture, const jpeg::Scan& scan, TransformKind kind, bool trim);
 
 }  // namespace pivotta
