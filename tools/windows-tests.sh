@@ -22,10 +22,11 @@ fi
 # No Qt 6 for Windows here: the desktop program's Windows adapters are at least compiled,
 # syntax only, against this machine's Qt headers.
 qt=$(pkg-config --variable=includedir Qt6Core)
-for source in app/win32/RegistrySettingsKey.cpp app/win32/Win32Platform.cpp app/LongPath.cpp app/FileIO.cpp app/main.cpp; do
+for source in app/platform/win32/RegistrySettingsKey.cpp app/platform/win32/Win32Platform.cpp app/platform/LongPath.cpp \
+              app/document/FileIO.cpp app/main.cpp; do
   x86_64-w64-mingw32-g++-posix -std=c++20 -fsyntax-only -Wall -Wextra -Werror -Wno-attributes \
     -DUNICODE -D_UNICODE -DNOMINMAX -DWIN32_LEAN_AND_MEAN -I"$qt" -I"$qt/QtCore" -I"$qt/QtGui" -I"$qt/QtWidgets" \
-    -Iapp -Iapp/win32 -Iengine/include -Icommon "$source"
+    -Iapp/document -Iapp/windows -Iapp/platform -Iapp/texts -Iapp/platform/win32 -Icommon/win32 -Iengine/include -Icommon "$source"
 done
 
 export PIVOTTA_WINEPREFIX=$PWD/$build/wineprefix

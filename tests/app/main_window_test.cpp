@@ -418,21 +418,21 @@ private slots:
         bar->setValue(500);
         const int horizontal = Part<ViewArea>(window, "ScrollBox")->horizontalScrollBar()->value();
 
-        SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), -120);  // toward the user
-        QCOMPARE(bar->value(), 500 - step);
-        SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), 120);  // away from the user
+        SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), -120);  // toward the user: down the picture
+        QCOMPARE(bar->value(), 500 + step);
+        SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), 120);  // away from the user: up
         QCOMPARE(bar->value(), 500);
         SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), 60);  // half a notch does nothing yet
         QCOMPARE(bar->value(), 500);
         SendWheel(Part<ViewArea>(window, "ScrollBox")->viewport(), 60);
-        QCOMPARE(bar->value(), 500 + step);
+        QCOMPARE(bar->value(), 500 - step);
         QCOMPARE(Part<ViewArea>(window, "ScrollBox")->horizontalScrollBar()->value(), horizontal);
 
         bar->setValue(1);
-        emit Part<ViewArea>(window, "ScrollBox")->WheelTowardUser();
+        emit Part<ViewArea>(window, "ScrollBox")->WheelAwayFromUser();
         QCOMPARE(bar->value(), 0);
         bar->setValue(bar->maximum());
-        emit Part<ViewArea>(window, "ScrollBox")->WheelAwayFromUser();
+        emit Part<ViewArea>(window, "ScrollBox")->WheelTowardUser();
         QCOMPARE(bar->value(), bar->maximum());
     }
 

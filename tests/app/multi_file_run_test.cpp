@@ -23,10 +23,12 @@ public:
         transformFailed = false;
     }
     void RunModeChanged() override { ++modeChanges; }
-    bool ShowFolderProcessInfo(bool showNextTime) override
+    bool ShowFolderProcessInfo(bool showNextTime, const std::function<QString()>& resultFolder) override
     {
         ++infoShown;
+        infoFolders.append(resultFolder());
         if (duringInfo) duringInfo();
+        infoFolders.append(resultFolder());
         return showNextTime && keepInfo;
     }
     void ReportError(const QString& text) override { errors.append(text); }
@@ -53,6 +55,7 @@ public:
     QStringList errors;
     int modeChanges = 0;
     int infoShown = 0;
+    QStringList infoFolders;  // what the dialog showed when it opened and after its options link
 };
 
 const QString kEndText = QStringLiteral("すべてのファイルの処理を終了しました");
@@ -73,6 +76,8 @@ private slots:
     void oneFileOpensWithoutARun();
     void emptyListEndsARunAndKeepsTheShownFile();
     void twoFilesStartARun();
+    void infoDialogShowsWhereNextWillSave();
+    void runThatSavedNothingNamesNoFolder();
     void infoDialogFollowsItsSetting();
     void optionsChangedInTheInfoDialogApplyToTheRun();
     void nextSavesByTheDecisionRule_data();
@@ -141,6 +146,32 @@ void MultiFileRunTest::twoFilesStartARun()
     QCOMPARE(host_.opened, QStringList{Files(2)[0]});
     QCOMPARE(run.ResultFolder(), desktop_.path() + QStringLiteral("/result_trip"));
     QVERIFY2(!QFileInfo::exists(run.ResultFolder()), "the folder is made at the first save, not at the start");
+}
+
+void MultiFileRunTest::infoDialogShowsWhereNextWillSave()
+{
+    MultiFileRun run(host_, host_, platform_, settings_);
+    // The options link may change where results go: the dialog shows the new place.
+    host_.duringInfo = [this] { settings_.gSaveSameFolder = true; };
+    run.StartFileList(Files(2));
+    const QString onDesktop = desktop_.path() + QStringLiteral("/result_trip");
+    QCOMPARE(host_.infoFolders, (QStringList{onDesktop, QStringLiteral("/photos/trip/result")}));
+    QVERIFY(!QFileInfo::exists(onDesktop));
+    QCOMPARE(run.ResultFolder(), QStringLiteral("/photos/trip/result"));
+
+    host_.duringInfo = [this] { settings_.gSaveResult = false; };
+    run.StartFileList(Files(2));
+    QCOMPARE(host_.infoFolders.last(), QString());  // nothing is saved, no folder named
+}
+
+void MultiFileRunTest::runThatSavedNothingNamesNoFolder()
+{
+    MultiFileRun run(host_, host_, platform_, settings_);
+    settings_.gForceSave = false;  // unturned files are not saved: no folder is made
+    run.StartFileList(Files(2));
+    run.Next();
+    run.Next();
+    QCOMPARE(platform_.messages.back().text, kEndText);
 }
 
 void MultiFileRunTest::infoDialogFollowsItsSetting()
@@ -248,7 +279,9 @@ void MultiFileRunTest::lastNextSavesThenEnds()
 
     QCOMPARE(platform_.messages.size(), size_t(1));
     QCOMPARE(platform_.messages[0].caption, QStringLiteral("JPEGファイル回転プログラム - Pivotta -"));
-    QCOMPARE(platform_.messages[0].text, kEndText);
+    // The end names the folder the results went into.
+    QCOMPARE(platform_.messages[0].text,
+             kEndText + QStringLiteral("\r保存先: ") + QDir::toNativeSeparators(run.ResultFolder()));
     QCOMPARE(platform_.messages[0].buttons, MessageButtons::Ok);
     QVERIFY(!run.MultiFileMode());
     QCOMPARE(host_.modeChanges, 2);

@@ -121,6 +121,7 @@ private slots:
     void failedTransformIsNotSavedOverAGoodResult();
     void closedFileIsSteppedOverWithoutSaving();
     void infoDialogFlagIsKeptInTheSettings();
+    void runShowsWhereNextSaves();
     void optionLinkChangesTheRunThatStarts();
     void desktopFolderFallsBackToHome();
 };
@@ -330,7 +331,7 @@ void MultiFileWindowTest::lastNextSavesThenEnds()
     TFm_Main& window = trip.Window();
     bool savedBeforeTheEnd = false;
     trip.Platform().onMessage = [&](const ShownMessage& message) {
-        if (message.text == kEndText) savedBeforeTheEnd = QFileInfo::exists(trip.ResultPath(1));
+        if (message.text.startsWith(kEndText)) savedBeforeTheEnd = QFileInfo::exists(trip.ResultPath(1));
     };
     trip.Start();
     window.Command("tbn_Next")->trigger();
@@ -338,7 +339,8 @@ void MultiFileWindowTest::lastNextSavesThenEnds()
     QVERIFY(trip.Platform().messages.empty());
     window.Command("tbn_Next")->trigger();
 
-    QCOMPARE(trip.MessageTexts(), QStringList{kEndText});
+    QCOMPARE(trip.MessageTexts(),
+             QStringList{kEndText + QStringLiteral("\r保存先: ") + QDir::toNativeSeparators(trip.ResultFolder())});
     const ShownMessage& end = trip.Platform().messages[0];
     QCOMPARE(end.caption, texts::kAppTitle);
     QCOMPARE(end.icon, MessageIcon::None);
@@ -551,6 +553,29 @@ void MultiFileWindowTest::infoDialogFlagIsKeptInTheSettings()
     QVERIFY(!trip.Window().Settings.gFolderProcessInfo);
     trip.Start();
     QCOMPARE(answerer.seen.size(), 2);
+}
+
+void MultiFileWindowTest::runShowsWhereNextSaves()
+{
+    Trip trip(2, true);
+    TFm_Main& window = trip.Window();
+    ModalAnswerer answerer;
+    QString shown;
+    answerer.Expect([&](QDialog* info) {
+        auto* line = Find<QLabel>(info, "Lbl_ResultFolder");
+        shown = line->isVisible() ? line->toolTip() : QString();
+        Find<QPushButton>(info, "Btn_Close")->click();
+    });
+    trip.Start();
+    const QString folder = QDir::toNativeSeparators(trip.ResultFolder());
+    QCOMPARE(shown, folder);  // named before it exists
+    QVERIFY(!QFileInfo::exists(trip.ResultFolder()));
+    auto* status = Part<QWidget>(window, "StatusBar");
+    QCOMPARE(status->toolTip(), QStringLiteral("保存先: ") + folder);
+    window.Command("tbn_Next")->trigger();
+    window.Command("tbn_Next")->trigger();
+    QVERIFY(!window.MultiFileMode());
+    QCOMPARE(status->toolTip(), QString());  // the hint goes with the run
 }
 
 void MultiFileWindowTest::optionLinkChangesTheRunThatStarts()

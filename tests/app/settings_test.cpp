@@ -57,7 +57,7 @@ const QStringList kOptionOrder{
     "gDHTWarning",          "gFolderProcessInfo",    "gSaveResult",         "gForceSave",
     "gSaveSameFolder",      "gSaveFolder",           "gKeepTimeStamp_Create", "gKeepTimeStamp_Write",
     "gToolBarSaveButtonIsSaveAs", "gViewProportional", "gAllowBreakDCF",      "gAllowAdjustMCU",
-    "gResetOrientation",
+    "gResetOrientation",    "gConfirmUnsaved",
 };
 
 QStringList NamesOf(const QStringList& log, const QString& prefix)
@@ -78,7 +78,8 @@ bool SameSettings(const AppSettings& a, const AppSettings& b)
            a.gKeepTimeStamp_Write == b.gKeepTimeStamp_Write &&
            a.gToolBarSaveButtonIsSaveAs == b.gToolBarSaveButtonIsSaveAs &&
            a.gViewProportional == b.gViewProportional && a.gAllowBreakDCF == b.gAllowBreakDCF &&
-           a.gAllowAdjustMCU == b.gAllowAdjustMCU && a.gResetOrientation == b.gResetOrientation;
+           a.gAllowAdjustMCU == b.gAllowAdjustMCU && a.gResetOrientation == b.gResetOrientation &&
+           a.gConfirmUnsaved == b.gConfirmUnsaved;
 }
 
 AppSettings EveryOptionFlipped()
@@ -95,8 +96,9 @@ AppSettings EveryOptionFlipped()
     s.gToolBarSaveButtonIsSaveAs = false;
     s.gViewProportional = true;
     s.gAllowBreakDCF = true;
-    s.gAllowAdjustMCU = true;
+    s.gAllowAdjustMCU = false;
     s.gResetOrientation = false;
+    s.gConfirmUnsaved = false;
     return s;
 }
 
@@ -150,7 +152,7 @@ private slots:
         QCOMPARE(key.log, QStringList{"open-write"});
     }
 
-    void FirstRunUsesDefaultsAndFirstCloseWritesAllSeventeenValues()
+    void FirstRunUsesDefaultsAndFirstCloseWritesEveryValue()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("Pivotta.conf");
@@ -161,14 +163,15 @@ private slots:
             LoadSettings(key, settings, placement);
             QVERIFY(SameSettings(settings, AppSettings{}));
             QVERIFY(settings.gDHTWarning && settings.gFolderProcessInfo && settings.gSaveResult &&
-                    settings.gForceSave && settings.gToolBarSaveButtonIsSaveAs);
+                    settings.gForceSave && settings.gToolBarSaveButtonIsSaveAs && settings.gAllowAdjustMCU &&
+                    settings.gConfirmUnsaved);
             QVERIFY(!settings.gSaveSameFolder && !settings.gViewProportional && settings.gSaveFolder.isEmpty());
             QCOMPARE(placement.state, StoredWindowState::Normal);
             QCOMPARE(placement.left, 216);
             SaveSettings(key, settings, placement);
         }
         QSettings stored(path, QSettings::IniFormat);
-        QCOMPARE(stored.allKeys().size(), 18);
+        QCOMPARE(stored.allKeys().size(), 19);
         QCOMPARE(stored.value("App_Top").toInt(), 164);
         QCOMPARE(stored.value("App_Left").toInt(), 216);
         QCOMPARE(stored.value("App_Height").toInt(), 483);
@@ -233,7 +236,7 @@ private slots:
             stored.setValue("App_Left", 10);
             stored.setValue("gDHTWarning", "ja");
             stored.setValue("gSaveFolder", QStringList{"a", "b"});
-            stored.setValue("gAllowAdjustMCU", 1);
+            stored.setValue("gAllowAdjustMCU", 0);
         }
         QSettingsKey key(std::make_unique<QSettings>(path, QSettings::IniFormat));
         AppSettings settings;
@@ -243,7 +246,7 @@ private slots:
         QCOMPARE(placement.left, 10);
         QVERIFY(settings.gDHTWarning);
         QVERIFY(settings.gSaveFolder.isEmpty());
-        QVERIFY(settings.gAllowAdjustMCU);
+        QVERIFY(!settings.gAllowAdjustMCU);
     }
 
     void TextIsTakenUpToItsFirstNul()
@@ -303,7 +306,7 @@ private slots:
             stored.setValue("App_Width", 500);
             stored.setValue("App_WindowState", 0);
             stored.setValue("gViewProportional", 1);
-            stored.setValue("gAllowAdjustMCU", 1);
+            stored.setValue("gAllowAdjustMCU", 0);  // a user who chose not to trim keeps that
         }
         harness.Recreate();
         TFm_Main& window = harness.Window();
@@ -313,7 +316,7 @@ private slots:
         QCOMPARE(window.height(), 400);
         QCOMPARE(window.windowState(), Qt::WindowNoState);
         QVERIFY(window.Settings.gViewProportional);
-        QVERIFY(window.Settings.gAllowAdjustMCU);
+        QVERIFY(!window.Settings.gAllowAdjustMCU);
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(AutoSize)"));
     }
 
@@ -330,7 +333,7 @@ private slots:
         window.Command("mnu_FileExit")->trigger();
         QVERIFY(!window.isVisible());
         QSettings stored(harness.SettingsPath(), QSettings::IniFormat);
-        QCOMPARE(stored.allKeys().size(), 18);
+        QCOMPARE(stored.allKeys().size(), 19);
         QCOMPARE(stored.value("App_WindowState").toInt(), 0);
         QCOMPARE(stored.value("App_Left").toInt(), window.x());
         QCOMPARE(stored.value("App_Top").toInt(), window.y());

@@ -249,6 +249,22 @@ private slots:
         QCOMPARE(window.PreviewImage().Size(), QSize(800, 1200));
     }
 
+    void DefaultSettingsTrimARaggedEdgeInsteadOfTurningItIn()
+    {
+        // 480x360 in 16x16 MCUs: the bottom 8 rows are a partial MCU that a quarter turn would
+        // move to the left edge as a band of padding.
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("ragged.jpg", TestJpeg(480, 360))));
+        QCOMPARE(harness.platform.messages.size(), size_t{1});  // the must-be-trimmed warning stays
+        QCOMPARE(harness.platform.messages.front().caption, QStringLiteral("警告"));
+        window.Command("tbn_90")->trigger();
+        QCOMPARE(window.PreviewImage().Size(), QSize(352, 480));
+        window.Settings.gAllowAdjustMCU = false;  // the user's own choice still holds
+        window.Command("tbn_270")->trigger();
+        QCOMPARE(window.PreviewImage().Size(), QSize(360, 480));
+    }
+
     void ProgressBarStandsInForTheStatusBarWhileTheEngineRuns()
     {
         MainWindowHarness harness;

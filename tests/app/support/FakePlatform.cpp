@@ -16,6 +16,7 @@ MessageAnswer FakePlatform::ShowMessage(QWidget*, const QString& caption, const 
     case MessageButtons::Ok: return MessageAnswer::Ok;
     case MessageButtons::Yes: return MessageAnswer::Yes;
     case MessageButtons::YesNo: break;
+    case MessageButtons::YesNoCancel: break;
     }
     return MessageAnswer::No;
 }

@@ -1,0 +1,227 @@
+// The program's main window: shows the photo document, holds the view and the run over the
+// files of the last open action; its private slots are the user's commands.
+#pragma once
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "AppSettings.h"
+#include "JpegPicture.h"
+#include "MainCommands.h"
+#include "MultiFileRun.h"
+#include "PhotoDocument.h"
+#include "ProcessingClock.h"
+#include "SettingsStore.h"
+
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QToolBar;
+
+namespace pivotta::app {
+
+class Platform;
+class PictureView;
+class StatusPanels;
+class ViewArea;
+
+class TFm_Main : public QMainWindow, private DocumentEvents {
+    Q_OBJECT
+public:
+    // arguments: the command line without the program's own path.
+    TFm_Main(Platform& platform, SettingsKey& settingsKey, QStringList arguments, QWidget* parent = nullptr);
+    ~TFm_Main() override;
+
+    // Opens and shows one file; false when it could not be read or shown (the window is then
+    // as after closing).
+    bool Uty_OpenJpegFile(const QString& path);
+    void Uty_CloseJpegFile();
+    // Writes all of stream to path atomically and gives it the kept file times as the
+    // options say; false (after an error box) when the file could not be written.
+    bool Uty_SaveOutputJpegFile(const pivotta::TMemoryStream& stream, const QString& path);
+    void UpdateTitleAndLayout();
+    // Before the picture on show gives way: asks whether an unsaved result is to be saved
+    // over the opened file. False when the user cancels or the save failed.
+    bool Uty_ResultMayBeClosed();
+    // Takes the list an open action gathered: two or more files start a run, one is opened
+    // alone, none ends any run and leaves the file on show.
+    void StartFileList(const QStringList& files);
+    // The names the shell dropped on the window.
+    void WMDropFiles(const QStringList& names);
+
+    // The options, edited in place by the options dialog.
+    AppSettings Settings;
+
+    // The document on show and the names the window has always given its parts.
+    const PhotoDocument& Document() const { return document_; }
+    const QString& CurrentFileName() const { return document_.Path(); }
+    const pivotta::TMemoryStream& SourceStream() const { return document_.Source(); }
+    const pivotta::TMemoryStream& ResultStream() const { return document_.Result(); }
+    const QDateTime& SourceCreationTime() const { return document_.CreationTime(); }
+    const QDateTime& SourceLastWriteTime() const { return document_.LastWriteTime(); }
+    pivotta::TJpegRotation& Rotator() { return document_.Engine(); }
+    const JpegPicture& PreviewImage() const { return previewImage_; }
+    int32_t ZoomNumerator() const { return zoomNumerator_; }
+    int32_t ZoomDenominator() const { return zoomDenominator_; }
+    bool FirstShowPending() const { return firstShowPending_; }
+
+    // ResultStream holds a whole picture that a save may write (not a failed run's part).
+    bool ResultIsSavable() const { return document_.ResultSavable(); }
+    // tbn_0 is down: ResultStream holds the file's own bytes.
+    bool UnturnedIsDown() const { return document_.Unturned(); }
+    bool FileAccepted() const { return document_.Accepted(); }
+    int ViewChoice() const { return view_; }
+    Platform& PlatformServices() { return platform_; }
+
+    // The run over the files of the last open action.
+    const MultiFileRun& Run() const { return run_; }
+    bool MultiFileMode() const { return run_.MultiFileMode(); }
+    const QStringList& FileList() const { return run_.FileList(); }
+    int FileIndex() const { return run_.FileIndex(); }
+
+    // The action of a named command (menu item, popup item or toolbar button).
+    QAction* Command(const char* name) const;
+
+    // The dialogs, wired in at start (ProgramWindows). The two with a show-next-time box
+    // return its final state.
+    std::function<bool(bool showNextTime)> DHTWarningDialog;
+    std::function<bool(bool showNextTime, const std::function<QString()>& resultFolder)> FolderProcessInfoDialog;
+    std::function<void()> OptionsDialog;
+    std::function<void()> AboutBox;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    void mnu_FileOpenClick();
+    void mnu_FolderOpenClick();
+    void mnu_FileSaveAsClick();
+    void mnu_FileSaveClick();
+    void mnu_FileCloseClick();
+    void mnu_FileOptionClick();
+    void mnu_FileExitClick();
+    void tbn_FileSaveClick();
+
+    void mnu_View20Click();
+    void mnu_View25Click();
+    void mnu_View33Click();
+    void mnu_View50Click();
+    void mnu_View75Click();
+    void mnu_View100Click();
+    void mnu_View150Click();
+    void mnu_View200Click();
+    void mnu_ViewProportionalClick();
+
+    void tbn_0Click();
+    void tbn_90Click();
+    void tbn_180Click();
+    void tbn_270Click();
+    void tbn_mirror_lrClick();
+    void tbn_mirror_tbClick();
+    void mnu_AutoOrientClick();
+
+    void tbn_NextClick();
+    void tbn_previousClick();
+
+    void mnu_HelpViewClick();
+    void mnu_HelpAboutClick();
+
+    void StatusBarResize();
+    void ScrollBoxMouseWheelDown();
+    void ScrollBoxMouseWheelUp();
+
+private:
+    // The engine's hooks, through the document.
+    void EngineMessage(const QString& text, int level) override;
+    void HuffmanTablesReplaced() override;
+    void ProgressMaximum(int maximum) override;
+    void ProgressPosition(int position) override;
+
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+
+    // Building the window (TFm_Main_Layout.cpp).
+    void LoadImageList();
+    void BuildMenus();
+    void BuildViewCommands();
+    void BuildToolBar();
+    void BuildCentralArea();
+    QAction* AddCommand(QMenu* menu, const char* name, const QString& caption);
+    void Register(QAction* action, const char* name);
+
+    void ApplyPlacement(const WindowPlacement& placement);
+    WindowPlacement CurrentPlacement() const;
+
+    // Every enabled, checked, down and shown state of the commands, from the document, the
+    // view and the run.
+    void UpdateActions();
+    void ShowRunResultFolder();
+    void SetView(int view);
+    void LayoutPicture();
+    void ShowPicture(std::span<const uint8_t> bytes);
+    void RecoverFromFailedOpen(const QString& error);
+    void RunTransform(pivotta::TransformKind kind, bool autoOriented = false);
+    void ReportError(const QString& text);
+    // A modal box opened by an engine hook: the processing clock stands still while it is up.
+    template <typename ShowBox>
+    auto WithClockStopped(ShowBox&& show);
+    // What the run needs of this window (TFm_Main_MultiFile.cpp).
+    class RunHost;
+    static std::unique_ptr<MultiFileHost> MakeRunHost(TFm_Main& window);
+
+    Platform& platform_;
+    SettingsKey& settingsKey_;
+    QStringList arguments_;
+    PhotoDocument document_;
+    JpegPicture previewImage_;
+    int view_ = kView100;  // index into kViewCommands
+    int32_t zoomNumerator_ = 1;
+    int32_t zoomDenominator_ = 1;
+    bool firstShowPending_ = true;
+    ProcessingClock clock_;
+    std::map<QString, QAction*> commands_;
+    std::unique_ptr<MultiFileHost> runHost_;
+    MultiFileRun run_;
+
+    // Window elements, named as the user's commands and tests know them.
+    QMenuBar* MainMenu = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    ViewArea* ScrollBox = nullptr;
+    PictureView* Image = nullptr;
+    QLabel* lbl_StartInfo = nullptr;
+    QWidget* Panel_Under = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    StatusPanels* StatusBar = nullptr;
+    QMenu* PopupMenu = nullptr;
+    QMenu* mnu_File = nullptr;
+    QMenu* mnu_View = nullptr;
+    QMenu* mnu_Operation = nullptr;
+    QMenu* mnu_Help = nullptr;
+    QAction* mnu_FileOpen = nullptr;
+    QAction* mnu_FolderOpen = nullptr;
+    QAction* mnu_FileSaveAs = nullptr;
+    QAction* mnu_FileSave = nullptr;
+    QAction* mnu_FileClose = nullptr;
+    QAction* mnu_FileOption = nullptr;
+    QAction* mnu_FileExit = nullptr;
+    QAction* mnu_HelpView = nullptr;
+    QAction* mnu_HelpAbout = nullptr;
+    QAction* mnu_AutoOrient = nullptr;
+    QAction* tbn_FileOpen = nullptr;
+    QAction* tbn_FileSave = nullptr;
+    QAction* tbn_previous = nullptr;
+    QAction* tbn_Next = nullptr;
+    std::vector<QIcon> ImageList;
+};
+
+}  // namespace pivotta::app

@@ -1,0 +1,66 @@
+#include "ScanScript.h"
+
+namespace pivotta {
+
+namespace {
+// T.81 G.1.1.1.2 bounds the point transform to 13 bits (Al of 12-bit DC first scans).
+constexpr int kMaxAl = 13;
+}  // namespace
+
+ScanScriptChecker::ScanScriptChecker(int frameComponents, bool progressive)
+    : frameComponents_(frameComponents), progressive_(progressive) {
+    for (auto& component : codedFrom_) component.fill(-1);
+}
+
+ScriptError ScanScriptChecker::Add(const ScanLayout& scan) {
+    int blocks = 0;
+    for (int i = 0; i < scan.componentCount; ++i) {
+        const int plane = scan.components[i].plane;
+        if (plane < 0 || plane >= frameComponents_) return ScriptError::ComponentOrder;
+        for (int j = 0; j < i; ++j)
+            if (scan.components[j].plane == plane) return ScriptError::ComponentTwice;
+        if (i > 0 && plane < scan.components[i - 1].plane) return ScriptError::ComponentOrder;
+        blocks += scan.components[i].h * scan.components[i].v;
+    }
+    if (scan.Interleaved() && blocks > 10) return ScriptError::TooManyBlocks;
+    const ScriptError error = progressive_ ? CheckProgressive(scan) : CheckSequential(scan);
+    if (error != ScriptError::None) return error;
+    const ScanLayout coded = WholeBlocksIfSequential(scan);
+    for (int i = 0; i < coded.componentCount; ++i) {
+        auto& from = codedFrom_[coded.components[i].plane];
+        for (int k = coded.Ss; k <= coded.Se; ++k) from[k] = static_cast<int8_t>(coded.Al);
+    }
+    return ScriptError::None;
+}
+
+// Ss, Se, Ah and Al of a sequential scan are not looked at: the scan codes whole blocks
+// whatever they say, as libjpeg reads it (with a warning) and as the engine always has.
+ScriptError ScanScriptChecker::CheckSequential(const ScanLayout& scan) const {
+    for (int i = 0; i < scan.componentCount; ++i)
+        if (codedFrom_[scan.components[i].plane][0] >= 0) return ScriptError::ComponentTwice;
+    return ScriptError::None;
+}
+
+ScriptError ScanScriptChecker::CheckProgressive(const ScanLayout& scan) const {
+    // G.1.1.1.1: a DC scan codes only the DC coefficient; AC bands are non-interleaved.
+    if (scan.Ss == 0 ? scan.Se != 0 : (scan.Se < scan.Ss || scan.Se > 63 || scan.Interleaved()))
+        return ScriptError::BadSpectralSelection;
+    if (scan.Al > kMaxAl || (scan.Ah != 0 && scan.Al != scan.Ah - 1)) return ScriptError::BadApproximation;
+    for (int i = 0; i < scan.componentCount; ++i) {
+        const auto& coded = codedFrom_[scan.components[i].plane];
+        if (scan.Ss > 0 && coded[0] < 0) return ScriptError::AcBeforeDc;
+        for (int k = scan.Ss; k <= scan.Se; ++k) {
+            if (scan.Ah == 0 && coded[k] >= 0) return ScriptError::BandCodedTwice;
+            if (scan.Ah != 0 && coded[k] != scan.Ah) return ScriptError::RefinementBeforeFirst;
+        }
+    }
+    return ScriptError::None;
+}
+
+ScriptError ScanScriptChecker::Finish() const {
+    for (int c = 0; c < frameComponents_; ++c)
+        if (codedFrom_[c][0] < 0) return ScriptError::ComponentNotCoded;
+    return ScriptError::None;
+}
+
+}  // namespace pivotta
