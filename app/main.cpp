@@ -1,13 +1,12 @@
 // The desktop program: the main window, then its dialogs, hidden until asked for.
 #include <QApplication>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include "AppResources.h"
 #include "FormFont.h"
 #include "ProgramWindows.h"
 #include "QtPlatform.h"
+#include "QtTexts.h"
 #include "SettingsStore.h"
 
 #ifdef Q_OS_WIN
@@ -26,9 +25,8 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pivotta.svg")));
     QApplication::setFont(FormFont());
     // The program speaks Japanese whatever the desktop's language: Qt's own dialogs too.
-    QTranslator qtTexts;
-    if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    JapaneseQtTexts qtTexts;
+    QApplication::installTranslator(&qtTexts);
 
 #ifdef Q_OS_WIN
     Win32Platform platform;

@@ -55,6 +55,8 @@ inline void AfterLps(uint8_t& bin) {
 }  // namespace
 
 void ArithmeticDecoder::Start() {
+    pastEnd_ = 0;
+    decisionsPastEnd_ = 0;
     a_ = 0x10000;
     c_ = NextByte() << 24;
     c_ |= NextByte() << 16;
@@ -75,6 +77,7 @@ uint32_t ArithmeticDecoder::NextByte() {
 // The MPS takes the lower part of the interval and the LPS the upper part of size Qe, unless
 // the MPS part is the smaller one: then they change places (conditional exchange, D.1.3).
 int ArithmeticDecoder::Decode(uint8_t& bin) {
+    decisionsPastEnd_ += pastEnd_ != 0;
     const uint32_t qe = kQe[bin & 0x7F].qe;
     const int mps = bin >> 7;
     a_ -= qe;
@@ -170,8 +173,7 @@ void ArithmeticEncoder::ByteOut() {
     c_ &= 0xFFFF;
 }
 
-// Flush (D.1.8): the value in the final interval with the most trailing 0-bits, its bytes
-// written out, and trailing 0-bytes dropped, as the decoder supplies them past the marker.
+// Flush (D.1.8): the value in the final interval with the most trailing 0-bits, and its bytes.
 void ArithmeticEncoder::FinishInterval(std::vector<uint8_t>& out) {
     uint32_t t = (c_ + a_ - 1) & ~uint32_t{0xFFFF};
     if (t < c_) t += 0x8000;
@@ -179,7 +181,6 @@ void ArithmeticEncoder::FinishInterval(std::vector<uint8_t>& out) {
     ByteOut();
     c_ <<= 8;
     ByteOut();
-    while (!bytes_.empty() && bytes_.back() == 0) bytes_.pop_back();
     for (uint8_t b : bytes_) {
         out.push_back(b);
         if (b == 0xFF) out.push_back(0x00);

@@ -27,9 +27,11 @@ public:
     // At the end of an interval: skips what the encoder's flush left of it, takes the
     // expected restart marker and starts afresh. False when another marker stands there.
     [[nodiscard]] bool TakeRestart(uint16_t marker);
-    // 0-bytes fed past a marker or the end of the data (D.2.6): a few are normal at the end
-    // of every interval; many mean the data stops short.
+    // 0-bytes fed past a marker or the end of the data in this interval (D.2.6), and the
+    // decisions made since the first of them. An encoder may leave out the 0-bytes that end
+    // an interval, so both can be legitimate; many decisions mean the data stops short.
     size_t BytesPastEnd() const { return pastEnd_; }
+    uint64_t DecisionsPastEnd() const { return decisionsPastEnd_; }
     const uint8_t* Position() const { return p_; }
 
 private:
@@ -42,6 +44,7 @@ private:
     uint32_t c_ = 0;  // code offset: bits 16-31 compare with a_, bits 8-15 the next byte
     int ct_ = 0;      // bits below the top 16 not yet shifted up
     size_t pastEnd_ = 0;
+    uint64_t decisionsPastEnd_ = 0;
 };
 
 class ArithmeticEncoder {
@@ -51,7 +54,8 @@ public:
     // Codes one decision (0 or 1) in a context bin, adapting the bin (D.1.2-D.1.5).
     void Encode(uint8_t& bin, int decision);
     // Ends the interval (D.1.8) and appends its bytes, stuffed, to `out`; the next decision
-    // starts a new interval.
+    // starts a new interval. Final 0-bytes are kept, so that a decoder never has to make
+    // more than a few decisions past the data.
     void FinishInterval(std::vector<uint8_t>& out);
 
 private:

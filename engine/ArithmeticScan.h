@@ -20,8 +20,11 @@ struct ArithmeticConditioning {
 };
 
 // Decodes the scan's entropy-coded data (restart markers included) into the planes, as
-// DecodeHuffmanScan does. The decoder reads 0-bytes past the end of each interval, as
-// D.2.6 has it; data that stops far short of the last block is Truncated.
+// DecodeHuffmanScan does. Past the end of an interval's data the decoder reads 0-bytes, as
+// D.2.6 has it: encoders leave out the 0-bytes that end an interval (libjpeg's, thousands of
+// them in a flat picture's refinement scan), so data cut short at a marker cannot be told
+// from such a tail. Only an interval that makes more than 2^20 decisions past its data is
+// refused (Truncated), which bounds the work a few bytes can cause.
 ScanResult DecodeArithmeticScan(const ScanLayout& scan, const ArithmeticConditioning& conditioning,
                                 std::span<const uint8_t> data, std::span<const CoefficientPlane> planes,
                                 size_t* consumed = nullptr);

@@ -11,7 +11,7 @@ using namespace arith;
 class Decoder {
 public:
     Decoder(const ScanLayout& scan, const ArithmeticConditioning& cond, std::span<const uint8_t> data)
-        : scan_(scan), cond_(cond), in_(data), dataSize_(data.size()) {
+        : scan_(scan), cond_(cond), in_(data) {
         stats_.Reset(scan);
     }
 
@@ -29,11 +29,10 @@ private:
     ScanError Restart(uint16_t marker) {
         if (!in_.TakeRestart(marker)) return ScanError::BadRestart;
         stats_.Reset(scan_);
-        ++intervals_;
         return ScanError::None;
     }
     ScanError AfterRow() const {
-        return in_.BytesPastEnd() > AllowedBytesPastEnd(dataSize_, intervals_) ? ScanError::Truncated : ScanError::None;
+        return in_.DecisionsPastEnd() > kMaxDecisionsPastEnd ? ScanError::Truncated : ScanError::None;
     }
     ScanError Finish() const { return ScanError::None; }
 
@@ -148,8 +147,6 @@ private:
     const ScanLayout& scan_;
     const ArithmeticConditioning& cond_;
     ArithmeticDecoder in_;
-    size_t dataSize_;
-    size_t intervals_ = 1;
     Statistics stats_;
 };
 

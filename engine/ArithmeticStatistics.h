@@ -50,8 +50,9 @@ inline int AcMagnitudeBase(const ArithmeticConditioning& cond, int table, int k)
     return k <= cond.acKx[table] ? kAcLowBins : kAcHighBins;
 }
 
-// Past the end of each interval's data a decoder reads at most a few 0-bytes; more than
-// this, beyond one per restart, means the data is cut off.
-inline size_t AllowedBytesPastEnd(size_t dataSize, size_t intervals) { return 32 + dataSize / 8 + 4 * intervals; }
+// Decisions an interval may make past the end of its data: the 0-bytes an encoder leaves out
+// (libjpeg drops those that end an interval) hold a legitimate tail of very probable
+// decisions, but a scan of a few bytes must not decode a huge frame from 0-bits.
+inline constexpr uint64_t kMaxDecisionsPastEnd = uint64_t{1} << 20;
 
 }  // namespace pivotta::arith

@@ -3,6 +3,7 @@
 // markers between intervals.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -68,10 +69,14 @@ private:
     int bits_ = 0;
 };
 
-// Appends stuffed entropy-coded bytes to a vector; pads with 1-bits (B.1.1.5, note 1).
+// Appends stuffed entropy-coded bytes to a vector; pads with 1-bits (B.1.1.5, note 1). The
+// vector grows ahead in large steps and is cut to what was written when the writer goes.
 class EntropyBitWriter {
 public:
-    explicit EntropyBitWriter(std::vector<uint8_t>& out) : out_(out) {}
+    explicit EntropyBitWriter(std::vector<uint8_t>& out) : out_(out), used_(out.size()) {}
+    ~EntropyBitWriter() { out_.resize(used_); }
+    EntropyBitWriter(const EntropyBitWriter&) = delete;
+    EntropyBitWriter& operator=(const EntropyBitWriter&) = delete;
 
     // n is 0..32 and value holds no bits above n.
     void Put(uint32_t value, int n) {
@@ -82,6 +87,7 @@ public:
     // Completes the last byte with 1-bits and writes every pending byte.
     void PadToByte() {
         if (bits_ % 8 != 0) Put((1u << (8 - bits_ % 8)) - 1, 8 - bits_ % 8);
+        Room(16);  // up to 5 pending bytes, each perhaps stuffed, and a marker
         while (bits_ >= 8) {
             bits_ -= 8;
             EmitByte(static_cast<uint8_t>(acc_ >> bits_));
@@ -89,21 +95,26 @@ public:
     }
     void PutMarker(uint16_t marker) {
         PadToByte();
-        out_.push_back(static_cast<uint8_t>(marker >> 8));
-        out_.push_back(static_cast<uint8_t>(marker));
+        out_[used_++] = static_cast<uint8_t>(marker >> 8);
+        out_[used_++] = static_cast<uint8_t>(marker);
     }
 
 private:
+    // Room for n more bytes.
+    void Room(size_t n) {
+        if (used_ + n > out_.size()) out_.resize(std::max(2 * out_.size(), used_ + n + 65536));
+    }
     void EmitWord() {
         bits_ -= 32;
         const uint32_t word = static_cast<uint32_t>(acc_ >> bits_);
+        Room(8);
         if (!HasFF(word)) {
-            const size_t n = out_.size();
-            out_.resize(n + 4);
-            out_[n] = static_cast<uint8_t>(word >> 24);
-            out_[n + 1] = static_cast<uint8_t>(word >> 16);
-            out_[n + 2] = static_cast<uint8_t>(word >> 8);
-            out_[n + 3] = static_cast<uint8_t>(word);
+            uint8_t* p = out_.data() + used_;
+            p[0] = static_cast<uint8_t>(word >> 24);
+            p[1] = static_cast<uint8_t>(word >> 16);
+            p[2] = static_cast<uint8_t>(word >> 8);
+            p[3] = static_cast<uint8_t>(word);
+            used_ += 4;
             return;
         }
         for (int shift = 24; shift >= 0; shift -= 8) EmitByte(static_cast<uint8_t>(word >> shift));
@@ -112,12 +123,14 @@ private:
         const uint32_t inverted = ~word;  // an FF byte is a zero byte here
         return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
     }
+    // The caller has made room for two bytes.
     void EmitByte(uint8_t b) {
-        out_.push_back(b);
-        if (b == 0xFF) out_.push_back(0x00);
+        out_[used_++] = b;
+        if (b == 0xFF) out_[used_++] = 0x00;
     }
 
     std::vector<uint8_t>& out_;
+    size_t used_;
     uint64_t acc_ = 0;  // the low bits_ bits are pending, oldest on top
     int bits_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "HuffmanScanEncoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 
@@ -11,8 +12,9 @@ namespace {
 
 constexpr int kDc = 0, kAc = 1;
 constexpr uint32_t kMaxEobRun = 0x7FFF;
-// Correction bits held for an end-of-band run before it is cut short, bounding the buffer.
-constexpr size_t kMaxHeldCorrections = 4096 - 64;
+// Correction bits held for an end-of-band run before it is cut short, bounding the buffer;
+// libjpeg's bound, so that its files' tables hold every run class a re-encoding needs.
+constexpr size_t kMaxHeldCorrections = 1000 - 64 + 1;
 
 inline int EobSymbol(uint32_t run) { return (std::bit_width(run) - 1) << 4; }
 
@@ -59,7 +61,10 @@ private:
 template <class Sink>
 class Encoder {
 public:
-    Encoder(const ScanLayout& scan, Sink& sink) : scan_(scan), sink_(sink) { held_.reserve(kMaxHeldCorrections + 64); }
+    Encoder(const ScanLayout& scan, Sink& sink) : scan_(scan), sink_(sink) {
+        held_.reserve(kMaxHeldCorrections + 64);
+        runEnds_.reserve(kMaxEobRun);
+    }
 
 private:
     friend class ScanWalk<Encoder>;
@@ -180,28 +185,42 @@ private:
             run = 0;
         }
         if (run > 0 || !pending_.empty()) {
-            ExtendEobRun();
             held_.insert(held_.end(), pending_.begin(), pending_.end());
-            if (held_.size() > kMaxHeldCorrections) EmitEobRun();
+            ExtendEobRun();
         }
         return true;
     }
 
-    // Adds the current block to the end-of-band run, first ending the run when its longer
-    // length would need a class the table lacks.
+    // Adds the current block, whose correction bits are already held, to the end-of-band run.
     void ExtendEobRun() {
-        const int ac = scan_.components[0].acTable;
-        if (eobRun_ > 0 && !sink_.CanCode(kAc, ac, EobSymbol(eobRun_ + 1))) EmitEobRun();
-        if (++eobRun_ == kMaxEobRun) EmitEobRun();
+        runEnds_.push_back(static_cast<uint32_t>(held_.size()));
+        if (++eobRun_ == kMaxEobRun || held_.size() > kMaxHeldCorrections) EmitEobRun();
     }
-    // Codes the run (G.1.2.2, EOBn with n extra bits) and the correction bits of its blocks.
+    // Codes the run (G.1.2.2, EOBn with n extra bits), each part followed by the correction
+    // bits of its blocks. A run whose class the table lacks goes out in parts of the largest
+    // classes it holds; MissingCode only when none is short enough.
     void EmitEobRun() {
-        if (eobRun_ == 0) return;
-        const int n = std::bit_width(eobRun_) - 1;
-        sink_.Symbol(kAc, scan_.components[0].acTable, n << 4);
-        if (n > 0) sink_.Bits(eobRun_, n);
+        const int ac = scan_.components[0].acTable;
+        uint32_t done = 0;
+        size_t bitsDone = 0;
+        while (done < eobRun_) {
+            const uint32_t left = eobRun_ - done;
+            int n = std::bit_width(left) - 1;
+            while (n >= 0 && !sink_.CanCode(kAc, ac, n << 4)) --n;
+            if (n < 0) {
+                sink_.Symbol(kAc, ac, EobSymbol(left));  // reports the missing code
+                break;
+            }
+            const uint32_t part = std::min(left, (2u << n) - 1);
+            sink_.Symbol(kAc, ac, n << 4);
+            if (n > 0) sink_.Bits(part, n);
+            done += part;
+            const size_t bitsEnd = runEnds_[done - 1];
+            for (; bitsDone < bitsEnd; ++bitsDone) sink_.Bits(held_[bitsDone], 1);
+        }
         eobRun_ = 0;
-        EmitBits(held_);
+        held_.clear();
+        runEnds_.clear();
     }
     void EmitBits(std::vector<uint8_t>& bits) {
         for (uint8_t b : bits) sink_.Bits(b, 1);
@@ -213,6 +232,7 @@ private:
     std::array<int, 4> dcPred_{};
     uint32_t eobRun_ = 0;
     std::vector<uint8_t> held_;     // correction bits of the blocks in the run
+    std::vector<uint32_t> runEnds_; // for each block of the run, where its bits in held_ end
     std::vector<uint8_t> pending_;  // correction bits of the current block since its last symbol
 };
 

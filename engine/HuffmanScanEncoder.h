@@ -19,9 +19,9 @@ struct HuffmanEncodeTables {
 };
 
 // Appends the scan's entropy-coded data to `out`, with restart markers after every
-// interval, padded with 1-bits. End-of-band runs use only the run classes the AC table
-// holds, so any table with an end-of-block code can code any band; MissingCode when a
-// table lacks another symbol the data needs.
+// interval, padded with 1-bits. End-of-band runs are those libjpeg codes, cut into parts
+// where the AC table lacks their class, so any table with EOB0 codes any band; MissingCode
+// when a table lacks another symbol the data needs.
 ScanResult EncodeHuffmanScan(const ScanLayout& scan, const HuffmanEncodeTables& tables,
                              std::span<const CoefficientPlane> planes, std::vector<uint8_t>& out);
 

@@ -63,4 +63,56 @@ ScriptError ScanScriptChecker::Finish() const {
     return ScriptError::None;
 }
 
+namespace {
+
+bool FitsOneMcu(const McuBlocks& blocks) {
+    int total = 0;
+    for (int b : blocks) total += b;
+    return blocks.size() == 1 || total <= 10;
+}
+
+std::vector<int> AllComponents(const McuBlocks& blocks) {
+    std::vector<int> all(blocks.size());
+    for (size_t c = 0; c < all.size(); ++c) all[c] = static_cast<int>(c);
+    return all;
+}
+
+// The DC scan of every component: interleaved where the MCU allows it.
+void AddDc(std::vector<ScriptScan>& script, const McuBlocks& blocks, int Ah, int Al) {
+    if (FitsOneMcu(blocks)) {
+        script.push_back({AllComponents(blocks), 0, 0, Ah, Al});
+        return;
+    }
+    for (size_t c = 0; c < blocks.size(); ++c) script.push_back({{static_cast<int>(c)}, 0, 0, Ah, Al});
+}
+
+}  // namespace
+
+std::vector<ScriptScan> SequentialScript(const McuBlocks& blocks) {
+    if (FitsOneMcu(blocks)) return {{AllComponents(blocks), 0, 63, 0, 0}};
+    std::vector<ScriptScan> script;
+    for (size_t c = 0; c < blocks.size(); ++c) script.push_back({{static_cast<int>(c)}, 0, 63, 0, 0});
+    return script;
+}
+
+std::vector<ScriptScan> ProgressiveScript(const McuBlocks& blocks) {
+    std::vector<ScriptScan> script;
+    const int n = static_cast<int>(blocks.size());
+    if (n == 3) {
+        AddDc(script, blocks, 0, 1);
+        script.insert(script.end(), {{{0}, 1, 5, 0, 2}, {{2}, 1, 63, 0, 1}, {{1}, 1, 63, 0, 1},
+                                     {{0}, 6, 63, 0, 2}, {{0}, 1, 63, 2, 1}});
+        AddDc(script, blocks, 1, 0);
+        script.insert(script.end(), {{{2}, 1, 63, 1, 0}, {{1}, 1, 63, 1, 0}, {{0}, 1, 63, 1, 0}});
+        return script;
+    }
+    AddDc(script, blocks, 0, 1);
+    for (int c = 0; c < n; ++c) script.push_back({{c}, 1, 5, 0, 2});
+    for (int c = 0; c < n; ++c) script.push_back({{c}, 6, 63, 0, 2});
+    for (int c = 0; c < n; ++c) script.push_back({{c}, 1, 63, 2, 1});
+    AddDc(script, blocks, 1, 0);
+    for (int c = 0; c < n; ++c) script.push_back({{c}, 1, 63, 1, 0});
+    return script;
+}
+
 }  // namespace pivotta

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "ScanLayout.h"
 
@@ -41,5 +42,25 @@ private:
     // Per component and coefficient: the lowest bit position coded so far, -1 for none.
     std::array<std::array<int8_t, 64>, 4> codedFrom_{};
 };
+
+// One scan of a script to write: components by frame index, in frame order.
+struct ScriptScan {
+    std::vector<int> components;
+    int Ss = 0, Se = 63, Ah = 0, Al = 0;
+    bool operator==(const ScriptScan&) const = default;
+};
+
+// Blocks per MCU of each component (h * v), for the rule that an interleaved MCU holds at
+// most 10 (B.2.3).
+using McuBlocks = std::vector<int>;
+
+// A sequential script: one interleaved scan of every component, or one scan per component
+// where their MCU would hold more than 10 blocks.
+std::vector<ScriptScan> SequentialScript(const McuBlocks& blocks);
+
+// libjpeg's progression (jpeg_simple_progression, as the JPEG literature has it): the DC
+// with one bit of successive approximation, AC bands 1-5 and 6-63 with two, then their
+// refinements; three components get the YCbCr order that sends chroma early.
+std::vector<ScriptScan> ProgressiveScript(const McuBlocks& blocks);
 
 }  // namespace pivotta

@@ -2,7 +2,8 @@
 //   make_seeds OUTDIR [CAMERA_DIR]
 // OUTDIR/transform: small whole JPEG files (hand-built, made by libjpeg, camera thumbnails);
 // OUTDIR/exif: the TIFF data of camera-like Exif segments (and of real ones);
-// OUTDIR/bitstream: entropy-coded data and marker patterns.
+// OUTDIR/bitstream: entropy-coded data and marker patterns;
+// OUTDIR/scans: described scans of every process and pass with their data (ScanFuzzInput.h).
 // CAMERA_DIR, when given and present, adds the thumbnails and Exif data of real camera files;
 // the files themselves are too large to fuzz quickly.
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 #include "ExifBuilder.h"
 #include "JpegFixtures.h"
+#include "ScanFuzzInput.h"
 #include "SyntheticJpeg.h"
 
 namespace {
@@ -162,18 +164,78 @@ void AddCameraFiles(const fs::path& dir, SeedDir& transform, SeedDir& exif) {
 
 }  // namespace
 
+// Each pass of each process over a small picture of sparse coefficients, coded with the
+// fuzzer's own tables.
+void AddScans(SeedDir& scans) {
+    struct Seed {
+        const char* name;
+        uint8_t flags;
+        int components;
+        std::array<uint8_t, 4> sampling;
+        int width, height, mask, Ss, Se, Ah, Al, restart;
+    };
+    const Seed seeds[] = {
+        {"sequential_gray", 0, 1, {0, 0, 0, 0}, 40, 24, 1, 0, 63, 0, 0, 0},
+        {"sequential_420_restart", 0, 3, {5, 0, 0, 0}, 45, 37, 7, 0, 63, 0, 0, 2},
+        {"sequential_cmyk", 0, 4, {0, 0, 0, 0}, 24, 16, 15, 0, 63, 0, 0, 0},
+        {"dc_first", 2, 3, {5, 0, 0, 0}, 45, 37, 7, 0, 0, 0, 1, 0},
+        {"dc_refine", 2, 3, {5, 0, 0, 0}, 45, 37, 7, 0, 0, 1, 0, 3},
+        {"ac_first", 2, 3, {5, 0, 0, 0}, 45, 37, 1, 1, 63, 0, 1, 0},
+        {"ac_first_chroma_restart", 2, 3, {5, 0, 0, 0}, 45, 37, 2, 1, 63, 0, 0, 4},
+        {"ac_refine", 2, 1, {0, 0, 0, 0}, 60, 30, 1, 1, 63, 1, 0, 0},
+        {"ac_refine_band", 2, 1, {0, 0, 0, 0}, 60, 30, 1, 6, 20, 2, 1, 5},
+        {"twelve_bit", 4, 1, {0, 0, 0, 0}, 30, 20, 1, 0, 63, 0, 0, 0},
+        {"arith_sequential", 1, 3, {5, 0, 0, 0}, 45, 37, 7, 0, 63, 0, 0, 0},
+        {"arith_dc_first", 3, 3, {5, 0, 0, 0}, 45, 37, 7, 0, 0, 0, 1, 2},
+        {"arith_dc_refine", 3, 3, {5, 0, 0, 0}, 45, 37, 7, 0, 0, 1, 0, 0},
+        {"arith_ac_first", 3, 1, {0, 0, 0, 0}, 60, 30, 1, 1, 63, 0, 0, 3},
+        {"arith_ac_refine", 3, 1, {0, 0, 0, 0}, 60, 30, 1, 1, 63, 1, 0, 0},
+        {"arith_twelve_bit", 7, 1, {0, 0, 0, 0}, 30, 20, 1, 1, 63, 0, 2, 0},
+    };
+    static const pivotta::fuzz::ScanFuzzTables tables;
+    uint32_t random = 12345;
+    for (const Seed& seed : seeds) {
+        Bytes input = pivotta::fuzz::ScanFuzzHeader(seed.flags, seed.components, seed.sampling, seed.width,
+                                                    seed.height, seed.mask, seed.Ss, seed.Se, seed.Ah, seed.Al,
+                                                    seed.restart);
+        pivotta::fuzz::ScanFuzzCase c;
+        if (!pivotta::fuzz::ParseScanFuzzInput(input, c)) continue;
+        std::vector<std::vector<pivotta::CoefBlock>> blocks;
+        std::vector<pivotta::CoefficientPlane> views;
+        for (int i = 0; i < c.frameComponents; ++i) blocks.emplace_back(c.PlaneBlocks(i), pivotta::CoefBlock{});
+        for (int i = 0; i < c.frameComponents; ++i) views.push_back({blocks[i].data(), c.PlaneStride(i)});
+        for (auto& plane : blocks) {
+            for (pivotta::CoefBlock& block : plane) {
+                for (int k = 0; k < 64; ++k) {
+                    random = random * 1103515245u + 12345u;
+                    const int r = static_cast<int>(random >> 16 & 0x7FFF);
+                    block[k] = static_cast<int16_t>(k == 0 ? r % 200 - 100 : r % 9 == 0 ? r % 7 - 3 : 0);
+                }
+            }
+        }
+        Bytes data;
+        const pivotta::ScanResult result =
+            c.arithmetic ? pivotta::EncodeArithmeticScan(c.layout, c.conditioning, views, data)
+                         : pivotta::EncodeHuffmanScan(c.layout, tables.encoders, views, data);
+        if (!result.ok()) continue;
+        input.insert(input.end(), data.begin(), data.end());
+        scans.Add(seed.name, input);
+    }
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: make_seeds OUTDIR [CAMERA_DIR]\n");
         return 2;
     }
     const fs::path root = argv[1];
-    SeedDir transform(root, "transform"), exif(root, "exif"), bitstream(root, "bitstream");
+    SeedDir transform(root, "transform"), exif(root, "exif"), bitstream(root, "bitstream"), scans(root, "scans");
     AddHandBuilt(transform, bitstream);
     AddLibjpeg(transform);
     AddExif(transform, exif);
+    AddScans(scans);
     if (argc > 2) AddCameraFiles(argv[2], transform, exif);
-    std::printf("seeds: %d transform, %d exif, %d bitstream in %s\n", transform.Count(), exif.Count(),
-                bitstream.Count(), root.c_str());
+    std::printf("seeds: %d transform, %d exif, %d bitstream, %d scans in %s\n", transform.Count(), exif.Count(),
+                bitstream.Count(), scans.Count(), root.c_str());
     return 0;
 }

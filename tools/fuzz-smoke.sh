@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
-targets=(transform bitstream exif threads)
+targets=(transform bitstream exif threads scans)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPIVOTTA_BUILD_FUZZERS=ON -DPIVOTTA_BUILD_APP=OFF -DPIVOTTA_BUILD_TESTS=OFF > /dev/null
@@ -24,6 +24,7 @@ max_len() {
     transform) echo 20000 ;;  # camera thumbnails; larger inputs only slow the search down
     exif) echo 65527 ;;       # what an APP1 segment can hold after "Exif\0\0"
     threads) echo 128 ;;      # a picture description and its damage
+    scans) echo 8192 ;;       # a scan description and its entropy-coded data
     *) echo 4096 ;;
   esac
 }

@@ -2,16 +2,26 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <new>
 
 #include "AppTexts.h"
-
-#ifdef Q_OS_WIN
-#include "AtomicReplace.h"
-#endif
+#include "AtomicFile.h"
 
 namespace pivotta::app {
+
+namespace {
+
+// The shared save takes UTF-8 on Windows and the file system's own bytes elsewhere.
+std::string FileSystemName(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(path).toStdString();
+#else
+    return QFile::encodeName(path).toStdString();
+#endif
+}
+
+}  // namespace
 
 bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, QString* error)
 {
@@ -39,34 +49,11 @@ bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, QString* er
 
 bool WriteFileAtomically(const QString& path, const uint8_t* data, size_t size, QString* error)
 {
-#ifdef Q_OS_WIN
-    // ReplaceFileW keeps the replaced file's creation time, attributes and ACL, as the
-    // command-line tool's saves do; a read-only file is refused, as creating it anew would be.
-    const bool saved = pivotta::win32::WriteFileAtomically(QDir::toNativeSeparators(path).toStdWString(), data, size) == 0;
-    if (!saved && error) *error = texts::kCannotCreateFile.arg(QDir::toNativeSeparators(path));
-    return saved;
-#else
-    QSaveFile file(path);
-    // Unbuffered, so that a short write (a full disk, a size limit) is seen here: a buffered
-    // QSaveFile loses that error when it flushes and commits the truncated file.
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    const auto total = static_cast<qint64>(size);
-    qint64 done = 0;
-    while (written && done < total) {
-        const qint64 chunk = file.write(reinterpret_cast<const char*>(data) + done, total - done);
-        written = chunk > 0;
-        if (written) done += chunk;
-    }
-    written = written && file.size() == total;
-    // commit() renames the finished file over the old one; cancelled, it removes the temporary.
-    if (written) {
-        written = file.commit();
-    } else {
-        file.cancelWriting();
-    }
-    if (!written && error) *error = texts::kCannotCreateFile.arg(QDir::toNativeSeparators(path));
-    return written;
-#endif
+    // The command-line tool's save: a temporary file beside the target renamed over it, a
+    // write-protected file or a folder refused, a device written into, owner and mode kept.
+    const pivotta::files::WriteResult saved = pivotta::files::SaveFile(FileSystemName(path), {data, size});
+    if (!saved.ok && error) *error = texts::kCannotCreateFile.arg(QDir::toNativeSeparators(path));
+    return saved.ok;
 }
 
 }  // namespace pivotta::app

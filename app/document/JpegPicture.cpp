@@ -1,6 +1,7 @@
 #include "JpegPicture.h"
 
 #include "AppTexts.h"
+#include "FileKind.h"
 #include "LibjpegDecode.h"
 
 namespace pivotta::app {
@@ -62,7 +63,9 @@ bool JpegPicture::Load(const uint8_t* data, size_t size, QString* error)
     libjpeg_decode::HeaderInfo header;
     const libjpeg_decode::Status status = libjpeg_decode::ReadHeader(data, size, &header);
     if (!status.Ok()) {
-        if (error) *error = ErrorTextOf(status);
+        // A kind the decoder does not take is named in Japanese instead of its English words.
+        const QString kind = status.unsupportedKind ? UndecodableKindLine({data, size}) : QString();
+        if (error) *error = kind.isEmpty() ? ErrorTextOf(status) : JpegErrorText(status.code, kind);
         return false;
     }
     bytes_.assign(data, data + size);

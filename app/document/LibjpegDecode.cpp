@@ -38,6 +38,8 @@ Status FailureOf(j_decompress_ptr cinfo, ErrorManager& errors)
     // A refusal without a number of its own still has to read as a failure.
     if (errors.pub.msg_code == kOk) errors.pub.msg_code = JERR_BAD_LENGTH;
     status.code = errors.pub.msg_code;
+    status.unsupportedKind = status.code == JERR_SOF_UNSUPPORTED || status.code == JERR_BAD_PRECISION ||
+                             status.code == JERR_NOT_COMPILED || status.code == JERR_ARITH_NOTIMPL;
     static_assert(sizeof(status.message) >= JMSG_LENGTH_MAX);
     errors.pub.format_message(reinterpret_cast<j_common_ptr>(cinfo), status.message);
     return status;

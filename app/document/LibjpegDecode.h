@@ -17,6 +17,7 @@ inline constexpr int kOk = 0;
 struct Status {
     int code = kOk;
     char message[200] = {};  // JMSG_LENGTH_MAX; a plain array, so that nothing is built after the jump
+    bool unsupportedKind = false;  // the file is of a kind the decoder does not decode, not damaged
 
     bool Ok() const { return code == kOk; }
 };

@@ -20,13 +20,20 @@ std::vector<CommandState> DeriveCommandStates(const DocumentState& document)
         {"mnu_FileClose", document.fileAccepted, false},
         {"mnu_Operation", document.fileAccepted, false},
     };
+    const bool canAutoOrient = AutoOrientKind(document).has_value();
     for (const TransformCommand& command : kTransformCommands) {
-        const bool down = !document.autoOriented && command.kind == document.selection;
-        states.push_back({command.buttonName, document.fileAccepted, down});
+        if (command.autoOrient) {
+            states.push_back({command.buttonName, canAutoOrient, false});
+            states.push_back({command.menuName, canAutoOrient, document.autoOriented});
+            continue;
+        }
+        const bool applied = command.kind == document.selection;
+        // The button shows the picture's state, the auto-oriented one too.
+        states.push_back({command.buttonName, document.fileAccepted, applied});
         // The menu's items follow the menu, which is enabled and disabled as a whole.
-        states.push_back({command.menuName, true, down});
+        states.push_back({command.menuName, true, applied && !document.autoOriented});
     }
-    states.push_back({kAutoOrientMenuName, AutoOrientKind(document).has_value(), document.autoOriented});
+    for (const RunCommand& command : kRunCommands) states.push_back({command.menuName, document.multiFileMode, false});
     for (int view = 0; view < static_cast<int>(kViewCommands.size()); ++view) {
         const bool checked = view == document.view;
         states.push_back({kViewCommands[view].menuName, true, checked});

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include <QtCore/qnamespace.h>
+
 #include "TransformKind.h"
 
 namespace pivotta::app {
@@ -23,31 +25,50 @@ enum ImageIndex : int {
     kImageNext = 7,
     kImageMirrorLR = 8,
     kImageMirrorTB = 9,
-    kImageCount = 10,
+    kImageAutoOrient = 10,
+    kImageCount = 11,
 };
 
+// One row per transform command, in menu order: what it does, its toolbar button and menu
+// item, its caption, picture and key (with Ctrl). The window's handlers come from these rows.
 struct TransformCommand {
     pivotta::TransformKind kind;
+    bool autoOrient;  // the kind is the one the file's Exif Orientation asks for, not kind
     const char* buttonName;
     const char* menuName;
     const char* caption;
     int image;
+    Qt::Key key;
 };
 
-// In menu order; the first is the unturned picture.
-inline constexpr std::array<TransformCommand, 6> kTransformCommands{{
-    {pivotta::TransformKind::NoRotation, "tbn_0", "mnu_0", "元に戻す (&1)", kImageUnturned},
-    {pivotta::TransformKind::Rotate90, "tbn_90", "mnu_90", "90度回転 (&2)", kImage90},
-    {pivotta::TransformKind::Rotate180, "tbn_180", "mnu_180", "180度回転 (&3)", kImage180},
-    {pivotta::TransformKind::Rotate270, "tbn_270", "mnu_270", "270度回転 (&4)", kImage270},
-    {pivotta::TransformKind::MirrorLR, "tbn_mirror_lr", "mnu_Mirror_LR", "鏡面 (左右)", kImageMirrorLR},
-    {pivotta::TransformKind::MirrorTB, "tbn_mirror_tb", "mnu_Mirror_TB", "鏡面 (上下)", kImageMirrorTB},
+// The first is the unturned picture; auto-orient shares the radio group of the menu, and its
+// button (not a toggle) leaves the applied kind's button down.
+inline constexpr std::array<TransformCommand, 7> kTransformCommands{{
+    {pivotta::TransformKind::NoRotation, false, "tbn_0", "mnu_0", "元に戻す (&1)", kImageUnturned, Qt::Key_1},
+    {pivotta::TransformKind::Rotate90, false, "tbn_90", "mnu_90", "90度回転 (&2)", kImage90, Qt::Key_2},
+    {pivotta::TransformKind::Rotate180, false, "tbn_180", "mnu_180", "180度回転 (&3)", kImage180, Qt::Key_3},
+    {pivotta::TransformKind::Rotate270, false, "tbn_270", "mnu_270", "270度回転 (&4)", kImage270, Qt::Key_4},
+    {pivotta::TransformKind::MirrorLR, false, "tbn_mirror_lr", "mnu_Mirror_LR", "鏡面 (左右)", kImageMirrorLR, Qt::Key_5},
+    {pivotta::TransformKind::MirrorTB, false, "tbn_mirror_tb", "mnu_Mirror_TB", "鏡面 (上下)", kImageMirrorTB, Qt::Key_6},
+    {pivotta::TransformKind::NoRotation, true, "tbn_AutoOrient", "mnu_AutoOrient", "Exifの向きに合わせる (&5)",
+     kImageAutoOrient, Qt::Key_7},
 }};
 
-// Applies the kind that the opened file's Exif Orientation tag asks for; one radio group with
-// the transform commands, and no toolbar button.
-inline constexpr const char* kAutoOrientMenuName = "mnu_AutoOrient";
-inline constexpr const char* kAutoOrientCaption = "Exifの向きに合わせる (&5)";
+// Stepping through a run: the toolbar's buttons and their menu items, with two keys each.
+struct RunCommand {
+    int step;  // -1 Previous, +1 Next
+    const char* buttonName;
+    const char* menuName;
+    const char* caption;
+    int image;
+    Qt::Key key;               // alone
+    Qt::Key keyWithControl;
+};
+
+inline constexpr std::array<RunCommand, 2> kRunCommands{{
+    {-1, "tbn_previous", "mnu_Previous", "前のファイル", kImagePrevious, Qt::Key_PageUp, Qt::Key_Left},
+    {+1, "tbn_Next", "mnu_Next", "次のファイル", kImageNext, Qt::Key_PageDown, Qt::Key_Right},
+}};
 
 struct ViewCommand {
     const char* menuName;
@@ -79,6 +100,7 @@ struct DocumentState {
     bool autoOriented = false;   // the selection came from the auto-orient command
     uint32_t exifOrientation = 0;  // the file's Exif Orientation tag; 0 when it has none
     int view = kView100;         // index into kViewCommands
+    bool multiFileMode = false;  // a run over several files is under way
 };
 
 struct CommandState {

@@ -4,6 +4,7 @@
 
 #include "AppTexts.h"
 #include "FileIO.h"
+#include "FileKind.h"
 #include "Platform.h"
 
 namespace pivotta::app {
@@ -16,8 +17,12 @@ PhotoDocument::PhotoDocument(Platform& platform, const AppSettings& settings, Do
 
 void PhotoDocument::InstallEngineHooks()
 {
-    rotator_.OnMessage = [this](const std::string& text, int level) {
-        events_.EngineMessage(QString::fromStdString(text), level);
+    rotator_.OnCodedMessage = [this](const pivotta::EngineMessage& message) {
+        // OnDHTWarning has its own dialog.
+        if (message.code == pivotta::MessageCode::OptimizedTables) return;
+        QString text = QString::fromStdString(message.text);
+        if (const QString kind = RefusedKindLine(message.code); !kind.isEmpty()) text += u'\r' + kind;
+        events_.EngineMessage(text, message.level);
     };
     rotator_.OnDHTWarning = [this] { events_.HuffmanTablesReplaced(); };
     rotator_.OnProgressMax = [this](int maximum) { events_.ProgressMaximum(maximum); };

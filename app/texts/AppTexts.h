@@ -29,6 +29,16 @@ inline const QString kRunFinished = QStringLiteral("すべてのファイルの�
 // Where Next saves, as the run shows it: the folder in native form follows.
 inline const QString kResultFolderLine = QStringLiteral("保存先: ");
 inline const QString kResultsNotSaved = QStringLiteral("処理結果は保存しません。");
+// The second line of a refusal: what the file is.
+inline const QString kNotJpegKind = QStringLiteral("JPEGファイルではありません");
+inline const QString kFourComponentKind = QStringLiteral("CMYKなど4成分のJPEGには対応していません");
+inline const QString kProgressiveKind = QStringLiteral("プログレッシブJPEGには対応していません");
+inline const QString kArithmeticKind = QStringLiteral("算術符号化のJPEGには対応していません");
+inline const QString kLosslessKind = QStringLiteral("ロスレスJPEGには対応していません");
+inline const QString kExtendedKind = QStringLiteral("拡張シーケンシャルJPEGには対応していません");
+inline const QString kHierarchicalKind = QStringLiteral("階層型JPEGには対応していません");
+inline const QString kSixteenBitTablesKind = QStringLiteral("16ビット精度の量子化テーブルには対応していません");
+inline const QString kTwelveBitKind = QStringLiteral("8ビット以外の精度のJPEGには対応していません");
 inline const QString kVersion = QStringLiteral("Version 1.09");
 
 }  // namespace texts

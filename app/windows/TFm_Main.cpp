@@ -231,15 +231,7 @@ void TFm_Main::SetView(int view)
     UpdateTitleAndLayout();
 }
 
-void TFm_Main::mnu_View20Click() { SetView(0); }
-void TFm_Main::mnu_View25Click() { SetView(1); }
-void TFm_Main::mnu_View33Click() { SetView(2); }
-void TFm_Main::mnu_View50Click() { SetView(3); }
-void TFm_Main::mnu_View75Click() { SetView(4); }
-void TFm_Main::mnu_View100Click() { SetView(5); }
-void TFm_Main::mnu_View150Click() { SetView(6); }
-void TFm_Main::mnu_View200Click() { SetView(7); }
-void TFm_Main::mnu_ViewProportionalClick() { SetView(kViewProportional); }
+void TFm_Main::ViewCommandClick(int view) { SetView(view); }
 
 void TFm_Main::StatusBarResize()
 {
@@ -270,16 +262,16 @@ QAction* TFm_Main::Command(const char* name) const
 
 void TFm_Main::UpdateActions()
 {
-    const DocumentState state{document_.Accepted(),      document_.ResultSavable(), document_.Selection(),
-                              document_.AutoOriented(),  document_.ExifOrientation(), view_};
+    const DocumentState state{document_.Accepted(),     document_.ResultSavable(),   document_.Selection(),
+                              document_.AutoOriented(), document_.ExifOrientation(), view_,
+                              run_.MultiFileMode()};
     for (const CommandState& command : DeriveCommandStates(state)) {
         QAction* action = Command(command.name);
         if (!action) continue;
         action->setEnabled(command.enabled);
         if (action->isCheckable()) action->setChecked(command.checked);
     }
-    tbn_previous->setVisible(run_.MultiFileMode());
-    tbn_Next->setVisible(run_.MultiFileMode());
+    for (QAction* button : runButtons_) button->setVisible(run_.MultiFileMode());
 }
 
 // ---- Messages and the dialogs of other windows ----

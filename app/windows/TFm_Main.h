@@ -111,26 +111,11 @@ private slots:
     void mnu_FileExitClick();
     void tbn_FileSaveClick();
 
-    void mnu_View20Click();
-    void mnu_View25Click();
-    void mnu_View33Click();
-    void mnu_View50Click();
-    void mnu_View75Click();
-    void mnu_View100Click();
-    void mnu_View150Click();
-    void mnu_View200Click();
-    void mnu_ViewProportionalClick();
+    // The rows of kTransformCommands and kViewCommands: button and menu items alike.
+    void TransformCommandClick(const TransformCommand& command);
+    void ViewCommandClick(int view);
 
-    void tbn_0Click();
-    void tbn_90Click();
-    void tbn_180Click();
-    void tbn_270Click();
-    void tbn_mirror_lrClick();
-    void tbn_mirror_tbClick();
-    void mnu_AutoOrientClick();
-
-    void tbn_NextClick();
-    void tbn_previousClick();
+    void RunCommandClick(const RunCommand& command);
 
     void mnu_HelpViewClick();
     void mnu_HelpAboutClick();
@@ -155,6 +140,7 @@ private:
     void BuildMenus();
     void BuildViewCommands();
     void BuildToolBar();
+    QAction* AddButton(const char* name, int image, const QString& tip);
     void BuildCentralArea();
     QAction* AddCommand(QMenu* menu, const char* name, const QString& caption);
     void Register(QAction* action, const char* name);
@@ -169,6 +155,7 @@ private:
     void SetView(int view);
     void LayoutPicture();
     void ShowPicture(std::span<const uint8_t> bytes);
+    void ShowUnturned();
     void RecoverFromFailedOpen(const QString& error);
     void RunTransform(pivotta::TransformKind kind, bool autoOriented = false);
     void ReportError(const QString& text);
@@ -216,11 +203,9 @@ private:
     QAction* mnu_FileExit = nullptr;
     QAction* mnu_HelpView = nullptr;
     QAction* mnu_HelpAbout = nullptr;
-    QAction* mnu_AutoOrient = nullptr;
     QAction* tbn_FileOpen = nullptr;
     QAction* tbn_FileSave = nullptr;
-    QAction* tbn_previous = nullptr;
-    QAction* tbn_Next = nullptr;
+    std::vector<QAction*> runButtons_;  // tbn_previous, tbn_Next
     std::vector<QIcon> ImageList;
 };
 

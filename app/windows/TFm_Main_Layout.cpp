@@ -31,7 +31,14 @@ constexpr int kStartInfoPixelSize = 19;
 // The toolbar's pictures, in image-list order.
 constexpr std::array<const char*, kImageCount> kImageFiles{
     "open", "save", "unturned", "rotate90", "rotate180", "rotate270", "previous", "next", "mirror_lr", "mirror_tb",
+    "auto_orient",
 };
+
+// The rows' separators: before the mirrors and before auto-orient, in the menu and the toolbar.
+bool StartsAGroup(const TransformCommand& command)
+{
+    return command.autoOrient || command.kind == pivotta::TransformKind::MirrorLR;
+}
 
 // "90度回転 (&2)" as a tooltip: without its access key.
 QString WithoutAccessKey(QString caption)
@@ -83,6 +90,13 @@ void TFm_Main::BuildMenus()
     mnu_FileSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     mnu_FileClose = AddCommand(mnu_File, "mnu_FileClose", QStringLiteral("閉じる(&C)"));
     mnu_File->addSeparator();
+    for (const RunCommand& command : kRunCommands) {
+        QAction* item = AddCommand(mnu_File, command.menuName, QString::fromUtf8(command.caption));
+        item->setShortcuts({QKeySequence(command.key), QKeySequence(Qt::CTRL | command.keyWithControl)});
+        item->setIcon(ImageList[command.image]);
+        connect(item, &QAction::triggered, this, [this, &command] { RunCommandClick(command); });
+    }
+    mnu_File->addSeparator();
     mnu_FileOption = AddCommand(mnu_File, "mnu_FileOption", QStringLiteral("オプション "));
     mnu_File->addSeparator();
     mnu_FileExit = AddCommand(mnu_File, "mnu_FileExit", QStringLiteral("終了 (&X)"));
@@ -102,16 +116,13 @@ void TFm_Main::BuildMenus()
     Register(mnu_Operation->menuAction(), "mnu_Operation");
     auto* operationGroup = new QActionGroup(mnu_Operation);
     for (const TransformCommand& command : kTransformCommands) {
-        if (command.kind == pivotta::TransformKind::MirrorLR) mnu_Operation->addSeparator();
+        if (StartsAGroup(command)) mnu_Operation->addSeparator();
         QAction* item = AddCommand(mnu_Operation, command.menuName, QString::fromUtf8(command.caption));
         item->setCheckable(true);
+        item->setShortcut(QKeySequence(Qt::CTRL | command.key));
         operationGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, &command] { TransformCommandClick(command); });
     }
-    mnu_Operation->addSeparator();
-    mnu_AutoOrient = AddCommand(mnu_Operation, kAutoOrientMenuName, QString::fromUtf8(kAutoOrientCaption));
-    mnu_AutoOrient->setCheckable(true);
-    operationGroup->addAction(mnu_AutoOrient);
-    connect(mnu_AutoOrient, &QAction::triggered, this, &TFm_Main::mnu_AutoOrientClick);
 
     mnu_Help = MainMenu->addMenu(QStringLiteral("ヘルプ (&H)"));
     mnu_Help->setObjectName(QStringLiteral("mnu_Help"));
@@ -128,16 +139,10 @@ void TFm_Main::BuildViewCommands()
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
 
-    using Handler = void (TFm_Main::*)();
-    static constexpr std::array<Handler, kViewCommands.size()> kHandlers{
-        &TFm_Main::mnu_View20Click,  &TFm_Main::mnu_View25Click,  &TFm_Main::mnu_View33Click,
-        &TFm_Main::mnu_View50Click,  &TFm_Main::mnu_View75Click,  &TFm_Main::mnu_View100Click,
-        &TFm_Main::mnu_View150Click, &TFm_Main::mnu_View200Click, &TFm_Main::mnu_ViewProportionalClick,
-    };
     // Two radio groups of their own; every view command checks its item in both.
     auto* menuGroup = new QActionGroup(mnu_View);
     auto* popupGroup = new QActionGroup(PopupMenu);
-    for (size_t i = 0; i < kViewCommands.size(); ++i) {
+    for (int i = 0; i < static_cast<int>(kViewCommands.size()); ++i) {
         const ViewCommand& command = kViewCommands[i];
         const QString caption = QString::fromUtf8(command.caption);
         for (auto [menu, group, name] : {std::tuple{mnu_View, menuGroup, command.menuName},
@@ -145,7 +150,7 @@ void TFm_Main::BuildViewCommands()
             QAction* item = AddCommand(menu, name, caption);
             item->setCheckable(true);
             group->addAction(item);
-            connect(item, &QAction::triggered, this, kHandlers[i]);
+            connect(item, &QAction::triggered, this, [this, i] { ViewCommandClick(i); });
         }
     }
 }
@@ -162,47 +167,45 @@ void TFm_Main::BuildToolBar()
     ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 
-    const auto addButton = [this](const char* name, int image, const QString& tip) {
-        QAction* button = ToolBar1->addAction(ImageList[image], tip);
-        Register(button, name);
-        if (QWidget* widget = ToolBar1->widgetForAction(button)) {
-            widget->setObjectName(button->objectName());
-            widget->setFixedSize(kButtonWidth, kButtonHeight);
-        }
-        return button;
-    };
-
     ToolBar1->addSeparator();
-    tbn_FileOpen = addButton("tbn_FileOpen", kImageOpen, QStringLiteral("ファイルを開く"));
-    tbn_FileSave = addButton("tbn_FileSave", kImageSave, QStringLiteral("保存"));
+    tbn_FileOpen = AddButton("tbn_FileOpen", kImageOpen, QStringLiteral("ファイルを開く"));
+    tbn_FileSave = AddButton("tbn_FileSave", kImageSave, QStringLiteral("保存"));
     connect(tbn_FileOpen, &QAction::triggered, this, &TFm_Main::mnu_FileOpenClick);
     connect(tbn_FileSave, &QAction::triggered, this, &TFm_Main::tbn_FileSaveClick);
 
-    using Handler = void (TFm_Main::*)();
-    static constexpr std::array<Handler, kTransformCommands.size()> kHandlers{
-        &TFm_Main::tbn_0Click,   &TFm_Main::tbn_90Click,        &TFm_Main::tbn_180Click,
-        &TFm_Main::tbn_270Click, &TFm_Main::tbn_mirror_lrClick, &TFm_Main::tbn_mirror_tbClick,
-    };
-    // Exactly one button is down; pressing the one that is down runs its command again.
+    // Exactly one kind's button is down; pressing the one that is down runs its command again.
     auto* buttonGroup = new QActionGroup(ToolBar1);
     for (size_t i = 0; i < kTransformCommands.size(); ++i) {
         const TransformCommand& command = kTransformCommands[i];
-        if (i == 0 || command.kind == pivotta::TransformKind::MirrorLR) ToolBar1->addSeparator();
+        if (i == 0 || StartsAGroup(command)) ToolBar1->addSeparator();
         const QString caption = WithoutAccessKey(QString::fromUtf8(command.caption));
-        QAction* button = addButton(command.buttonName, command.image, caption);
-        button->setCheckable(true);
-        buttonGroup->addAction(button);
-        connect(button, &QAction::triggered, this, kHandlers[i]);
-        connect(Command(command.menuName), &QAction::triggered, this, kHandlers[i]);
+        QAction* button = AddButton(command.buttonName, command.image, caption);
+        if (!command.autoOrient) {
+            button->setCheckable(true);
+            buttonGroup->addAction(button);
+        }
+        connect(button, &QAction::triggered, this, [this, &command] { TransformCommandClick(command); });
     }
 
     ToolBar1->addSeparator();
-    tbn_previous = addButton("tbn_previous", kImagePrevious, QStringLiteral("前のファイル"));
-    tbn_Next = addButton("tbn_Next", kImageNext, QStringLiteral("次のファイル"));
-    tbn_previous->setVisible(false);
-    tbn_Next->setVisible(false);
-    connect(tbn_previous, &QAction::triggered, this, &TFm_Main::tbn_previousClick);
-    connect(tbn_Next, &QAction::triggered, this, &TFm_Main::tbn_NextClick);
+    // Shown only while a run lasts (UpdateActions).
+    for (const RunCommand& command : kRunCommands) {
+        QAction* button = AddButton(command.buttonName, command.image, QString::fromUtf8(command.caption));
+        button->setVisible(false);
+        runButtons_.push_back(button);
+        connect(button, &QAction::triggered, this, [this, &command] { RunCommandClick(command); });
+    }
+}
+
+QAction* TFm_Main::AddButton(const char* name, int image, const QString& tip)
+{
+    QAction* button = ToolBar1->addAction(ImageList[image], tip);
+    Register(button, name);
+    if (QWidget* widget = ToolBar1->widgetForAction(button)) {
+        widget->setObjectName(button->objectName());
+        widget->setFixedSize(kButtonWidth, kButtonHeight);
+    }
+    return button;
 }
 
 void TFm_Main::BuildCentralArea()

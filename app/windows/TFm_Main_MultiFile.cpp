@@ -90,14 +90,13 @@ void TFm_Main::dropEvent(QDropEvent* event)
     QMetaObject::invokeMethod(this, [this, names] { WMDropFiles(names); }, Qt::QueuedConnection);
 }
 
-void TFm_Main::tbn_NextClick()
+void TFm_Main::RunCommandClick(const RunCommand& command)
 {
-    run_.Next();
-}
-
-void TFm_Main::tbn_previousClick()
-{
-    run_.Previous();
+    if (command.step > 0) {
+        run_.Next();
+    } else {
+        run_.Previous();
+    }
 }
 
 }  // namespace pivotta::app

@@ -25,7 +25,19 @@ public:
 
 }  // namespace
 
-void TFm_Main::tbn_0Click()
+void TFm_Main::TransformCommandClick(const TransformCommand& command)
+{
+    if (command.autoOrient) {
+        const DocumentState state{.fileAccepted = document_.Accepted(), .exifOrientation = document_.ExifOrientation()};
+        if (const auto kind = AutoOrientKind(state)) RunTransform(*kind, true);
+    } else if (command.kind == pivotta::TransformKind::NoRotation) {
+        ShowUnturned();
+    } else {
+        RunTransform(command.kind);
+    }
+}
+
+void TFm_Main::ShowUnturned()
 {
     document_.SelectTransform(pivotta::TransformKind::NoRotation);
     UpdateActions();
@@ -38,18 +50,6 @@ void TFm_Main::tbn_0Click()
     }
     UpdateActions();
     UpdateTitleAndLayout();
-}
-
-void TFm_Main::tbn_90Click() { RunTransform(pivotta::TransformKind::Rotate90); }
-void TFm_Main::tbn_180Click() { RunTransform(pivotta::TransformKind::Rotate180); }
-void TFm_Main::tbn_270Click() { RunTransform(pivotta::TransformKind::Rotate270); }
-void TFm_Main::tbn_mirror_lrClick() { RunTransform(pivotta::TransformKind::MirrorLR); }
-void TFm_Main::tbn_mirror_tbClick() { RunTransform(pivotta::TransformKind::MirrorTB); }
-
-void TFm_Main::mnu_AutoOrientClick()
-{
-    const DocumentState state{.fileAccepted = document_.Accepted(), .exifOrientation = document_.ExifOrientation()};
-    if (const auto kind = AutoOrientKind(state)) RunTransform(*kind, true);
 }
 
 void TFm_Main::RunTransform(pivotta::TransformKind kind, bool autoOriented)

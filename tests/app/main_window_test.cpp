@@ -2,6 +2,7 @@
 // the view scales and the fitted view, the status bar, the wheel, the command line, and
 // the display of the engine's messages.
 #include <QDir>
+#include <algorithm>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
@@ -23,6 +24,10 @@
 #include "WindowTexts.h"
 
 using namespace pivotta::app;
+
+namespace {
+constexpr uint8_t kSof0[] = {0xFF, 0xC0};
+}
 
 namespace {
 
@@ -57,7 +62,7 @@ QStringList EnabledDocumentCommands(TFm_Main& window)
 bool UnturnedState(TFm_Main& window)
 {
     for (const TransformCommand& command : kTransformCommands) {
-        const bool down = command.kind == pivotta::TransformKind::NoRotation;
+        const bool down = !command.autoOrient && command.kind == pivotta::TransformKind::NoRotation;
         if (window.Command(command.buttonName)->isChecked() != down) return false;
         if (window.Command(command.menuName)->isChecked() != down) return false;
     }
@@ -105,7 +110,7 @@ private slots:
         QCOMPARE(menus, QStringList({"ﾌｧｲﾙ (&F)", "表示 (&V)", "回転 (&O)", "ヘルプ (&H)"}));
         QCOMPARE(Captions(Part<QMenu>(window, "mnu_File")),
                  QStringList({"ファイルを開く (&O)", "フォルダを開く", "名前を付けて保存 (&A)...", "上書き保存 (&S)",
-                              "閉じる(&C)", "-", "オプション ", "-", "終了 (&X)"}));
+                              "閉じる(&C)", "-", "前のファイル", "次のファイル", "-", "オプション ", "-", "終了 (&X)"}));
         QCOMPARE(Captions(Part<QMenu>(window, "mnu_View")),
                  QStringList({"20%", "25%", "33%", "50%", "75%", "100%", "150%", "200%", "ウインドウサイズにあわせる"}));
         QCOMPARE(Captions(Part<QMenu>(window, "PopupMenu")), Captions(Part<QMenu>(window, "mnu_View")));
@@ -127,7 +132,8 @@ private slots:
 
         QCOMPARE(Names(Part<QToolBar>(window, "ToolBar1")->actions()),
                  QStringList({"-", "tbn_FileOpen", "tbn_FileSave", "-", "tbn_0", "tbn_90", "tbn_180", "tbn_270", "-",
-                              "tbn_mirror_lr", "tbn_mirror_tb", "-", "tbn_previous", "tbn_Next"}));
+                              "tbn_mirror_lr", "tbn_mirror_tb", "-", "tbn_AutoOrient", "-", "tbn_previous",
+                              "tbn_Next"}));
         for (const QAction* button : Part<QToolBar>(window, "ToolBar1")->actions()) {
             if (!button->isSeparator()) QVERIFY(!button->icon().pixmap(20, 20).isNull());
         }
@@ -488,10 +494,13 @@ private slots:
     {
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
-        window.Rotator().OnMessage("zero", 0);
-        window.Rotator().OnMessage("one", 1);
-        window.Rotator().OnMessage("two", 2);
-        window.Rotator().OnMessage("three", 3);
+        const auto send = [&](const char* text, int level) {
+            window.Rotator().OnCodedMessage({pivotta::MessageCode::BadKind, level, text});
+        };
+        send("zero", 0);
+        send("one", 1);
+        send("two", 2);
+        send("three", 3);
         const auto& shown = harness.platform.messages;
         QCOMPARE(shown.size(), size_t{3});
         QCOMPARE(shown[0].caption, texts::kAppTitle);
@@ -504,6 +513,50 @@ private slots:
         QCOMPARE(shown[2].caption, QStringLiteral("エラー"));
         QCOMPARE(shown[2].icon, MessageIcon::Error);
         QCOMPARE(shown[2].text, QStringLiteral("two\r処理を行うことが出来ません。"));
+    }
+
+    void RefusalSaysWhatTheFileIs_data()
+    {
+        QTest::addColumn<int>("frameMarker");
+        QTest::addColumn<int>("precision");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("lossless") << 0xC3 << 8 << texts::kLosslessKind;
+        QTest::newRow("hierarchical") << 0xC5 << 8 << texts::kHierarchicalKind;
+        QTest::newRow("12-bit") << 0xC1 << 12 << texts::kTwelveBitKind;
+    }
+
+    void RefusalSaysWhatTheFileIs()
+    {
+        QFETCH(int, frameMarker);
+        QFETCH(int, precision);
+        QFETCH(QString, kind);
+        MainWindowHarness harness;
+        std::vector<uint8_t> bytes = TestJpeg(64, 48);
+        const auto sof = std::search(bytes.begin(), bytes.end(), kSof0, kSof0 + 2);
+        QVERIFY(sof != bytes.end());
+        sof[1] = static_cast<uint8_t>(frameMarker);
+        sof[4] = static_cast<uint8_t>(precision);
+        QVERIFY(!harness.Window().Uty_OpenJpegFile(harness.WriteFile("refused.jpg", bytes)));
+        QCOMPARE(harness.platform.messages.size(), size_t{1});
+        // The display decoder's number stays; its English words give way to the kind.
+        const QStringList lines = harness.platform.messages.front().text.split(u'\r');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith(QStringLiteral("JPEG エラー #")));
+        QCOMPARE(lines[1], kind);
+    }
+
+    void EngineRefusalSaysWhatTheFileIs()
+    {
+        MainWindowHarness harness;
+        const auto send = [&](pivotta::MessageCode code) {
+            harness.Window().Rotator().OnCodedMessage({code, 2, "ヘッダ($FFC3)を認識できませんでした。"});
+            return harness.platform.messages.back().text;
+        };
+        QCOMPARE(send(pivotta::MessageCode::Lossless),
+                 QStringLiteral("ヘッダ($FFC3)を認識できませんでした。\rロスレスJPEGには対応していません\r処理を行うことが出来ません。"));
+        QCOMPARE(send(pivotta::MessageCode::Progressive).split(u'\r')[1], texts::kProgressiveKind);
+        // Damage is no kind: the message stays as the engine gave it.
+        QCOMPARE(send(pivotta::MessageCode::DamagedScan).count(u'\r'), 1);
     }
 
     void OptimizedTablesWarnOncePerOpenUntilUnticked()

@@ -122,6 +122,7 @@ private slots:
     void closedFileIsSteppedOverWithoutSaving();
     void infoDialogFlagIsKeptInTheSettings();
     void runShowsWhereNextSaves();
+    void keysStepThroughARun();
     void optionLinkChangesTheRunThatStarts();
     void desktopFolderFallsBackToHome();
 };
@@ -553,6 +554,32 @@ void MultiFileWindowTest::infoDialogFlagIsKeptInTheSettings()
     QVERIFY(!trip.Window().Settings.gFolderProcessInfo);
     trip.Start();
     QCOMPARE(answerer.seen.size(), 2);
+}
+
+void MultiFileWindowTest::keysStepThroughARun()
+{
+    Trip trip(3);
+    TFm_Main& window = trip.Window();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    trip.Platform().messageAnswers = {};
+    QTest::keyClick(&window, Qt::Key_PageDown);  // no run: the view's own key
+    QVERIFY(window.CurrentFileName().isEmpty());
+    trip.Start();
+    const std::pair<QKeyCombination, int> steps[] = {
+        {Qt::Key_PageDown, 1}, {Qt::CTRL | Qt::Key_Right, 2}, {Qt::Key_PageUp, 1}, {Qt::CTRL | Qt::Key_Left, 0}};
+    for (const auto& [key, index] : steps) {
+        QTest::keyClick(&window, key.key(), key.keyboardModifiers());
+        QCOMPARE(window.FileIndex(), index);
+        QCOMPARE(window.CurrentFileName(), trip.files[index]);
+    }
+    QVERIFY(window.Command("mnu_Next")->isEnabled());
+    QTest::keyClick(&window, Qt::Key_PageDown);
+    QTest::keyClick(&window, Qt::Key_PageDown);
+    QTest::keyClick(&window, Qt::Key_PageDown);  // the last Next ends the run
+    QVERIFY(!window.MultiFileMode());
+    QVERIFY(!window.Command("mnu_Next")->isEnabled());
+    QVERIFY(!window.Command("mnu_Previous")->isEnabled());
 }
 
 void MultiFileWindowTest::runShowsWhereNextSaves()

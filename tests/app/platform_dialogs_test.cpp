@@ -2,7 +2,9 @@
 // folder chooser's caption and starting folder, the file dialogs' size and Japanese dates.
 #include <QFile>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QHeaderView>
 #include <QTreeView>
 #include <QMessageBox>
@@ -15,12 +17,32 @@
 #include "FileGathering.h"
 #include "ModalAnswerer.h"
 #include "QtPlatform.h"
+#include "QtTexts.h"
 
 using namespace pivotta::app;
 
 class PlatformDialogsTest : public QObject {
     Q_OBJECT
 private slots:
+    void QtDialogsNameFoldersInJapanese()
+    {
+        JapaneseQtTexts japanese;
+        QCoreApplication::installTranslator(&japanese);
+        QTemporaryDir dir;
+        // The type column of Qt's file dialogs.
+        QCOMPARE(QFileIconProvider().type(QFileInfo(dir.path())), QStringLiteral("フォルダ"));
+        // The folder chooser's own words.
+        QFileDialog chooser(nullptr, QStringLiteral("フォルダの選択"), dir.path());
+        chooser.setOption(QFileDialog::DontUseNativeDialog);
+        chooser.setFileMode(QFileDialog::Directory);
+        QStringList words;
+        for (const QLabel* label : chooser.findChildren<QLabel*>()) words << label->text();
+        for (const QWidget* widget : chooser.findChildren<QWidget*>()) words << widget->toolTip();
+        QCoreApplication::removeTranslator(&japanese);
+        QVERIFY2(!words.join(u' ').contains(QStringLiteral("ディレクトリ")), qPrintable(words.join(u' ')));
+        QVERIFY(words.contains(QStringLiteral("フォルダ:")));
+    }
+
     void QuestionDefaultsToYes()
     {
         const auto box = MakeMessageBox(nullptr, texts::kWarningCaption, texts::kOverwriteQuestion,

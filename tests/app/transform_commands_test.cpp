@@ -122,6 +122,7 @@ private slots:
             const QString path = harness.WriteFile(name, bytes);
             QVERIFY(window.Uty_OpenJpegFile(path));
             QVERIFY(!window.Command("mnu_AutoOrient")->isEnabled());
+            QVERIFY(!window.Command("tbn_AutoOrient")->isEnabled());
             QVERIFY(!Part<StatusPanels>(window, "StatusBar")->PanelText(0).contains(QStringLiteral("Exif")));
         }
 
@@ -129,13 +130,14 @@ private slots:
         const QString path = harness.WriteFile("six.jpg", source);
         QVERIFY(window.Uty_OpenJpegFile(path));
         QVERIFY(window.Command("mnu_AutoOrient")->isEnabled());
+        QVERIFY(window.Command("tbn_AutoOrient")->isEnabled());
         QVERIFY(Part<StatusPanels>(window, "StatusBar")->PanelText(0).endsWith(QStringLiteral("(128*64) [Exif向き 6]")));
         window.Command("mnu_AutoOrient")->trigger();
         QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate90));
         QCOMPARE(OrientationOf(StreamBytes(window.ResultStream())), 1u);
-        QVERIFY(window.Command("mnu_AutoOrient")->isChecked());
-        QCOMPARE(Checked(window, false), QStringList{});
-        QCOMPARE(Checked(window, true), QStringList{});
+        // The menu names the command, the toolbar the kind it applied.
+        QCOMPARE(Checked(window, false), QStringList{"mnu_AutoOrient"});
+        QCOMPARE(Checked(window, true), QStringList{"tbn_90"});
         QVERIFY(!window.UnturnedIsDown());
         harness.platform.messageAnswers = {MessageAnswer::Yes};
         window.Command("mnu_FileSave")->trigger();
@@ -145,10 +147,32 @@ private slots:
         window.Command("tbn_0")->trigger();
         QVERIFY(!window.Command("mnu_AutoOrient")->isChecked());
         QCOMPARE(Checked(window, false), QStringList{"mnu_0"});
-        window.Command("mnu_AutoOrient")->trigger();
+        window.Command("tbn_AutoOrient")->trigger();
+        QCOMPARE(Checked(window, false), QStringList{"mnu_AutoOrient"});
         window.Command("tbn_180")->trigger();
         QVERIFY(!window.Command("mnu_AutoOrient")->isChecked());
         QCOMPARE(Checked(window, true), QStringList{"tbn_180"});
+    }
+
+    void TransformsAreOnCtrlAndTheirMenuNumber()
+    {
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const std::vector<uint8_t> source = WithOrientation(TestJpeg(kWidth, kHeight), 3);
+        QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("three.jpg", source)));
+        const std::pair<Qt::Key, const char*> keys[] = {
+            {Qt::Key_2, "tbn_90"},        {Qt::Key_3, "tbn_180"},       {Qt::Key_4, "tbn_270"},
+            {Qt::Key_5, "tbn_mirror_lr"}, {Qt::Key_6, "tbn_mirror_tb"}, {Qt::Key_1, "tbn_0"},
+            {Qt::Key_7, "tbn_180"},  // auto-orient: tag 3 asks for a half turn
+        };
+        for (const auto& [key, button] : keys) {
+            QTest::keyClick(&window, key, Qt::ControlModifier);
+            QCOMPARE(Checked(window, true), QStringList{button});
+        }
+        QVERIFY(window.Command("mnu_AutoOrient")->isChecked());
+        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate180));
     }
 
     void ResetOrientationOptionReachesTheEngine()
@@ -499,6 +523,33 @@ private slots:
 #else
         QSKIP("needs a file-size limit to make a write fail part-way");
 #endif
+    }
+
+    void SavesKeepTheCommandLineToolsRules()
+    {
+        // The command-line tool's save: a write-protected file is refused and stays as it was,
+        // a writable one keeps its mode.
+        MainWindowHarness harness;
+        TFm_Main& window = harness.Window();
+        const std::vector<uint8_t> source = TestJpeg(kWidth, kHeight);
+        const QString locked = harness.WriteFile("locked.jpg", source);
+        const QString open = harness.WriteFile("open.jpg", source);
+        const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup;
+        const auto groupWritable = readOnly | QFileDevice::WriteOwner | QFileDevice::WriteGroup;
+        QVERIFY(QFile::setPermissions(locked, readOnly));
+        QVERIFY(QFile::setPermissions(open, groupWritable));
+        for (const QString& path : {locked, open}) {
+            QVERIFY(window.Uty_OpenJpegFile(path));
+            window.Command("tbn_90")->trigger();
+            harness.platform.messageAnswers = {MessageAnswer::Yes};
+            window.Command("mnu_FileSave")->trigger();
+        }
+        QCOMPARE(ReadBytes(locked), source);
+        QCOMPARE(harness.platform.messages.at(1).text,  // after the overwrite question
+                 QStringLiteral("ファイル %1 を作成できません").arg(QDir::toNativeSeparators(locked)));
+        QCOMPARE(ReadBytes(open), EngineTransform(source, TransformKind::Rotate90));
+        QCOMPARE(QFile::permissions(open) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), groupWritable);
+        QCOMPARE(QDir(harness.Path(".")).entryList(QDir::Files).size(), 2);  // no temporary left
     }
 
     void WriteIntoAMissingFolderFailsCleanly()

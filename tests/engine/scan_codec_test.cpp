@@ -115,19 +115,8 @@ TEST_P(ScanCodecTest, EncodesEveryScanSoThatLibjpegReadsTheSame) {
     Planes decoded(split_);
     ASSERT_TRUE(DecodeAllScans(file_, split_, decoded).ok());
     std::vector<std::vector<uint8_t>> scans;
-    for (const SplitScan& scan : split_.scans) {
-        std::vector<uint8_t> data;
-        ScanResult result;
-        if (split_.arithmetic) {
-            result = EncodeArithmeticScan(scan.layout, scan.conditioning, decoded.View(), data);
-        } else {
-            HuffmanTableSet tables;
-            ASSERT_TRUE(BuildScanTables(scan, tables));
-            result = EncodeHuffmanScan(scan.layout, tables.encoders, decoded.View(), data);
-        }
-        ASSERT_TRUE(result.ok()) << "error " << static_cast<int>(result.error);
-        scans.push_back(std::move(data));
-    }
+    const ScanResult encoded = EncodeAllScans(split_, decoded, scans);
+    ASSERT_TRUE(encoded.ok()) << "error " << static_cast<int>(encoded.error);
     const std::vector<uint8_t> rebuilt = ReplaceScanData(file_, split_, scans);
     EXPECT_TRUE(SameCoefficients(ReadCoefficients(rebuilt), expected_));
     Planes again(split_);

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "ExternalTools.h"
+#include "JpegFixtures.h"
 #include "ScanScript.h"
+#include "ScanSplitter.h"
 
 namespace pivotta {
 namespace {
@@ -85,6 +88,49 @@ TEST_P(ScanScriptTest, FailsAtTheScanThatBreaksTheRules) {
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScanScriptTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The scripts the engine writes are ones it accepts, whole, for every component count and
+// MCU size (16 blocks force the DC into one scan per component).
+TEST(WrittenScripts, PassTheCheckerAndCodeEveryComponent) {
+    const std::vector<McuBlocks> frames = {{1}, {4}, {4, 1, 1}, {2, 1, 1}, {1, 1, 1, 1}, {4, 4, 4, 4}, {4, 1}};
+    for (const McuBlocks& blocks : frames) {
+        for (bool progressive : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << blocks.size() << " components, progressive " << progressive);
+            ScanScriptChecker checker(static_cast<int>(blocks.size()), progressive);
+            const std::vector<ScriptScan> script = progressive ? ProgressiveScript(blocks) : SequentialScript(blocks);
+            for (const ScriptScan& scan : script) {
+                ScanLayout layout;
+                layout.progressive = progressive;
+                layout.componentCount = static_cast<int>(scan.components.size());
+                for (size_t i = 0; i < scan.components.size(); ++i) {
+                    layout.components[i].plane = scan.components[i];
+                    layout.components[i].h = blocks[scan.components[i]];
+                }
+                layout.Ss = scan.Ss, layout.Se = scan.Se, layout.Ah = scan.Ah, layout.Al = scan.Al;
+                ASSERT_EQ(checker.Add(layout), ScriptError::None);
+            }
+            EXPECT_EQ(checker.Finish(), ScriptError::None);
+        }
+    }
+}
+
+TEST(WrittenScripts, ProgressionIsLibjpegs) {
+    const std::string jpegtran = test::FindProgram("jpegtran");
+    if (jpegtran.empty()) GTEST_SKIP() << "jpegtran is not installed";
+    for (int components : {1, 3}) {
+        test::FixtureSpec spec;
+        spec.components = components;
+        test::SplitJpeg split;
+        ASSERT_TRUE(test::SplitJpegScans(test::RunJpegtran(jpegtran, test::MakeJpeg(spec), "-progressive"), split, nullptr));
+        std::vector<ScriptScan> theirs;
+        for (const test::SplitScan& scan : split.scans) {
+            ScriptScan s{{}, scan.layout.Ss, scan.layout.Se, scan.layout.Ah, scan.layout.Al};
+            for (int i = 0; i < scan.layout.componentCount; ++i) s.components.push_back(scan.layout.components[i].plane);
+            theirs.push_back(s);
+        }
+        EXPECT_EQ(ProgressiveScript(components == 1 ? McuBlocks{1} : McuBlocks{4, 1, 1}), theirs) << components;
+    }
+}
 
 }  // namespace
 }  // namespace pivotta

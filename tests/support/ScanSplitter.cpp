@@ -193,6 +193,24 @@ ScanResult DecodeAllScans(const std::vector<uint8_t>& jpeg, const SplitJpeg& spl
     return {};
 }
 
+ScanResult EncodeAllScans(const SplitJpeg& split, const Planes& planes, std::vector<std::vector<uint8_t>>& scans) {
+    scans.clear();
+    for (const SplitScan& scan : split.scans) {
+        std::vector<uint8_t> data;
+        ScanResult result;
+        if (split.arithmetic) {
+            result = EncodeArithmeticScan(scan.layout, scan.conditioning, planes.View(), data);
+        } else {
+            HuffmanTableSet tables;
+            if (!BuildScanTables(scan, tables)) return ScanFailure(ScanError::MissingTable, 0);
+            result = EncodeHuffmanScan(scan.layout, tables.encoders, planes.View(), data);
+        }
+        if (!result.ok()) return result;
+        scans.push_back(std::move(data));
+    }
+    return {};
+}
+
 std::vector<uint8_t> ReplaceScanData(const std::vector<uint8_t>& jpeg, const SplitJpeg& split,
                                      const std::vector<std::vector<uint8_t>>& scanData) {
     std::vector<uint8_t> out;

@@ -72,6 +72,10 @@ bool BuildScanTables(const SplitScan& scan, HuffmanTableSet& set);
 // Decodes every scan of the file in order with the engine's codecs.
 ScanResult DecodeAllScans(const std::vector<uint8_t>& jpeg, const SplitJpeg& split, Planes& planes);
 
+// Every scan of the file encoded again from the planes with the engine's codecs, each with
+// the tables (or conditioning) in force at it; the first failure stops and is returned.
+ScanResult EncodeAllScans(const SplitJpeg& split, const Planes& planes, std::vector<std::vector<uint8_t>>& scans);
+
 // The file with each scan's entropy-coded bytes replaced by `scanData[i]`.
 std::vector<uint8_t> ReplaceScanData(const std::vector<uint8_t>& jpeg, const SplitJpeg& split,
                                      const std::vector<std::vector<uint8_t>>& scanData);
