@@ -9,7 +9,7 @@ namespace {
 
 enum OptionId : int { Rotate, Mirror, Transpose, Transverse, AutoOrient, NoTransform, Trim, NoTrim, Perfect,
                      TurnThumbnail, KeepOrientation, KeepTimes, Force, Jobs, Verbose, Quiet, Help, Version, OutputDir,
-                     InPlace, Check };
+                     InPlace, Check, Clean };
 
 using enum OptionGroup;
 
@@ -19,6 +19,9 @@ constexpr OptionSpec kOptions[] = {
     {0, "check", "", Mode,
      "only check that each input would transform without error (the whole file is read, nothing is written); "
      "prints \"FILE: ok WIDTHxHEIGHT\" or \"FILE: failed\" to standard output", "", Check},
+    {0, "clean", "", Mode,
+     "remove the temporary files that a killed pivotta-cli left in each FOLDER given: only its own, only those "
+     "whose process is gone; prints \"FILE: removed\" for each", "", Clean},
     {'r', "rotate", "90|180|270", Transform, "rotate clockwise", "90 180 270", Rotate},
     {'m', "mirror", "lr|tb", Transform, "mirror left-right or top-bottom", "lr tb", Mirror},
     {0, "transpose", "", Transform, "mirror about the top-left to bottom-right diagonal", "", Transpose},
@@ -200,6 +203,7 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
         return SetMode(RunMode::OutputDir, spelling);
     case InPlace: return SetMode(RunMode::InPlace, spelling);
     case Check: return SetMode(RunMode::Check, spelling);
+    case Clean: return SetMode(RunMode::Clean, spelling);
     }
 }
 
@@ -235,6 +239,12 @@ void Parser::SetTrim(TrimMode mode, std::string_view spelling) {
 
 void Parser::Validate() {
     const bool check = options_.mode == RunMode::Check;
+    if (options_.mode == RunMode::Clean) {
+        if (transformCount_ > 0) return Fail("--clean takes no transform");
+        if (positionals_.empty()) return Fail("no folder given");
+        options_.inputs = std::move(positionals_);
+        return;
+    }
     if (options_.quiet && options_.verbose) return Fail("options '-q' and '-v' cannot be combined");
     if (check) {
         if (transformCount_ > 0) return Fail("--check takes no transform");

@@ -120,8 +120,16 @@ void WriteOrReport(const FileJob& job, Destination where, const TMemoryStream& b
     }
 }
 
+void CleanFolder(const FileJob& job, FileMessages& messages) {
+    if (!IsDirectory(job.input)) return messages.Error("not a folder");
+    const files::StaleCleanup cleanup = files::RemoveStaleTemporaries(job.input);
+    for (const std::string& path : cleanup.removed) messages.Result("removed " + Quoted(FileNameOf(path)));
+    for (const std::string& error : cleanup.errors) messages.Error("cannot remove " + error);
+}
+
 void Process(const FileJob& job, const CliOptions& options, unsigned engineThreads, FileMessages& messages) {
     if (!job.refusal.empty()) return messages.Error(job.refusal);
+    if (options.mode == RunMode::Clean) return CleanFolder(job, messages);
     const DestinationChoice destination = ChooseDestination(job, options);
     if (!destination.refusal.empty()) return messages.Error(destination.refusal);
 

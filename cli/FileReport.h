@@ -1,5 +1,5 @@
 // What processing one file has to say, kept together so that the files of a parallel run
-// can be printed one after another in input order.
+// are printed one after another, each whole.
 #pragma once
 
 #include <string>

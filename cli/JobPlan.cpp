@@ -12,7 +12,8 @@ std::string TargetOf(const CliOptions& options, const std::string& input) {
     case RunMode::SingleFile: return options.output;
     case RunMode::OutputDir: return JoinPath(options.outputDir, FileNameOf(input));
     case RunMode::InPlace: return input;
-    case RunMode::Check: return {};
+    case RunMode::Check:
+    case RunMode::Clean: return {};
     }
     return {};
 }

@@ -48,7 +48,7 @@ constexpr Paragraph kParagraphs[] = {
      "folder that holds an input: use --in-place to replace inputs."},
     {"MESSAGES",
      "Messages go to standard error as \"pivotta-cli: FILE: warning: TEXT [CODE]\" and "
-     "\"pivotta-cli: FILE: error: TEXT [CODE]\", the lines of each file together and in input order. They are in "
+     "\"pivotta-cli: FILE: error: TEXT [CODE]\", the lines of each file together, each file as soon as it is finished (in input order with -j 1). They are in "
      "English, or in Japanese when LC_ALL, LC_MESSAGES or LANG (the first one set) starts with \"ja\". "
      "The CODE names what happened, in any language:"},
 };

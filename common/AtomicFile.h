@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace pivotta::files {
 
@@ -60,8 +62,10 @@ struct ReplaceVerdict {
 ReplaceVerdict CheckReplaceable(const std::string& path);
 
 // Writes bytes to a temporary file in the target's folder and renames it over the target,
-// so that the target is either untouched or complete. The temporary file is readable by its
-// owner only until it is complete. A replaced target keeps its owner (where allowed) and
+// so that the target is either untouched or complete. Where the system allows (Linux'
+// O_TMPFILE) the file has no name until it is complete, so that even a killed process leaves
+// nothing; elsewhere it is named ".NAME.pivotta-PID-RANDOM.tmp". The temporary file is
+// readable by its owner only until it is complete. A replaced target keeps its owner (where allowed) and
 // permissions; a new one gets the umask's; a symbolic link is followed so that the link
 // stays. times, when given, are set before the rename. On failure, or an interrupt after
 // InstallInterruptCleanup, no temporary file is left. Write protection is the caller's to
@@ -77,6 +81,20 @@ ReplaceVerdict CheckReplaceable(const std::string& path);
 // with the reason, anything else is replaced atomically (WriteFileAtomically).
 [[nodiscard]] WriteResult SaveFile(const std::string& target, std::span<const uint8_t> bytes,
                                    const FileTimes* times = nullptr);
+
+// The parts of a temporary file's name: "." NAME kTemporaryMark PID "-" RANDOM kTemporarySuffix.
+inline constexpr std::string_view kTemporaryMark = ".pivotta-";
+inline constexpr std::string_view kTemporarySuffix = ".tmp";
+
+struct StaleCleanup {
+    std::vector<std::string> removed;  // paths
+    std::vector<std::string> errors;   // "PATH: the system's words"
+};
+// Removes the temporary files in folder (not below it) that a writer killed outright left:
+// named as WriteFileAtomically names them, owned by the caller (any owner for the superuser),
+// and whose writing process no longer runs. Nothing else is touched. On Windows, where no
+// process id is in the name, it finds nothing.
+StaleCleanup RemoveStaleTemporaries(const std::string& folder);
 
 // From here on, an interrupt (SIGINT, SIGTERM, SIGHUP; Ctrl+C or a closed console on Windows)
 // removes every temporary file WriteFileAtomically is writing, then ends the process as the

@@ -122,6 +122,11 @@ WriteResult WriteIntoSpecialFile(const std::string& path, std::span<const uint8_
     return {true, {}};
 }
 
+StaleCleanup RemoveStaleTemporaries(const std::string&) {
+    // The Win32 layer's temporary names carry no process id to tell a stale one by.
+    return {};
+}
+
 void InstallInterruptCleanup() {
     SetConsoleCtrlHandler(OnConsoleInterrupt, TRUE);
 }

@@ -1,3 +1,4 @@
+#include <array>
 #include <cstdlib>
 
 #include "ArithmeticCoder.h"
@@ -96,25 +97,33 @@ private:
         Magnitude(stats_.ac[table].data() + AcMagnitudeBase(cond_, table, k), value, 2);
     }
 
-    // Values of the band as `value(k)` gives them, up to the last non-zero one, then an end
-    // of block unless that one ends the band.
-    template <class Value>
-    void AcBand(int table, int first, Value&& value) {
+    // The band's values from `first` to Se, up to the last non-zero one, then an end of block
+    // unless that one ends the band.
+    void AcBand(int table, int first, const std::array<int, 64>& value) {
         int last = scan_.Se;
-        while (last >= first && value(last) == 0) --last;
+        while (last >= first && value[last] == 0) --last;
         uint8_t* bins = stats_.ac[table].data();
         for (int k = first; k <= last; ++k) {
             uint8_t* st = bins + 3 * (k - 1);
             coder_.Encode(st[0], 0);
-            for (; value(k) == 0; ++k, st += 3) coder_.Encode(st[1], 0);
-            AcValue(table, k, st, value(k));
+            for (; value[k] == 0; ++k, st += 3) coder_.Encode(st[1], 0);
+            AcValue(table, k, st, value[k]);
         }
         if (last < scan_.Se) coder_.Encode(bins[3 * (last < first ? first - 1 : last)], 1);
     }
 
+    // The band's point-transformed magnitudes (G.1.3.2), once per block.
+    std::array<int, 64> Magnitudes(const CoefBlock& block) const {
+        std::array<int, 64> magnitude;
+        for (int k = scan_.Ss; k <= scan_.Se; ++k) magnitude[k] = std::abs(static_cast<int>(block[k])) >> scan_.Al;
+        return magnitude;
+    }
+
     bool Sequential(int c, const CoefBlock& block) {
         if (!Dc(c, block[0])) return false;
-        AcBand(scan_.components[c].acTable, 1, [&](int k) { return static_cast<int>(block[k]); });
+        std::array<int, 64> value;
+        for (int k = 1; k < 64; ++k) value[k] = block[k];
+        AcBand(scan_.components[c].acTable, 1, value);
         return true;
     }
 
@@ -124,26 +133,25 @@ private:
     }
 
     bool AcFirst(const CoefBlock& block) {
-        AcBand(scan_.components[0].acTable, scan_.Ss, [&](int k) {
-            const int magnitude = std::abs(static_cast<int>(block[k])) >> scan_.Al;
-            return block[k] < 0 ? -magnitude : magnitude;
-        });
+        std::array<int, 64> value = Magnitudes(block);
+        for (int k = scan_.Ss; k <= scan_.Se; ++k)
+            if (block[k] < 0) value[k] = -value[k];
+        AcBand(scan_.components[0].acTable, scan_.Ss, value);
         return true;
     }
 
     // G.1.3.3, the mirror of the decoder's walk.
     bool AcRefine(const CoefBlock& block) {
-        const int al = scan_.Al;
-        const auto magnitude = [&](int k) { return std::abs(static_cast<int>(block[k])) >> al; };
+        const std::array<int, 64> magnitude = Magnitudes(block);
         int last = scan_.Se, lastKnown = scan_.Se;
-        while (last >= scan_.Ss && magnitude(last) == 0) --last;
-        while (lastKnown >= scan_.Ss && magnitude(lastKnown) <= 1) --lastKnown;
+        while (last >= scan_.Ss && magnitude[last] == 0) --last;
+        while (lastKnown >= scan_.Ss && magnitude[lastKnown] <= 1) --lastKnown;
         uint8_t* bins = stats_.ac[scan_.components[0].acTable].data();
         for (int k = scan_.Ss; k <= last; ++k) {
             uint8_t* st = bins + 3 * (k - 1);
             if (k > lastKnown) coder_.Encode(st[0], 0);
             for (;; ++k, st += 3) {
-                const int m = magnitude(k);
+                const int m = magnitude[k];
                 if (m > 1) {
                     coder_.Encode(st[2], m & 1);
                     break;

@@ -58,11 +58,65 @@ private:
     HuffmanSymbolCounts& counts_;
 };
 
+// Correction bits in order, packed most significant first, for an end-of-band run: at most
+// kMaxHeldCorrections and one block's more.
+class BitQueue {
+public:
+    // The low n (0..63) bits of `bits`, most significant first.
+    void Push(uint64_t bits, int n) {
+        for (int done = 0; done < n;) {
+            const int used = static_cast<int>(size_ % 64), take = std::min(64 - used, n - done);
+            const uint64_t chunk = bits >> (n - done - take) & Mask(take);
+            words_[size_ / 64] |= chunk << (64 - used - take);
+            size_ += static_cast<size_t>(take);
+            done += take;
+        }
+    }
+    size_t Size() const { return size_; }
+    // Bits from..to-1 to the sink, 16 at a time.
+    template <class Sink>
+    void Emit(Sink& sink, size_t from, size_t to) const {
+        while (from < to) {
+            const int used = static_cast<int>(from % 64);
+            const int take = static_cast<int>(std::min<size_t>({16, to - from, static_cast<size_t>(64 - used)}));
+            sink.Bits(static_cast<uint32_t>(words_[from / 64] >> (64 - used - take) & Mask(take)), take);
+            from += static_cast<size_t>(take);
+        }
+    }
+    void Clear() {
+        std::fill(words_.begin(), words_.begin() + static_cast<long>((size_ + 63) / 64), 0);
+        size_ = 0;
+    }
+
+private:
+    static uint64_t Mask(int n) { return n == 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
+    std::array<uint64_t, (kMaxHeldCorrections + 64 + 63) / 64> words_{};
+    size_t size_ = 0;
+};
+
+// The correction bits of one block since its last symbol: at most 63.
+struct PendingBits {
+    uint64_t bits = 0;
+    int count = 0;
+    void Push(int bit) {
+        bits = bits << 1 | static_cast<uint64_t>(bit);
+        ++count;
+    }
+    template <class Sink>
+    void EmitAndClear(Sink& sink) {
+        for (int left = count; left > 0; left -= std::min(left, 16)) {
+            const int take = std::min(left, 16);
+            sink.Bits(static_cast<uint32_t>(bits >> (left - take)) & ((1u << take) - 1), take);
+        }
+        bits = 0;
+        count = 0;
+    }
+};
+
 template <class Sink>
 class Encoder {
 public:
     Encoder(const ScanLayout& scan, Sink& sink) : scan_(scan), sink_(sink) {
-        held_.reserve(kMaxHeldCorrections + 64);
         runEnds_.reserve(kMaxEobRun);
     }
 
@@ -127,65 +181,69 @@ private:
         return true;
     }
 
-    // AC values shift as magnitudes, keeping their sign (G.1.2.2).
-    int Shifted(int16_t coef) const {
-        const int magnitude = std::abs(static_cast<int>(coef)) >> scan_.Al;
-        return coef < 0 ? -magnitude : magnitude;
+    // The band's coefficients whose point-transformed magnitude is not 0, as bits by position;
+    // the loops below visit only those.
+    uint64_t NonZeroMask(const CoefBlock& block, std::array<int, 64>& magnitude) const {
+        uint64_t mask = 0;
+        for (int k = scan_.Ss; k <= scan_.Se; ++k) {
+            magnitude[k] = std::abs(static_cast<int>(block[k])) >> scan_.Al;
+            mask |= uint64_t{magnitude[k] != 0} << k;
+        }
+        return mask;
     }
 
     bool AcFirst(const CoefBlock& block) {
         const int ac = scan_.components[0].acTable;
-        int run = 0;
-        for (int k = scan_.Ss; k <= scan_.Se; ++k) {
-            const int value = Shifted(block[k]);
-            if (value == 0) {
-                ++run;
-                continue;
-            }
+        std::array<int, 64> magnitude;
+        int next = scan_.Ss;  // the position after the last value coded
+        for (uint64_t m = NonZeroMask(block, magnitude); m != 0; m &= m - 1) {
+            const int k = std::countr_zero(m);
+            int run = k - next;
             EmitEobRun();
             for (; run > 15; run -= 16) sink_.Symbol(kAc, ac, 0xF0);
-            if (!Value(kAc, ac, run << 4, value, 15)) return false;
-            run = 0;
+            if (!Value(kAc, ac, run << 4, block[k] < 0 ? -magnitude[k] : magnitude[k], 15)) return false;
+            next = k + 1;
         }
-        if (run > 0) ExtendEobRun();
+        if (next <= scan_.Se) ExtendEobRun();
         return true;
     }
 
     // G.1.2.3. Coefficients already non-zero get a correction bit, sent after the next symbol
     // (or with the end-of-band run that covers them); a zero run is cut into ZRLs only where
-    // a newly non-zero coefficient still follows in the band.
+    // a newly non-zero coefficient still follows in the band. Zero runs count only the
+    // coefficients that are still zero.
     bool AcRefine(const CoefBlock& block) {
         const int ac = scan_.components[0].acTable;
-        std::array<int, 64> magnitude{};
-        int lastNew = 0;  // the band's last newly non-zero coefficient
-        for (int k = scan_.Ss; k <= scan_.Se; ++k) {
-            magnitude[k] = std::abs(static_cast<int>(block[k])) >> scan_.Al;
-            if (magnitude[k] == 1) lastNew = k;
-        }
-        int run = 0;
-        pending_.clear();
-        for (int k = scan_.Ss; k <= scan_.Se; ++k) {
-            if (magnitude[k] == 0) {
-                ++run;
-                continue;
-            }
+        std::array<int, 64> magnitude;
+        const uint64_t nonZero = NonZeroMask(block, magnitude);
+        uint64_t newlyNonZero = 0;
+        for (uint64_t m = nonZero; m != 0; m &= m - 1)
+            newlyNonZero |= uint64_t{magnitude[std::countr_zero(m)] == 1} << std::countr_zero(m);
+        const int lastNew = newlyNonZero == 0 ? 0 : 63 - std::countl_zero(newlyNonZero);
+        int run = 0, next = scan_.Ss;
+        pending_ = {};
+        for (uint64_t m = nonZero; m != 0; m &= m - 1) {
+            const int k = std::countr_zero(m);
+            run += k - next;
+            next = k + 1;
             for (; run > 15 && k <= lastNew; run -= 16) {
                 EmitEobRun();
                 sink_.Symbol(kAc, ac, 0xF0);
-                EmitBits(pending_);
+                pending_.EmitAndClear(sink_);
             }
             if (magnitude[k] > 1) {
-                pending_.push_back(static_cast<uint8_t>(magnitude[k] & 1));
+                pending_.Push(magnitude[k] & 1);
                 continue;
             }
             EmitEobRun();
             sink_.Symbol(kAc, ac, run << 4 | 1);
             sink_.Bits(block[k] < 0 ? 0 : 1, 1);
-            EmitBits(pending_);
+            pending_.EmitAndClear(sink_);
             run = 0;
         }
-        if (run > 0 || !pending_.empty()) {
-            held_.insert(held_.end(), pending_.begin(), pending_.end());
+        run += scan_.Se + 1 - next;
+        if (run > 0 || pending_.count > 0) {
+            held_.Push(pending_.bits, pending_.count);
             ExtendEobRun();
         }
         return true;
@@ -193,8 +251,8 @@ private:
 
     // Adds the current block, whose correction bits are already held, to the end-of-band run.
     void ExtendEobRun() {
-        runEnds_.push_back(static_cast<uint32_t>(held_.size()));
-        if (++eobRun_ == kMaxEobRun || held_.size() > kMaxHeldCorrections) EmitEobRun();
+        runEnds_.push_back(static_cast<uint32_t>(held_.Size()));
+        if (++eobRun_ == kMaxEobRun || held_.Size() > kMaxHeldCorrections) EmitEobRun();
     }
     // Codes the run (G.1.2.2, EOBn with n extra bits), each part followed by the correction
     // bits of its blocks. A run whose class the table lacks goes out in parts of the largest
@@ -216,24 +274,21 @@ private:
             if (n > 0) sink_.Bits(part, n);
             done += part;
             const size_t bitsEnd = runEnds_[done - 1];
-            for (; bitsDone < bitsEnd; ++bitsDone) sink_.Bits(held_[bitsDone], 1);
+            held_.Emit(sink_, bitsDone, bitsEnd);
+            bitsDone = bitsEnd;
         }
         eobRun_ = 0;
-        held_.clear();
+        held_.Clear();
         runEnds_.clear();
-    }
-    void EmitBits(std::vector<uint8_t>& bits) {
-        for (uint8_t b : bits) sink_.Bits(b, 1);
-        bits.clear();
     }
 
     const ScanLayout& scan_;
     Sink& sink_;
     std::array<int, 4> dcPred_{};
     uint32_t eobRun_ = 0;
-    std::vector<uint8_t> held_;     // correction bits of the blocks in the run
-    std::vector<uint32_t> runEnds_; // for each block of the run, where its bits in held_ end
-    std::vector<uint8_t> pending_;  // correction bits of the current block since its last symbol
+    BitQueue held_;                  // correction bits of the blocks in the run
+    std::vector<uint32_t> runEnds_;  // for each block of the run, where its bits in held_ end
+    PendingBits pending_;
 };
 
 }  // namespace

@@ -189,7 +189,7 @@ TEST_F(CliModesTest, ExitStatusIsOneWhenAnyFileFailsAndTheOthersStillGetDone) {
 TEST_F(CliModesTest, CheckReportsOneLinePerFileAndWritesNothing) {
     const std::string good = dir_.Put("good.jpg", good_);
     const std::string bad = dir_.Put("bad.jpg", NotAJpeg());
-    CliResult r = RunCli({"--check", good, bad});
+    CliResult r = RunCli({"-j", "1", "--check", good, bad});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, good + ": ok 64x48\n" + bad + ": failed\n");
     EXPECT_EQ(r.err, "pivotta-cli: " + bad +
