@@ -124,6 +124,13 @@ std::vector<size_t> Waves(std::span<const InputScan> scans) {
     return wave;
 }
 
+uint64_t BlocksCoded(const ScanLayout& scan) {
+    uint64_t perMcu = 0;
+    for (int c = 0; c < scan.componentCount; ++c)
+        perMcu += scan.Interleaved() ? static_cast<uint64_t>(scan.components[c].h * scan.components[c].v) : 1;
+    return perMcu * scan.McusPerRow() * scan.McuRowCount();
+}
+
 // The first failure among the scans' results, if any.
 TranscodeResult FirstFailure(const std::vector<ScanResult>& results, bool workersOk) {
     TranscodeResult result;
@@ -148,6 +155,17 @@ TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputSca
         if ((result.scriptError = checker.Add(LayoutOf(frame, scan))) != ScriptError::None) return result;
     }
     if ((result.scriptError = checker.Finish()) != ScriptError::None) return result;
+    // Before any memory is taken for the frame: a Huffman scan that codes DC values spends at
+    // least one bit on each block, so a header alone cannot make the engine take gigabytes.
+    for (size_t i = 0; i < scans.size() && !frame.arithmetic; ++i) {
+        const ScanLayout layout = LayoutOf(frame, scans[i]);
+        if (layout.Pass() != ScanPass::AcFirst && layout.Pass() != ScanPass::AcRefine &&
+            BlocksCoded(layout) > 8 * static_cast<uint64_t>(scans[i].data.size())) {
+            result.scan = ScanFailure(ScanError::Truncated, 0);
+            result.scanIndex = i;
+            return result;
+        }
+    }
     if (!image.Allocate(frame.Grids())) {
         result.outOfMemory = true;
         return result;

@@ -74,7 +74,9 @@ struct ScanThreads {
     ThreadStarter start;
 };
 
-// Checks the script, allocates the image and decodes every scan into it. Scans of other
+// Checks the script, allocates the image and decodes every scan into it; a Huffman scan
+// whose data is too short for one bit a block fails as Truncated before the image is
+// allocated. Scans of other
 // components or bands than those before them are decoded at once; a refinement waits for
 // the scans whose bits it refines.
 TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, CoefficientImage& image,

@@ -19,6 +19,8 @@ public:
     // Call after the picture's bytes changed.
     void PictureChanged();
 
+    // What the control draws.
+    const JpegPicture& Picture() const { return picture_; }
     // Where the picture is drawn inside the control; empty when there is nothing to draw.
     QRect DrawnRect() const;
 

@@ -173,7 +173,7 @@ bool TFm_Main::Uty_ResultMayBeClosed()
     if (!Settings.gConfirmUnsaved || run_.MultiFileMode() || !document_.HasUnsavedResult()) return true;
     switch (platform_.ShowMessage(this, texts::kAppTitle, texts::kSaveChangesQuestion, MessageIcon::Warning,
                                   MessageButtons::YesNoCancel)) {
-    case MessageAnswer::Yes: return Uty_SaveOutputJpegFile(document_.Result(), CurrentFileName());
+    case MessageAnswer::Yes: return Uty_SaveOutputJpegFile(document_.Result(), document_.Path());
     case MessageAnswer::No: return true;
     default: return false;
     }
@@ -194,7 +194,8 @@ void TFm_Main::Uty_CloseJpegFile()
 
 void TFm_Main::UpdateTitleAndLayout()
 {
-    setWindowTitle(MainWindowTitle(CurrentFileName(), MultiFileMode(), FileIndex(), static_cast<int>(FileList().size())));
+    setWindowTitle(MainWindowTitle(document_.Path(), run_.MultiFileMode(), run_.FileIndex(),
+                                   static_cast<int>(run_.FileList().size())));
     LayoutPicture();
 }
 

@@ -58,35 +58,11 @@ public:
     // The options, edited in place by the options dialog.
     AppSettings Settings;
 
-    // The document on show and the names the window has always given its parts.
+    // The document on show and the run over the files of the last open action: what the
+    // window's commands work on.
+    PhotoDocument& Document() { return document_; }
     const PhotoDocument& Document() const { return document_; }
-    const QString& CurrentFileName() const { return document_.Path(); }
-    const pivotta::TMemoryStream& SourceStream() const { return document_.Source(); }
-    const pivotta::TMemoryStream& ResultStream() const { return document_.Result(); }
-    const QDateTime& SourceCreationTime() const { return document_.CreationTime(); }
-    const QDateTime& SourceLastWriteTime() const { return document_.LastWriteTime(); }
-    pivotta::TJpegRotation& Rotator() { return document_.Engine(); }
-    const JpegPicture& PreviewImage() const { return previewImage_; }
-    int32_t ZoomNumerator() const { return zoomNumerator_; }
-    int32_t ZoomDenominator() const { return zoomDenominator_; }
-    bool FirstShowPending() const { return firstShowPending_; }
-
-    // ResultStream holds a whole picture that a save may write (not a failed run's part).
-    bool ResultIsSavable() const { return document_.ResultSavable(); }
-    // tbn_0 is down: ResultStream holds the file's own bytes.
-    bool UnturnedIsDown() const { return document_.Unturned(); }
-    bool FileAccepted() const { return document_.Accepted(); }
-    int ViewChoice() const { return view_; }
-    Platform& PlatformServices() { return platform_; }
-
-    // The run over the files of the last open action.
     const MultiFileRun& Run() const { return run_; }
-    bool MultiFileMode() const { return run_.MultiFileMode(); }
-    const QStringList& FileList() const { return run_.FileList(); }
-    int FileIndex() const { return run_.FileIndex(); }
-
-    // The action of a named command (menu item, popup item or toolbar button).
-    QAction* Command(const char* name) const;
 
     // The dialogs, wired in at start (ProgramWindows). The two with a show-next-time box
     // return its final state.
@@ -152,6 +128,8 @@ private:
     // view and the run.
     void UpdateActions();
     void ShowRunResultFolder();
+    // The action of a named command (menu item, popup item or toolbar button).
+    QAction* Command(const char* name) const;
     void SetView(int view);
     void LayoutPicture();
     void ShowPicture(std::span<const uint8_t> bytes);

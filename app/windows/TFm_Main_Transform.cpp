@@ -86,8 +86,8 @@ void TFm_Main::ShowPicture(std::span<const uint8_t> bytes)
 
 void TFm_Main::mnu_FileSaveAsClick()
 {
-    if (!document_.IsOpen() || !ResultIsSavable()) return;
-    const QString chosen = platform_.GetSaveFileName(this, CurrentFileName(), texts::kJpegFilter,
+    if (!document_.IsOpen() || !document_.ResultSavable()) return;
+    const QString chosen = platform_.GetSaveFileName(this, document_.Path(), texts::kJpegFilter,
                                                      texts::kDefaultExtension);
     if (chosen.isEmpty()) return;
     Uty_SaveOutputJpegFile(document_.Result(), WithDefaultSuffix(chosen, texts::kDefaultExtension));
@@ -95,11 +95,11 @@ void TFm_Main::mnu_FileSaveAsClick()
 
 void TFm_Main::mnu_FileSaveClick()
 {
-    if (!document_.IsOpen() || !ResultIsSavable()) return;
+    if (!document_.IsOpen() || !document_.ResultSavable()) return;
     const MessageAnswer answer = platform_.ShowMessage(this, texts::kWarningCaption, texts::kOverwriteQuestion,
                                                        MessageIcon::Warning, MessageButtons::YesNo);
     if (answer != MessageAnswer::Yes) return;
-    Uty_SaveOutputJpegFile(document_.Result(), CurrentFileName());
+    Uty_SaveOutputJpegFile(document_.Result(), document_.Path());
 }
 
 void TFm_Main::tbn_FileSaveClick()

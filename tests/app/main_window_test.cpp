@@ -54,7 +54,7 @@ QStringList EnabledDocumentCommands(TFm_Main& window)
 {
     QStringList enabled;
     for (const QString& name : kDocumentCommands) {
-        if (window.Command(name.toLatin1().constData())->isEnabled()) enabled << name;
+        if (Action(window, name.toLatin1().constData())->isEnabled()) enabled << name;
     }
     return enabled;
 }
@@ -63,8 +63,8 @@ bool UnturnedState(TFm_Main& window)
 {
     for (const TransformCommand& command : kTransformCommands) {
         const bool down = !command.autoOrient && command.kind == pivotta::TransformKind::NoRotation;
-        if (window.Command(command.buttonName)->isChecked() != down) return false;
-        if (window.Command(command.menuName)->isChecked() != down) return false;
+        if (Action(window, command.buttonName)->isChecked() != down) return false;
+        if (Action(window, command.menuName)->isChecked() != down) return false;
     }
     return true;
 }
@@ -123,12 +123,12 @@ private slots:
         QCOMPARE(Names(Part<QMenu>(window, "mnu_Operation")->actions()),
                  QStringList({"mnu_0", "mnu_90", "mnu_180", "mnu_270", "-", "mnu_Mirror_LR", "mnu_Mirror_TB", "-",
                               "mnu_AutoOrient"}));
-        QVERIFY(!window.Command("mnu_AutoOrient")->isEnabled());
+        QVERIFY(!Action(window, "mnu_AutoOrient")->isEnabled());
         QCOMPARE(Captions(Part<QMenu>(window, "mnu_Help")), QStringList({"トピックの検索", "-", "バージョン情報 (&A)"}));
-        QCOMPARE(window.Command("mnu_FileOpen")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-        QCOMPARE(window.Command("mnu_FileSave")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-        QVERIFY(!window.Command("mnu_FileOpen")->icon().isNull());
-        QVERIFY(!window.Command("mnu_FileSaveAs")->icon().isNull());
+        QCOMPARE(Action(window, "mnu_FileOpen")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(Action(window, "mnu_FileSave")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        QVERIFY(!Action(window, "mnu_FileOpen")->icon().isNull());
+        QVERIFY(!Action(window, "mnu_FileSaveAs")->icon().isNull());
 
         QCOMPARE(Names(Part<QToolBar>(window, "ToolBar1")->actions()),
                  QStringList({"-", "tbn_FileOpen", "tbn_FileSave", "-", "tbn_0", "tbn_90", "tbn_180", "tbn_270", "-",
@@ -137,8 +137,8 @@ private slots:
         for (const QAction* button : Part<QToolBar>(window, "ToolBar1")->actions()) {
             if (!button->isSeparator()) QVERIFY(!button->icon().pixmap(20, 20).isNull());
         }
-        QVERIFY(!window.Command("tbn_previous")->isVisible());
-        QVERIFY(!window.Command("tbn_Next")->isVisible());
+        QVERIFY(!Action(window, "tbn_previous")->isVisible());
+        QVERIFY(!Action(window, "tbn_Next")->isVisible());
         QVERIFY(window.findChild<QToolButton*>("tbn_90"));
 
         for (const char* name : {"MainMenu", "ToolBar1", "ScrollBox", "Image", "lbl_StartInfo", "Panel_Under",
@@ -148,11 +148,11 @@ private slots:
         }
 
         QVERIFY(EnabledDocumentCommands(window).isEmpty());
-        QVERIFY(window.Command("mnu_FileOpen")->isEnabled() && window.Command("mnu_FolderOpen")->isEnabled());
-        QVERIFY(window.Command("mnu_FileOption")->isEnabled() && window.Command("mnu_FileExit")->isEnabled());
+        QVERIFY(Action(window, "mnu_FileOpen")->isEnabled() && Action(window, "mnu_FolderOpen")->isEnabled());
+        QVERIFY(Action(window, "mnu_FileOption")->isEnabled() && Action(window, "mnu_FileExit")->isEnabled());
         QVERIFY(UnturnedState(window));
-        QVERIFY(window.Command("mnu_View100")->isChecked());
-        QVERIFY(window.Command("smu_100")->isChecked());
+        QVERIFY(Action(window, "mnu_View100")->isChecked());
+        QVERIFY(Action(window, "smu_100")->isChecked());
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QString());
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(100%)"));
         QCOMPARE(Part<QLabel>(window, "lbl_StartInfo")->text(), QStringLiteral("ファイルやフォルダをドロップすると処理をはじめます。"));
@@ -177,17 +177,17 @@ private slots:
         window.show();
         QVERIFY(window.Uty_OpenJpegFile(path));
 
-        QCOMPARE(window.CurrentFileName(), path);
+        QCOMPARE(window.Document().Path(), path);
         QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - photo.jpg"));
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QDir::toNativeSeparators(path) + QStringLiteral(" (160*128)"));
         QCOMPARE(EnabledDocumentCommands(window), kDocumentCommands);
         QVERIFY(UnturnedState(window));
-        QCOMPARE(StreamBytes(window.SourceStream()), jpeg);
-        QCOMPARE(StreamBytes(window.ResultStream()), jpeg);
+        QCOMPARE(StreamBytes(window.Document().Source()), jpeg);
+        QCOMPARE(StreamBytes(window.Document().Result()), jpeg);
         QVERIFY(Part<PictureView>(window, "Image")->isVisible());
         QVERIFY(!Part<QLabel>(window, "lbl_StartInfo")->isVisible());
         QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(160, 128));
-        QCOMPARE(window.SourceLastWriteTime(), QFileInfo(path).lastModified());
+        QCOMPARE(window.Document().LastWriteTime(), QFileInfo(path).lastModified());
         QCOMPARE(harness.platform.messages.size(), size_t{0});
     }
 
@@ -213,7 +213,7 @@ private slots:
         QVERIFY(EnabledDocumentCommands(window).isEmpty());
         QVERIFY(Part<PictureView>(window, "Image")->isVisible());
         QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(96, 64));
-        QVERIFY(window.Command("mnu_FileOpen")->isEnabled());
+        QVERIFY(Action(window, "mnu_FileOpen")->isEnabled());
     }
 
     void FailedOpenLeavesTheWindowAsAfterClosing_data()
@@ -235,7 +235,7 @@ private slots:
         TFm_Main& window = harness.Window();
         window.show();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("good.jpg", TestJpeg(64, 48))));
-        window.Command("tbn_90")->trigger();
+        Action(window, "tbn_90")->trigger();
         harness.platform.messages.clear();
 
         const QString path = exists ? harness.WriteFile(name, {'h', 'e', 'l', 'l', 'o'}) : harness.Path(name);
@@ -245,15 +245,15 @@ private slots:
                  qPrintable(harness.platform.messages[0].text));
         QCOMPARE(harness.platform.messages[0].icon, MessageIcon::Error);
         QCOMPARE(window.windowTitle(), texts::kAppTitle);
-        QVERIFY(window.CurrentFileName().isEmpty());
+        QVERIFY(window.Document().Path().isEmpty());
         QVERIFY(EnabledDocumentCommands(window).isEmpty());
         QVERIFY(Part<QLabel>(window, "lbl_StartInfo")->isVisible());
         QVERIFY(!Part<PictureView>(window, "Image")->isVisible());
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QString());
         // The previous file's result is gone: nothing can write it under the new name.
-        QVERIFY(!window.ResultIsSavable());
-        QCOMPARE(window.ResultStream().Size(), size_t{0});
-        window.Command("mnu_FileSave")->trigger();
+        QVERIFY(!window.Document().ResultSavable());
+        QCOMPARE(window.Document().Result().Size(), size_t{0});
+        Action(window, "mnu_FileSave")->trigger();
         QVERIFY(!QFileInfo::exists(harness.Path("gone.jpg")));
         if (exists) QCOMPARE(ReadBytes(path).size(), size_t{5});
     }
@@ -264,19 +264,19 @@ private slots:
         TFm_Main& window = harness.Window();
         window.show();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(64, 48))));
-        window.Command("mnu_View50")->trigger();
-        window.Command("mnu_FileClose")->trigger();
+        Action(window, "mnu_View50")->trigger();
+        Action(window, "mnu_FileClose")->trigger();
         QCOMPARE(window.windowTitle(), texts::kAppTitle);
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QString());
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(50%)"));
-        QVERIFY(window.CurrentFileName().isEmpty());
+        QVERIFY(window.Document().Path().isEmpty());
         QVERIFY(EnabledDocumentCommands(window).isEmpty());
         QVERIFY(UnturnedState(window));
         QVERIFY(Part<QLabel>(window, "lbl_StartInfo")->isVisible());
         QVERIFY(!Part<PictureView>(window, "Image")->isVisible());
         QVERIFY(!Part<ViewArea>(window, "ScrollBox")->horizontalScrollBar()->isVisible());
         // A view command still works, and rebuilds the title with the prefix's blank.
-        window.Command("mnu_View200")->trigger();
+        Action(window, "mnu_View200")->trigger();
         QCOMPARE(window.windowTitle(), texts::kTitlePrefix);
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(200%)"));
     }
@@ -295,15 +295,15 @@ private slots:
             {"mnu_View150", "150%", {1501, 1498}}, {"mnu_View200", "200%", {2002, 1998}},
         };
         for (const auto& [command, caption, size] : cases) {
-            window.Command(command)->trigger();
+            Action(window, command)->trigger();
             QCOMPARE(Part<PictureView>(window, "Image")->size(), size);
             QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), u'(' + QString::fromUtf8(caption) + u')');
             QVERIFY(!window.Settings.gViewProportional);
             int checked = 0;
             for (const ViewCommand& view : kViewCommands) {
                 const bool isThis = QString::fromUtf8(view.caption) == QString::fromUtf8(caption);
-                QCOMPARE(window.Command(view.menuName)->isChecked(), isThis);
-                QCOMPARE(window.Command(view.popupName)->isChecked(), isThis);
+                QCOMPARE(Action(window, view.menuName)->isChecked(), isThis);
+                QCOMPARE(Action(window, view.popupName)->isChecked(), isThis);
                 checked += isThis;
             }
             QCOMPARE(checked, 1);
@@ -317,14 +317,14 @@ private slots:
         TFm_Main& window = harness.Window();
         window.show();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(64, 48))));
-        const QImage decoded = JpegPicture(window.PreviewImage()).Decoded({64, 48}).convertToFormat(QImage::Format_RGB32);
+        const QImage decoded = JpegPicture(Part<PictureView>(window, "Image")->Picture()).Decoded({64, 48}).convertToFormat(QImage::Format_RGB32);
         const auto drawn = [&] { return Part<PictureView>(window, "Image")->grab().toImage().convertToFormat(QImage::Format_RGB32); };
         QCOMPARE(drawn(), decoded);
-        window.Command("mnu_View200")->trigger();
+        Action(window, "mnu_View200")->trigger();
         const QImage enlarged = drawn();
         QCOMPARE(enlarged.size(), QSize(128, 96));
         QVERIFY(MeanDifference(enlarged.scaled(64, 48, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), decoded) < 8);
-        window.Command("mnu_View50")->trigger();
+        Action(window, "mnu_View50")->trigger();
         const QImage reduced = drawn();
         QCOMPARE(reduced.size(), QSize(32, 24));
         QVERIFY(MeanDifference(reduced, decoded.scaled(32, 24, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)) < 8);
@@ -337,7 +337,7 @@ private slots:
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
         window.show();
-        window.Command("mnu_View50")->trigger();
+        Action(window, "mnu_View50")->trigger();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("first.jpg", TestJpeg(200, 100))));
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("second.jpg", TestJpeg(320, 240))));
         QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(160, 120));
@@ -358,13 +358,13 @@ private slots:
         window.resize(900, 700);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.Command("mnu_ViewProportional")->trigger();
+        Action(window, "mnu_ViewProportional")->trigger();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("big.jpg", TestJpeg(4000, 3000))));
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(1), QStringLiteral("(AutoSize)"));
         QVERIFY(window.Settings.gViewProportional);
-        QVERIFY(window.Command("mnu_ViewProportional")->isChecked());
-        QVERIFY(window.Command("smu_Proportional")->isChecked());
-        QVERIFY(!window.Command("mnu_View100")->isChecked());
+        QVERIFY(Action(window, "mnu_ViewProportional")->isChecked());
+        QVERIFY(Action(window, "smu_Proportional")->isChecked());
+        QVERIFY(!Action(window, "mnu_View100")->isChecked());
         const QSize area = Part<ViewArea>(window, "ScrollBox")->viewport()->size();
         QCOMPARE(Part<PictureView>(window, "Image")->size(), area);
         QCOMPARE(Part<PictureView>(window, "Image")->DrawnRect(), QRect(QPoint(0, 0), FittedPictureSize({4000, 3000}, area)));
@@ -373,16 +373,11 @@ private slots:
         // A drawing at a quarter of the size or less decodes at a reduced scale, once.
         Part<PictureView>(window, "Image")->grab();
         Part<PictureView>(window, "Image")->grab();
-        QCOMPARE(window.PreviewImage().DecodeCount(), 1);
-        QVERIFY(JpegPicture(window.PreviewImage()).Decoded(Part<PictureView>(window, "Image")->DrawnRect().size()).width() < 4000);
+        QCOMPARE(Part<PictureView>(window, "Image")->Picture().DecodeCount(), 1);
+        QVERIFY(JpegPicture(Part<PictureView>(window, "Image")->Picture()).Decoded(Part<PictureView>(window, "Image")->DrawnRect().size()).width() < 4000);
 
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("small.jpg", TestJpeg(300, 200))));
         QCOMPARE(Part<PictureView>(window, "Image")->DrawnRect(), QRect(0, 0, 300, 200));
-        // The fit command keeps the fixed ratio for later.
-        window.Command("mnu_View50")->trigger();
-        window.Command("mnu_ViewProportional")->trigger();
-        QCOMPARE(window.ZoomNumerator(), 1);
-        QCOMPARE(window.ZoomDenominator(), 2);
     }
 
     void TitleCountsTheFilesOfAMultiFileRun()
@@ -448,23 +443,21 @@ private slots:
         const QString path = harness.WriteFile("arg.jpg", TestJpeg(64, 48));
         harness.Recreate({path});
         TFm_Main& window = harness.Window();
-        QVERIFY(window.FirstShowPending());
+        QVERIFY(window.Document().Path().isEmpty());  // not before the window shows
         window.show();
-        QTRY_COMPARE(window.CurrentFileName(), ExpandLongPath(path));
-        QVERIFY(!window.FirstShowPending());
-        QVERIFY(window.FileAccepted());
+        QTRY_COMPARE(window.Document().Path(), ExpandLongPath(path));
+        QVERIFY(window.Document().Accepted());
 
         window.Uty_CloseJpegFile();
         window.hide();
         window.show();
         QCoreApplication::processEvents();
-        QVERIFY(window.CurrentFileName().isEmpty());
+        QVERIFY(window.Document().Path().isEmpty());
 
         harness.Recreate({path, path});
         harness.Window().show();
         QCoreApplication::processEvents();
-        QVERIFY(!harness.Window().FirstShowPending());
-        QVERIFY(harness.Window().CurrentFileName().isEmpty());
+        QVERIFY(harness.Window().Document().Path().isEmpty());
     }
 
     void DroppedFileIsOpened()
@@ -473,9 +466,9 @@ private slots:
         TFm_Main& window = harness.Window();
         const QString path = harness.WriteFile("dropped.jpg", TestJpeg(64, 48));
         window.WMDropFiles({path});
-        QCOMPARE(window.CurrentFileName(), path);
-        QVERIFY(!window.MultiFileMode());
-        QVERIFY(!window.Command("tbn_Next")->isVisible());
+        QCOMPARE(window.Document().Path(), path);
+        QVERIFY(!window.Run().MultiFileMode());
+        QVERIFY(!Action(window, "tbn_Next")->isVisible());
     }
 
     void ExpandLongPathGivesTheAbsoluteFormAndKeepsUnknownParts()
@@ -495,7 +488,7 @@ private slots:
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
         const auto send = [&](const char* text, int level) {
-            window.Rotator().OnCodedMessage({pivotta::MessageCode::BadKind, level, text});
+            window.Document().Engine().OnCodedMessage({pivotta::MessageCode::BadKind, level, text});
         };
         send("zero", 0);
         send("one", 1);
@@ -549,7 +542,7 @@ private slots:
     {
         MainWindowHarness harness;
         const auto send = [&](pivotta::MessageCode code) {
-            harness.Window().Rotator().OnCodedMessage({code, 2, "ヘッダ($FFC3)を認識できませんでした。"});
+            harness.Window().Document().Engine().OnCodedMessage({code, 2, "ヘッダ($FFC3)を認識できませんでした。"});
             return harness.platform.messages.back().text;
         };
         QCOMPARE(send(pivotta::MessageCode::Lossless),
@@ -576,7 +569,7 @@ private slots:
         QCOMPARE(shown, 0);
         QVERIFY(window.Uty_OpenJpegFile(optimized));
         QCOMPARE(shown, 1);
-        window.Command("tbn_90")->trigger();
+        Action(window, "tbn_90")->trigger();
         QCOMPARE(shown, 1);
         answer = false;
         QVERIFY(window.Uty_OpenJpegFile(optimized));
@@ -598,7 +591,7 @@ private slots:
         Part<PictureView>(window, "Image")->repaint();
         QCoreApplication::processEvents();
         Part<PictureView>(window, "Image")->repaint();
-        window.Command("mnu_View200")->trigger();
+        Action(window, "mnu_View200")->trigger();
         Part<PictureView>(window, "Image")->repaint();
         QCoreApplication::processEvents();
         QCOMPARE(harness.platform.messages.size(), size_t{1});
@@ -608,7 +601,7 @@ private slots:
     void HelpOpensTheReadmeBesideTheProgram()
     {
         MainWindowHarness harness;
-        harness.Window().Command("mnu_HelpView")->trigger();
+        Action(harness.Window(), "mnu_HelpView")->trigger();
         QCOMPARE(harness.platform.shellOpened.size(), size_t{1});
         QCOMPARE(harness.platform.shellOpened[0], QCoreApplication::applicationDirPath() + "/readme.txt");
         QVERIFY(harness.platform.messages.empty());

@@ -78,7 +78,7 @@ public:
     void OpenWithDialog(const QStringList& chosen)
     {
         Platform().openAnswers.push_back(chosen);
-        Window().Command("mnu_FileOpen")->trigger();
+        Action(Window(), "mnu_FileOpen")->trigger();
     }
     void Start() { OpenWithDialog(files); }
 
@@ -158,14 +158,14 @@ void MultiFileWindowTest::folderAndTwoFilesDroppedTogether()
     Drop(window, {first, folder, last});
 
     // In the order dropped; the folder stands for its own *.jpg files, sorted by name.
-    QCOMPARE(window.FileList(), (QStringList{first, folder + QStringLiteral("/A.JPG"),
+    QCOMPARE(window.Run().FileList(), (QStringList{first, folder + QStringLiteral("/A.JPG"),
                                              folder + QStringLiteral("/b.jpg"), last}));
-    QVERIFY(window.MultiFileMode());
-    QVERIFY(window.Command("tbn_Next")->isVisible());
-    QVERIFY(window.Command("tbn_previous")->isVisible());
-    QCOMPARE(window.CurrentFileName(), first);
+    QVERIFY(window.Run().MultiFileMode());
+    QVERIFY(Action(window, "tbn_Next")->isVisible());
+    QVERIFY(Action(window, "tbn_previous")->isVisible());
+    QCOMPARE(window.Document().Path(), first);
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - first.jpg (1/4)"));
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - A.JPG (2/4)"));
 }
 
@@ -174,23 +174,23 @@ void MultiFileWindowTest::oneFileOpensWithoutARun()
     Trip trip(2);
     TFm_Main& window = trip.Window();
     trip.OpenWithDialog({trip.files[1]});
-    QCOMPARE(window.CurrentFileName(), trip.files[1]);
-    QVERIFY(!window.MultiFileMode());
-    QVERIFY(!window.Command("tbn_Next")->isVisible());
+    QCOMPARE(window.Document().Path(), trip.files[1]);
+    QVERIFY(!window.Run().MultiFileMode());
+    QVERIFY(!Action(window, "tbn_Next")->isVisible());
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p2.jpg"));
 
     const QString single = trip.harness.Path(QStringLiteral("single"));
     QDir().mkpath(single);
     const QString only = trip.harness.WriteFile(QStringLiteral("single/only.jpg"), TestJpeg(32, 32));
     trip.Platform().folderAnswers.push_back(single);
-    window.Command("mnu_FolderOpen")->trigger();
-    QCOMPARE(window.CurrentFileName(), only);
-    QVERIFY(!window.MultiFileMode());
+    Action(window, "mnu_FolderOpen")->trigger();
+    QCOMPARE(window.Document().Path(), only);
+    QVERIFY(!window.Run().MultiFileMode());
 
     Drop(window, {trip.files[0]});
-    QCOMPARE(window.CurrentFileName(), trip.files[0]);
-    QVERIFY(!window.MultiFileMode());
-    QVERIFY(!window.Command("tbn_previous")->isVisible());
+    QCOMPARE(window.Document().Path(), trip.files[0]);
+    QVERIFY(!window.Run().MultiFileMode());
+    QVERIFY(!Action(window, "tbn_previous")->isVisible());
     QVERIFY(trip.Platform().messages.empty());
 }
 
@@ -200,21 +200,21 @@ void MultiFileWindowTest::cancelledDialogsEndARunSilently()
     TFm_Main& window = trip.Window();
     window.Settings.gSaveResult = false;
     trip.Start();
-    window.Command("tbn_Next")->trigger();
-    QVERIFY(window.MultiFileMode());
+    Action(window, "tbn_Next")->trigger();
+    QVERIFY(window.Run().MultiFileMode());
 
-    window.Command("mnu_FileOpen")->trigger();  // the open dialog is cancelled
-    QVERIFY(!window.MultiFileMode());
-    QVERIFY(!window.Command("tbn_Next")->isVisible());
-    QVERIFY(!window.Command("tbn_previous")->isVisible());
-    QCOMPARE(window.CurrentFileName(), trip.files[1]);
+    Action(window, "mnu_FileOpen")->trigger();  // the open dialog is cancelled
+    QVERIFY(!window.Run().MultiFileMode());
+    QVERIFY(!Action(window, "tbn_Next")->isVisible());
+    QVERIFY(!Action(window, "tbn_previous")->isVisible());
+    QCOMPARE(window.Document().Path(), trip.files[1]);
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p2.jpg"));
 
     trip.Start();
-    QVERIFY(window.MultiFileMode());
-    window.Command("mnu_FolderOpen")->trigger();  // the folder chooser is cancelled
-    QVERIFY(!window.MultiFileMode());
-    QCOMPARE(window.CurrentFileName(), trip.files[0]);
+    QVERIFY(window.Run().MultiFileMode());
+    Action(window, "mnu_FolderOpen")->trigger();  // the folder chooser is cancelled
+    QVERIFY(!window.Run().MultiFileMode());
+    QCOMPARE(window.Document().Path(), trip.files[0]);
     QCOMPARE(trip.Platform().folderChooserCalls.back(), (std::pair{QString(), QString()}));
     QVERIFY(trip.Platform().messages.empty());
 }
@@ -229,20 +229,20 @@ void MultiFileWindowTest::folderWithoutMatches()
 
     trip.Start();
     trip.Platform().folderAnswers.push_back(empty);
-    window.Command("mnu_FolderOpen")->trigger();
+    Action(window, "mnu_FolderOpen")->trigger();
     QCOMPARE(trip.Platform().messages.size(), size_t{1});
     const ShownMessage& shown = trip.Platform().messages[0];
     QCOMPARE(shown.caption, QStringLiteral("ファイルがありません"));
     QCOMPARE(shown.text, kNoJpegText);
     QCOMPARE(shown.icon, MessageIcon::Error);
     QCOMPARE(shown.buttons, MessageButtons::Ok);
-    QVERIFY(!window.MultiFileMode());
-    QCOMPARE(window.CurrentFileName(), trip.files[0]);
+    QVERIFY(!window.Run().MultiFileMode());
+    QCOMPARE(window.Document().Path(), trip.files[0]);
 
     // Dropped, the same folder ends the run without a word.
     trip.Start();
     Drop(window, {empty});
-    QVERIFY(!window.MultiFileMode());
+    QVERIFY(!window.Run().MultiFileMode());
     QCOMPARE(trip.Platform().messages.size(), size_t{1});
 }
 
@@ -253,9 +253,9 @@ void MultiFileWindowTest::commandLineFolderStartsARun()
     ModalAnswerer answerer;
     TFm_Main& window = trip.Window();
     window.show();
-    QTRY_VERIFY(window.MultiFileMode());
+    QTRY_VERIFY(window.Run().MultiFileMode());
     QCOMPARE(answerer.seen, QStringList{"TFm_FolderProcessInfo"});
-    QCOMPARE(window.FileList().size(), 3);
+    QCOMPARE(window.Run().FileList().size(), 3);
     QTRY_COMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p1.jpg (1/3)"));
 }
 
@@ -281,11 +281,11 @@ void MultiFileWindowTest::nextSavesByTheDecisionRule()
     window.Settings.gSaveResult = saveResult;
     window.Settings.gForceSave = forceSave;
     trip.Start();
-    if (turn) window.Command("tbn_90")->trigger();
-    window.Command("tbn_Next")->trigger();
+    if (turn) Action(window, "tbn_90")->trigger();
+    Action(window, "tbn_Next")->trigger();
 
-    QCOMPARE(window.FileIndex(), 1);
-    QCOMPARE(window.CurrentFileName(), trip.files[1]);
+    QCOMPARE(window.Run().FileIndex(), 1);
+    QCOMPARE(window.Document().Path(), trip.files[1]);
     const bool saved = saveResult && (forceSave || turn);
     QCOMPARE(QFileInfo::exists(trip.ResultPath(0)), saved);
     if (saved) {
@@ -309,11 +309,11 @@ void MultiFileWindowTest::optionsChangedDuringARunDoNotApply()
         Find<QCheckBox>(options, "chk_KeepTimeStamp_Write")->setChecked(true);
         Find<QPushButton>(options, "Btn_OK")->click();
     });
-    window.Command("mnu_FileOption")->trigger();
+    Action(window, "mnu_FileOption")->trigger();
     QCOMPARE(answerer.seen, QStringList{"TFm_Options"});
     QVERIFY(!window.Settings.gSaveResult);
 
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
     QVERIFY(ReadBytes(trip.ResultPath(0)) == trip.jpegs[0]);
     // The time options are read at each save, so that one applies at once.
     QCOMPARE(trip.Platform().lastWriteTimesSet.size(), size_t{1});
@@ -321,7 +321,7 @@ void MultiFileWindowTest::optionsChangedDuringARunDoNotApply()
 
     // The next run takes the options anew.
     trip.Start();
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
     QCOMPARE(trip.ResultNames(), QStringList{"p1.jpg"});
     QCOMPARE(trip.Platform().lastWriteTimesSet.size(), size_t{1});
 }
@@ -335,10 +335,10 @@ void MultiFileWindowTest::lastNextSavesThenEnds()
         if (message.text.startsWith(kEndText)) savedBeforeTheEnd = QFileInfo::exists(trip.ResultPath(1));
     };
     trip.Start();
-    window.Command("tbn_Next")->trigger();
-    window.Command("tbn_mirror_lr")->trigger();
+    Action(window, "tbn_Next")->trigger();
+    Action(window, "tbn_mirror_lr")->trigger();
     QVERIFY(trip.Platform().messages.empty());
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
 
     QCOMPARE(trip.MessageTexts(),
              QStringList{kEndText + QStringLiteral("\r保存先: ") + QDir::toNativeSeparators(trip.ResultFolder())});
@@ -349,12 +349,12 @@ void MultiFileWindowTest::lastNextSavesThenEnds()
     QVERIFY(savedBeforeTheEnd);
     QVERIFY(ReadBytes(trip.ResultPath(1)) == EngineTransform(trip.jpegs[1], TransformKind::MirrorLR));
 
-    QVERIFY(!window.MultiFileMode());
-    QVERIFY(!window.Command("tbn_Next")->isVisible());
-    QVERIFY(!window.Command("tbn_previous")->isVisible());
-    QCOMPARE(window.FileIndex(), 2);
-    QCOMPARE(window.CurrentFileName(), trip.files[1]);
-    QVERIFY(!window.UnturnedIsDown());  // the last result stays on show
+    QVERIFY(!window.Run().MultiFileMode());
+    QVERIFY(!Action(window, "tbn_Next")->isVisible());
+    QVERIFY(!Action(window, "tbn_previous")->isVisible());
+    QCOMPARE(window.Run().FileIndex(), 2);
+    QCOMPARE(window.Document().Path(), trip.files[1]);
+    QVERIFY(!window.Document().Unturned());  // the last result stays on show
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p2.jpg"));
 }
 
@@ -368,15 +368,15 @@ void MultiFileWindowTest::autoOrientedFileIsSavedAsATurnedOne()
     TFm_Main& window = trip.Window();
     window.Settings.gForceSave = false;  // only turned files are saved
     trip.Start();
-    QVERIFY(window.Command("mnu_AutoOrient")->isEnabled());
-    window.Command("mnu_AutoOrient")->trigger();
-    window.Command("tbn_Next")->trigger();
+    QVERIFY(Action(window, "mnu_AutoOrient")->isEnabled());
+    Action(window, "mnu_AutoOrient")->trigger();
+    Action(window, "tbn_Next")->trigger();
     QVERIFY(ReadBytes(trip.ResultPath(0)) == EngineTransform(trip.jpegs[0], TransformKind::Rotate180));
     // The next file has no tag: the command is off, and unchecked with the unturned state.
-    QCOMPARE(window.CurrentFileName(), trip.files[1]);
-    QVERIFY(!window.Command("mnu_AutoOrient")->isEnabled());
-    QVERIFY(!window.Command("mnu_AutoOrient")->isChecked());
-    QVERIFY(window.UnturnedIsDown());
+    QCOMPARE(window.Document().Path(), trip.files[1]);
+    QVERIFY(!Action(window, "mnu_AutoOrient")->isEnabled());
+    QVERIFY(!Action(window, "mnu_AutoOrient")->isChecked());
+    QVERIFY(window.Document().Unturned());
 }
 
 void MultiFileWindowTest::previousGoesBackAndNextSavesAgain()
@@ -384,25 +384,25 @@ void MultiFileWindowTest::previousGoesBackAndNextSavesAgain()
     Trip trip(3);
     TFm_Main& window = trip.Window();
     trip.Start();
-    window.Command("tbn_previous")->trigger();  // at the first file: nothing
-    QCOMPARE(window.FileIndex(), 0);
-    QCOMPARE(window.CurrentFileName(), trip.files[0]);
+    Action(window, "tbn_previous")->trigger();  // at the first file: nothing
+    QCOMPARE(window.Run().FileIndex(), 0);
+    QCOMPARE(window.Document().Path(), trip.files[0]);
 
-    window.Command("tbn_Next")->trigger();
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p3.jpg (3/3)"));
-    window.Command("tbn_90")->trigger();
-    window.Command("tbn_previous")->trigger();
-    QCOMPARE(window.FileIndex(), 1);
-    QCOMPARE(window.CurrentFileName(), trip.files[1]);
-    QVERIFY(window.UnturnedIsDown());
+    Action(window, "tbn_90")->trigger();
+    Action(window, "tbn_previous")->trigger();
+    QCOMPARE(window.Run().FileIndex(), 1);
+    QCOMPARE(window.Document().Path(), trip.files[1]);
+    QVERIFY(window.Document().Unturned());
     QCOMPARE(window.windowTitle(), QStringLiteral("JPEGファイル回転プログラム - Pivotta - p2.jpg (2/3)"));
     QCOMPARE(trip.ResultNames(), (QStringList{"p1.jpg", "p2.jpg"}));  // Previous saved nothing
 
-    window.Command("tbn_180")->trigger();
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_180")->trigger();
+    Action(window, "tbn_Next")->trigger();
     QVERIFY(ReadBytes(trip.ResultPath(1)) == EngineTransform(trip.jpegs[1], TransformKind::Rotate180));
-    QCOMPARE(window.CurrentFileName(), trip.files[2]);
+    QCOMPARE(window.Document().Path(), trip.files[2]);
     QVERIFY(trip.Platform().messages.empty());
 }
 
@@ -413,7 +413,7 @@ void MultiFileWindowTest::existingResultFolderIsReportedOnceAtTheStart()
     trip.harness.WriteFile(QStringLiteral("desktop/result_trip/p1.jpg"), {1, 2, 3});
     TFm_Main& window = trip.Window();
     bool firstFileShown = true;
-    trip.Platform().onMessage = [&](const ShownMessage&) { firstFileShown = !window.CurrentFileName().isEmpty(); };
+    trip.Platform().onMessage = [&](const ShownMessage&) { firstFileShown = !window.Document().Path().isEmpty(); };
     trip.Start();
 
     QCOMPARE(trip.Platform().messages.size(), size_t{1});
@@ -425,8 +425,8 @@ void MultiFileWindowTest::existingResultFolderIsReportedOnceAtTheStart()
                              QStringLiteral("\"はすでに存在します。\r自動保存を行うと同名のファイルは上書きされます"));
     QVERIFY2(!firstFileShown, "the message comes before the first file is opened");
 
-    window.Command("tbn_Next")->trigger();
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
     QCOMPARE(trip.Platform().messages.size(), size_t{1});
     QVERIFY(ReadBytes(trip.ResultPath(0)) == trip.jpegs[0]);  // the old file of that name is replaced
 }
@@ -440,7 +440,7 @@ void MultiFileWindowTest::resultFolderFollowsTheOptions()
 
     window.Settings.gSaveSameFolder = true;
     trip.Start();
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
     const QString same = trip.harness.Path(QStringLiteral("trip/result"));
     QCOMPARE(window.Run().ResultFolder(), same);
     QVERIFY(ReadBytes(same + QStringLiteral("/p1.jpg")) == trip.jpegs[0]);
@@ -450,7 +450,7 @@ void MultiFileWindowTest::resultFolderFollowsTheOptions()
     window.Settings.gSaveSameFolder = false;
     window.Settings.gSaveFolder = base;
     trip.Start();
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
     QVERIFY(ReadBytes(base + QStringLiteral("/result_trip/p1.jpg")) == trip.jpegs[0]);
     QVERIFY(!QFileInfo::exists(trip.ResultFolder()));
 }
@@ -463,19 +463,19 @@ void MultiFileWindowTest::failedWriteStaysOnTheFileUntilItWorks()
     trip.harness.WriteFile(QStringLiteral("desktop/result_trip"), {0});
     trip.Start();
     trip.Platform().messages.clear();
-    window.Command("tbn_90")->trigger();
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_90")->trigger();
+    Action(window, "tbn_Next")->trigger();
 
     QCOMPARE(trip.MessageTexts(), QStringList{QStringLiteral("ファイル %1 を作成できません")
                                                   .arg(QDir::toNativeSeparators(trip.ResultPath(0)))});
-    QCOMPARE(window.FileIndex(), 0);
-    QCOMPARE(window.CurrentFileName(), trip.files[0]);
-    QVERIFY(!window.UnturnedIsDown());  // the turned result is still there to retry with
+    QCOMPARE(window.Run().FileIndex(), 0);
+    QCOMPARE(window.Document().Path(), trip.files[0]);
+    QVERIFY(!window.Document().Unturned());  // the turned result is still there to retry with
 
     QFile::remove(trip.ResultFolder());
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
     QVERIFY(ReadBytes(trip.ResultPath(0)) == EngineTransform(trip.jpegs[0], TransformKind::Rotate90));
-    QCOMPARE(window.FileIndex(), 1);
+    QCOMPARE(window.Run().FileIndex(), 1);
 }
 
 void MultiFileWindowTest::failedTransformIsNotSavedOverAGoodResult()
@@ -491,19 +491,19 @@ void MultiFileWindowTest::failedTransformIsNotSavedOverAGoodResult()
     TFm_Main& window = trip.Window();
     trip.OpenWithDialog({first, cut, after});
 
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
     const QString result = trip.ResultFolder() + QStringLiteral("/x.jpg");
     QVERIFY(ReadBytes(result) == good);
-    window.Command("tbn_270")->trigger();  // the engine reports its error
+    Action(window, "tbn_270")->trigger();  // the engine reports its error
     QVERIFY(!trip.Platform().messages.empty());
     trip.Platform().messages.clear();
-    window.Command("tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
 
     QCOMPARE(trip.Platform().messages.size(), size_t{1});
     QCOMPARE(trip.Platform().messages[0].caption, QStringLiteral("警告"));
     QVERIFY(trip.Platform().messages[0].text.contains(QDir::toNativeSeparators(cut)));
     QVERIFY(ReadBytes(result) == good);
-    QCOMPARE(window.CurrentFileName(), after);
+    QCOMPARE(window.Document().Path(), after);
 }
 
 void MultiFileWindowTest::closedFileIsSteppedOverWithoutSaving()
@@ -511,11 +511,11 @@ void MultiFileWindowTest::closedFileIsSteppedOverWithoutSaving()
     Trip trip(3);
     TFm_Main& window = trip.Window();
     trip.Start();
-    window.Command("mnu_FileClose")->trigger();
-    QVERIFY(window.MultiFileMode());  // closing does not end the run
-    QVERIFY(window.Command("tbn_Next")->isVisible());
-    window.Command("tbn_Next")->trigger();
-    QCOMPARE(window.CurrentFileName(), trip.files[1]);
+    Action(window, "mnu_FileClose")->trigger();
+    QVERIFY(window.Run().MultiFileMode());  // closing does not end the run
+    QVERIFY(Action(window, "tbn_Next")->isVisible());
+    Action(window, "tbn_Next")->trigger();
+    QCOMPARE(window.Document().Path(), trip.files[1]);
     QVERIFY(!QFileInfo::exists(trip.ResultFolder()));
     QVERIFY(trip.Platform().messages.empty());
 }
@@ -539,7 +539,7 @@ void MultiFileWindowTest::infoDialogFlagIsKeptInTheSettings()
     QCOMPARE(answerer.seen, QStringList{"TFm_FolderProcessInfo"});
     QVERIFY(preset);
     QVERIFY(window.Settings.gFolderProcessInfo);
-    QVERIFY2(window.CurrentFileName() == trip.files[0], "the first file opens after the dialog");
+    QVERIFY2(window.Document().Path() == trip.files[0], "the first file opens after the dialog");
 
     answerer.Expect(closeWith(false));
     trip.Start();
@@ -547,7 +547,7 @@ void MultiFileWindowTest::infoDialogFlagIsKeptInTheSettings()
     QVERIFY(!window.Settings.gFolderProcessInfo);
     trip.Start();
     QCOMPARE(answerer.seen.size(), 2);
-    QVERIFY(window.MultiFileMode());
+    QVERIFY(window.Run().MultiFileMode());
 
     trip.harness.Restart();
     QCOMPARE(QSettings(trip.harness.SettingsPath(), QSettings::IniFormat).value("gFolderProcessInfo").toInt(), 0);
@@ -564,22 +564,22 @@ void MultiFileWindowTest::keysStepThroughARun()
     QVERIFY(QTest::qWaitForWindowActive(&window));
     trip.Platform().messageAnswers = {};
     QTest::keyClick(&window, Qt::Key_PageDown);  // no run: the view's own key
-    QVERIFY(window.CurrentFileName().isEmpty());
+    QVERIFY(window.Document().Path().isEmpty());
     trip.Start();
     const std::pair<QKeyCombination, int> steps[] = {
         {Qt::Key_PageDown, 1}, {Qt::CTRL | Qt::Key_Right, 2}, {Qt::Key_PageUp, 1}, {Qt::CTRL | Qt::Key_Left, 0}};
     for (const auto& [key, index] : steps) {
         QTest::keyClick(&window, key.key(), key.keyboardModifiers());
-        QCOMPARE(window.FileIndex(), index);
-        QCOMPARE(window.CurrentFileName(), trip.files[index]);
+        QCOMPARE(window.Run().FileIndex(), index);
+        QCOMPARE(window.Document().Path(), trip.files[index]);
     }
-    QVERIFY(window.Command("mnu_Next")->isEnabled());
+    QVERIFY(Action(window, "mnu_Next")->isEnabled());
     QTest::keyClick(&window, Qt::Key_PageDown);
     QTest::keyClick(&window, Qt::Key_PageDown);
     QTest::keyClick(&window, Qt::Key_PageDown);  // the last Next ends the run
-    QVERIFY(!window.MultiFileMode());
-    QVERIFY(!window.Command("mnu_Next")->isEnabled());
-    QVERIFY(!window.Command("mnu_Previous")->isEnabled());
+    QVERIFY(!window.Run().MultiFileMode());
+    QVERIFY(!Action(window, "mnu_Next")->isEnabled());
+    QVERIFY(!Action(window, "mnu_Previous")->isEnabled());
 }
 
 void MultiFileWindowTest::runShowsWhereNextSaves()
@@ -599,9 +599,9 @@ void MultiFileWindowTest::runShowsWhereNextSaves()
     QVERIFY(!QFileInfo::exists(trip.ResultFolder()));
     auto* status = Part<QWidget>(window, "StatusBar");
     QCOMPARE(status->toolTip(), QStringLiteral("保存先: ") + folder);
-    window.Command("tbn_Next")->trigger();
-    window.Command("tbn_Next")->trigger();
-    QVERIFY(!window.MultiFileMode());
+    Action(window, "tbn_Next")->trigger();
+    Action(window, "tbn_Next")->trigger();
+    QVERIFY(!window.Run().MultiFileMode());
     QCOMPARE(status->toolTip(), QString());  // the hint goes with the run
 }
 
@@ -623,7 +623,7 @@ void MultiFileWindowTest::optionLinkChangesTheRunThatStarts()
     QCOMPARE(answerer.seen, (QStringList{"TFm_FolderProcessInfo", "TFm_Options"}));
     QVERIFY(!window.Settings.gForceSave);
     QVERIFY(!window.Run().RunForceSave());
-    window.Command("tbn_Next")->trigger();  // untouched and no longer forced: not saved
+    Action(window, "tbn_Next")->trigger();  // untouched and no longer forced: not saved
     QVERIFY(!QFileInfo::exists(trip.ResultFolder()));
 }
 

@@ -31,20 +31,20 @@ QStringList Checked(TFm_Main& window, bool buttons)
     QStringList checked;
     for (const TransformCommand& command : kTransformCommands) {
         const char* name = buttons ? command.buttonName : command.menuName;
-        if (window.Command(name)->isChecked()) checked << name;
+        if (Action(window, name)->isChecked()) checked << name;
     }
     return checked;
 }
 
 bool SaveCommandsEnabled(TFm_Main& window)
 {
-    return window.Command("tbn_FileSave")->isEnabled() && window.Command("mnu_FileSave")->isEnabled() && window.Command("mnu_FileSaveAs")->isEnabled();
+    return Action(window, "tbn_FileSave")->isEnabled() && Action(window, "mnu_FileSave")->isEnabled() && Action(window, "mnu_FileSaveAs")->isEnabled();
 }
 
 bool SaveCommandsDisabled(TFm_Main& window)
 {
-    return !window.Command("tbn_FileSave")->isEnabled() && !window.Command("mnu_FileSave")->isEnabled() &&
-           !window.Command("mnu_FileSaveAs")->isEnabled();
+    return !Action(window, "tbn_FileSave")->isEnabled() && !Action(window, "mnu_FileSave")->isEnabled() &&
+           !Action(window, "mnu_FileSaveAs")->isEnabled();
 }
 
 void SetModificationTime(const QString& path, const QDateTime& time)
@@ -86,28 +86,28 @@ private slots:
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", source)));
         harness.platform.ticks = {100, 150, 1000, 1125};
 
-        window.Command("tbn_90")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate90));
+        Action(window, "tbn_90")->trigger();
+        QCOMPARE(StreamBytes(window.Document().Result()), EngineTransform(source, TransformKind::Rotate90));
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  50ミリ秒"));
-        window.Command("tbn_180")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate180));
+        Action(window, "tbn_180")->trigger();
+        QCOMPARE(StreamBytes(window.Document().Result()), EngineTransform(source, TransformKind::Rotate180));
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  125ミリ秒"));
         QCOMPARE(Checked(window, true), QStringList{"tbn_180"});
         QCOMPARE(Checked(window, false), QStringList{"mnu_180"});
-        QCOMPARE(StreamBytes(window.SourceStream()), source);
+        QCOMPARE(StreamBytes(window.Document().Source()), source);
 
         // The same command twice shows the same single turn, with its button still down.
-        window.Command("tbn_mirror_lr")->trigger();
-        window.Command("tbn_mirror_lr")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::MirrorLR));
+        Action(window, "tbn_mirror_lr")->trigger();
+        Action(window, "tbn_mirror_lr")->trigger();
+        QCOMPARE(StreamBytes(window.Document().Result()), EngineTransform(source, TransformKind::MirrorLR));
         QCOMPARE(Checked(window, true), QStringList{"tbn_mirror_lr"});
 
         // The menu items run the same commands.
-        window.Command("mnu_270")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate270));
+        Action(window, "mnu_270")->trigger();
+        QCOMPARE(StreamBytes(window.Document().Result()), EngineTransform(source, TransformKind::Rotate270));
         QCOMPARE(Checked(window, true), QStringList{"tbn_270"});
-        window.Command("tbn_mirror_tb")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::MirrorTB));
+        Action(window, "tbn_mirror_tb")->trigger();
+        QCOMPARE(StreamBytes(window.Document().Result()), EngineTransform(source, TransformKind::MirrorTB));
         QCOMPARE(Checked(window, false), QStringList{"mnu_Mirror_TB"});
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
@@ -121,36 +121,36 @@ private slots:
         for (const auto& [name, bytes] : {std::pair{"plain.jpg", plain}, {"one.jpg", WithOrientation(plain, 1)}}) {
             const QString path = harness.WriteFile(name, bytes);
             QVERIFY(window.Uty_OpenJpegFile(path));
-            QVERIFY(!window.Command("mnu_AutoOrient")->isEnabled());
-            QVERIFY(!window.Command("tbn_AutoOrient")->isEnabled());
+            QVERIFY(!Action(window, "mnu_AutoOrient")->isEnabled());
+            QVERIFY(!Action(window, "tbn_AutoOrient")->isEnabled());
             QVERIFY(!Part<StatusPanels>(window, "StatusBar")->PanelText(0).contains(QStringLiteral("Exif")));
         }
 
         const std::vector<uint8_t> source = WithOrientation(plain, 6);
         const QString path = harness.WriteFile("six.jpg", source);
         QVERIFY(window.Uty_OpenJpegFile(path));
-        QVERIFY(window.Command("mnu_AutoOrient")->isEnabled());
-        QVERIFY(window.Command("tbn_AutoOrient")->isEnabled());
+        QVERIFY(Action(window, "mnu_AutoOrient")->isEnabled());
+        QVERIFY(Action(window, "tbn_AutoOrient")->isEnabled());
         QVERIFY(Part<StatusPanels>(window, "StatusBar")->PanelText(0).endsWith(QStringLiteral("(128*64) [Exif向き 6]")));
-        window.Command("mnu_AutoOrient")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate90));
-        QCOMPARE(OrientationOf(StreamBytes(window.ResultStream())), 1u);
+        Action(window, "mnu_AutoOrient")->trigger();
+        QCOMPARE(StreamBytes(window.Document().Result()), EngineTransform(source, TransformKind::Rotate90));
+        QCOMPARE(OrientationOf(StreamBytes(window.Document().Result())), 1u);
         // The menu names the command, the toolbar the kind it applied.
         QCOMPARE(Checked(window, false), QStringList{"mnu_AutoOrient"});
         QCOMPARE(Checked(window, true), QStringList{"tbn_90"});
-        QVERIFY(!window.UnturnedIsDown());
+        QVERIFY(!window.Document().Unturned());
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.Command("mnu_FileSave")->trigger();
+        Action(window, "mnu_FileSave")->trigger();
         QCOMPARE(ReadBytes(path), EngineTransform(source, TransformKind::Rotate90));
 
         // The unturned state and the other commands leave the group's check to themselves.
-        window.Command("tbn_0")->trigger();
-        QVERIFY(!window.Command("mnu_AutoOrient")->isChecked());
+        Action(window, "tbn_0")->trigger();
+        QVERIFY(!Action(window, "mnu_AutoOrient")->isChecked());
         QCOMPARE(Checked(window, false), QStringList{"mnu_0"});
-        window.Command("tbn_AutoOrient")->trigger();
+        Action(window, "tbn_AutoOrient")->trigger();
         QCOMPARE(Checked(window, false), QStringList{"mnu_AutoOrient"});
-        window.Command("tbn_180")->trigger();
-        QVERIFY(!window.Command("mnu_AutoOrient")->isChecked());
+        Action(window, "tbn_180")->trigger();
+        QVERIFY(!Action(window, "mnu_AutoOrient")->isChecked());
         QCOMPARE(Checked(window, true), QStringList{"tbn_180"});
     }
 
@@ -171,8 +171,8 @@ private slots:
             QTest::keyClick(&window, key, Qt::ControlModifier);
             QCOMPARE(Checked(window, true), QStringList{button});
         }
-        QVERIFY(window.Command("mnu_AutoOrient")->isChecked());
-        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate180));
+        QVERIFY(Action(window, "mnu_AutoOrient")->isChecked());
+        QCOMPARE(StreamBytes(window.Document().Result()), EngineTransform(source, TransformKind::Rotate180));
     }
 
     void ResetOrientationOptionReachesTheEngine()
@@ -182,15 +182,15 @@ private slots:
         const std::vector<uint8_t> source = WithOrientation(TestJpeg(kWidth, kHeight), 8);
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("eight.jpg", source)));
         QVERIFY(window.Settings.gResetOrientation);
-        window.Command("tbn_90")->trigger();
-        QCOMPARE(OrientationOf(StreamBytes(window.ResultStream())), 1u);
+        Action(window, "tbn_90")->trigger();
+        QCOMPARE(OrientationOf(StreamBytes(window.Document().Result())), 1u);
         window.Settings.gResetOrientation = false;
-        window.Command("tbn_90")->trigger();
-        QCOMPARE(OrientationOf(StreamBytes(window.ResultStream())), 8u);
+        Action(window, "tbn_90")->trigger();
+        QCOMPARE(OrientationOf(StreamBytes(window.Document().Result())), 8u);
         // Turning by the tag and keeping it would turn the picture twice in every viewer.
-        window.Command("mnu_AutoOrient")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate270));
-        QCOMPARE(OrientationOf(StreamBytes(window.ResultStream())), 1u);
+        Action(window, "mnu_AutoOrient")->trigger();
+        QCOMPARE(StreamBytes(window.Document().Result()), EngineTransform(source, TransformKind::Rotate270));
+        QCOMPARE(OrientationOf(StreamBytes(window.Document().Result())), 1u);
     }
 
     void ClickingTheButtonThatIsDownRunsItAgain()
@@ -210,7 +210,7 @@ private slots:
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  9ミリ秒"));
         QVERIFY(button->isChecked());
         QCOMPARE(Checked(window, true), QStringList{"tbn_180"});
-        QCOMPARE(StreamBytes(window.ResultStream()), EngineTransform(source, TransformKind::Rotate180));
+        QCOMPARE(StreamBytes(window.Document().Result()), EngineTransform(source, TransformKind::Rotate180));
     }
 
     void ClockStandsStillWhileAnEngineBoxIsUp_data()
@@ -230,14 +230,14 @@ private slots:
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", huffmanWarning ? whole : CutShortScan(whole))));
         if (huffmanWarning) {
             // The warning's dialog, raised from inside the run by the engine's hook.
-            window.Rotator().OnProgressMax = [&](int) { window.Rotator().OnDHTWarning(); };
+            window.Document().Engine().OnProgressMax = [&](int) { window.Document().Engine().OnDHTWarning(); };
             window.DHTWarningDialog = [&](bool keep) { return keep; };
             window.Settings.gDHTWarning = true;
         }
         harness.platform.ticks = {1000, 1010, 6010, 6030};
-        window.Command("tbn_90")->trigger();
+        Action(window, "tbn_90")->trigger();
         QVERIFY(harness.platform.ticks.empty());
-        QCOMPARE(window.ResultIsSavable(), huffmanWarning);
+        QCOMPARE(window.Document().ResultSavable(), huffmanWarning);
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  30ミリ秒"));
     }
 
@@ -248,17 +248,17 @@ private slots:
         const std::vector<uint8_t> source = TestJpeg(kWidth, kHeight);
         const QString path = harness.WriteFile("a.jpg", source);
         QVERIFY(window.Uty_OpenJpegFile(path));
-        window.Command("tbn_90")->trigger();
+        Action(window, "tbn_90")->trigger();
         harness.platform.ticks = {0xFFFFFFF0u, 0x10u};
-        window.Command("tbn_0")->trigger();
-        QCOMPARE(StreamBytes(window.ResultStream()), source);
+        Action(window, "tbn_0")->trigger();
+        QCOMPARE(StreamBytes(window.Document().Result()), source);
         QCOMPARE(Part<StatusPanels>(window, "StatusBar")->PanelText(0), QStringLiteral("処理時間  32ミリ秒"));  // across the clock's wrap
-        QVERIFY(window.UnturnedIsDown());
+        QVERIFY(window.Document().Unturned());
         QCOMPARE(Checked(window, false), QStringList{"mnu_0"});
         QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(kWidth, kHeight));
 
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.Command("mnu_FileSave")->trigger();
+        Action(window, "mnu_FileSave")->trigger();
         QCOMPARE(ReadBytes(path), source);
     }
 
@@ -267,10 +267,10 @@ private slots:
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("wide.jpg", TestJpeg(1200, 800))));
-        window.Command("mnu_View50")->trigger();
-        window.Command("tbn_90")->trigger();
+        Action(window, "mnu_View50")->trigger();
+        Action(window, "tbn_90")->trigger();
         QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(400, 600));
-        QCOMPARE(window.PreviewImage().Size(), QSize(800, 1200));
+        QCOMPARE(Part<PictureView>(window, "Image")->Picture().Size(), QSize(800, 1200));
     }
 
     void DefaultSettingsTrimARaggedEdgeInsteadOfTurningItIn()
@@ -282,11 +282,11 @@ private slots:
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("ragged.jpg", TestJpeg(480, 360))));
         QCOMPARE(harness.platform.messages.size(), size_t{1});  // the must-be-trimmed warning stays
         QCOMPARE(harness.platform.messages.front().caption, QStringLiteral("警告"));
-        window.Command("tbn_90")->trigger();
-        QCOMPARE(window.PreviewImage().Size(), QSize(352, 480));
+        Action(window, "tbn_90")->trigger();
+        QCOMPARE(Part<PictureView>(window, "Image")->Picture().Size(), QSize(352, 480));
         window.Settings.gAllowAdjustMCU = false;  // the user's own choice still holds
-        window.Command("tbn_270")->trigger();
-        QCOMPARE(window.PreviewImage().Size(), QSize(360, 480));
+        Action(window, "tbn_270")->trigger();
+        QCOMPARE(Part<PictureView>(window, "Image")->Picture().Size(), QSize(360, 480));
     }
 
     void ProgressBarStandsInForTheStatusBarWhileTheEngineRuns()
@@ -303,19 +303,19 @@ private slots:
         std::vector<int> positions;
         bool barShown = true;
         bool busy = true;
-        const auto setMaximum = window.Rotator().OnProgressMax;
-        const auto setPosition = window.Rotator().OnProgress;
-        window.Rotator().OnProgressMax = [&](int value) {
+        const auto setMaximum = window.Document().Engine().OnProgressMax;
+        const auto setPosition = window.Document().Engine().OnProgress;
+        window.Document().Engine().OnProgressMax = [&](int value) {
             setMaximum(value);
             maximum = Part<QProgressBar>(window, "ProgressBar")->maximum();
             barShown = barShown && Part<QProgressBar>(window, "ProgressBar")->isVisible() && !Part<StatusPanels>(window, "StatusBar")->isVisible();
         };
-        window.Rotator().OnProgress = [&](int value) {
+        window.Document().Engine().OnProgress = [&](int value) {
             setPosition(value);
             positions.push_back(Part<QProgressBar>(window, "ProgressBar")->value());
             busy = busy && QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
         };
-        window.Command("tbn_270")->trigger();
+        Action(window, "tbn_270")->trigger();
 
         QVERIFY(maximum > 0);
         QVERIFY(!positions.empty());
@@ -323,8 +323,8 @@ private slots:
         QVERIFY(positions.front() >= 0 && positions.back() <= maximum);
         QVERIFY(barShown);
         QVERIFY(busy);
-        QVERIFY(window.Rotator().AllowAdjustMCU);
-        QVERIFY(window.Rotator().AllowBreakDCF);
+        QVERIFY(window.Document().Engine().AllowAdjustMCU);
+        QVERIFY(window.Document().Engine().AllowBreakDCF);
         QVERIFY(!Part<QProgressBar>(window, "ProgressBar")->isVisible());
         QVERIFY(Part<StatusPanels>(window, "StatusBar")->isVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -337,10 +337,10 @@ private slots:
         const std::vector<uint8_t> source = TestJpeg(kWidth, kHeight);
         const QString path = harness.WriteFile("a.jpg", source);
         QVERIFY(window.Uty_OpenJpegFile(path));
-        window.Command("tbn_90")->trigger();
+        Action(window, "tbn_90")->trigger();
 
         harness.platform.messageAnswers = {MessageAnswer::No};
-        window.Command("mnu_FileSave")->trigger();
+        Action(window, "mnu_FileSave")->trigger();
         QCOMPARE(harness.platform.messages.size(), size_t{1});
         const ShownMessage& question = harness.platform.messages[0];
         QCOMPARE(question.text, QStringLiteral("上書き保存します。よろしいですか？"));
@@ -350,14 +350,14 @@ private slots:
         QCOMPARE(ReadBytes(path), source);
 
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.Command("mnu_FileSave")->trigger();
+        Action(window, "mnu_FileSave")->trigger();
         const std::vector<uint8_t> turned = EngineTransform(source, TransformKind::Rotate90);
         QCOMPARE(ReadBytes(path), turned);
         // The window goes on from the bytes it opened: saving again after 180 does not compound.
-        QCOMPARE(StreamBytes(window.SourceStream()), source);
-        window.Command("tbn_180")->trigger();
+        QCOMPARE(StreamBytes(window.Document().Source()), source);
+        Action(window, "tbn_180")->trigger();
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.Command("mnu_FileSave")->trigger();
+        Action(window, "mnu_FileSave")->trigger();
         QCOMPARE(ReadBytes(path), EngineTransform(source, TransformKind::Rotate180));
         QVERIFY(!QFileInfo::exists(path + QStringLiteral(".JPG")));
     }
@@ -370,31 +370,31 @@ private slots:
         const QString path = harness.WriteFile("a.jpg", source);
         const QString existing = harness.WriteFile("b.JPG", {'o', 'l', 'd'});
         QVERIFY(window.Uty_OpenJpegFile(path));
-        window.Command("tbn_90")->trigger();
+        Action(window, "tbn_90")->trigger();
 
         harness.platform.saveAnswers = {harness.Path("b")};
-        window.Command("mnu_FileSaveAs")->trigger();
+        Action(window, "mnu_FileSaveAs")->trigger();
         QCOMPARE(harness.platform.saveDialogCalls.size(), size_t{1});
         QCOMPARE(harness.platform.saveDialogCalls[0].initialPath, path);
         QCOMPARE(harness.platform.saveDialogCalls[0].filter, QStringLiteral("JPEGファイル|*.JPG;*.JPEG"));
         QCOMPARE(harness.platform.saveDialogCalls[0].defaultSuffix, QStringLiteral("JPG"));
         QVERIFY(harness.platform.messages.empty());  // replaced without a question
         QCOMPARE(ReadBytes(existing), EngineTransform(source, TransformKind::Rotate90));
-        QCOMPARE(window.CurrentFileName(), path);
+        QCOMPARE(window.Document().Path(), path);
         QCOMPARE(window.windowTitle(), texts::kTitlePrefix + QStringLiteral("a.jpg"));
 
         // Save after Save As writes the opened file; a later Save As starts from it again.
-        window.Command("tbn_180")->trigger();
+        Action(window, "tbn_180")->trigger();
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.Command("mnu_FileSave")->trigger();
+        Action(window, "mnu_FileSave")->trigger();
         QCOMPARE(ReadBytes(path), EngineTransform(source, TransformKind::Rotate180));
         QCOMPARE(ReadBytes(existing), EngineTransform(source, TransformKind::Rotate90));
-        window.Command("mnu_FileSaveAs")->trigger();  // cancelled
+        Action(window, "mnu_FileSaveAs")->trigger();  // cancelled
         QCOMPARE(harness.platform.saveDialogCalls.back().initialPath, path);
 
         // A name with an extension of its own keeps it.
         harness.platform.saveAnswers = {harness.Path("c.jpeg")};
-        window.Command("mnu_FileSaveAs")->trigger();
+        Action(window, "mnu_FileSaveAs")->trigger();
         QVERIFY(QFileInfo::exists(harness.Path("c.jpeg")));
         QVERIFY(!QFileInfo::exists(harness.Path("c.jpeg.JPG")));
     }
@@ -404,12 +404,12 @@ private slots:
         MainWindowHarness harness;
         TFm_Main& window = harness.Window();
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(kWidth, kHeight))));
-        window.Command("tbn_FileSave")->trigger();
+        Action(window, "tbn_FileSave")->trigger();
         QCOMPARE(harness.platform.saveDialogCalls.size(), size_t{1});
         QVERIFY(harness.platform.messages.empty());
 
         window.Settings.gToolBarSaveButtonIsSaveAs = false;
-        window.Command("tbn_FileSave")->trigger();
+        Action(window, "tbn_FileSave")->trigger();
         QCOMPARE(harness.platform.saveDialogCalls.size(), size_t{1});
         QCOMPARE(harness.platform.messages.size(), size_t{1});
         QCOMPARE(harness.platform.messages[0].text, texts::kOverwriteQuestion);
@@ -427,16 +427,16 @@ private slots:
         SetModificationTime(path, QDateTime(QDate(2020, 1, 1), QTime(0, 0)));
         window.Settings.gKeepTimeStamp_Create = true;
         window.Settings.gKeepTimeStamp_Write = true;
-        window.Command("tbn_90")->trigger();
+        Action(window, "tbn_90")->trigger();
         harness.platform.saveAnswers = {harness.Path("copy.jpg")};
-        window.Command("mnu_FileSaveAs")->trigger();
+        Action(window, "mnu_FileSaveAs")->trigger();
         QCOMPARE(QFileInfo(harness.Path("copy.jpg")).lastModified(), written);
         QCOMPARE(harness.platform.creationTimesSet.size(), size_t{1});
         QCOMPARE(harness.platform.creationTimesSet[0].first, harness.Path("copy.jpg"));
-        QCOMPARE(harness.platform.creationTimesSet[0].second, window.SourceCreationTime());
+        QCOMPARE(harness.platform.creationTimesSet[0].second, window.Document().CreationTime());
 
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        window.Command("mnu_FileSave")->trigger();
+        Action(window, "mnu_FileSave")->trigger();
         QCOMPARE(QFileInfo(path).lastModified(), written);
 
         // Options off: the platform's fresh times stand.
@@ -444,7 +444,7 @@ private slots:
         window.Settings.gKeepTimeStamp_Write = false;
         const QDateTime before = QDateTime::currentDateTime().addSecs(-60);
         harness.platform.saveAnswers = {harness.Path("fresh.jpg")};
-        window.Command("mnu_FileSaveAs")->trigger();
+        Action(window, "mnu_FileSaveAs")->trigger();
         QVERIFY(QFileInfo(harness.Path("fresh.jpg")).lastModified() > before);
         QCOMPARE(harness.platform.creationTimesSet.size(), size_t{2});
         QCOMPARE(harness.platform.lastWriteTimesSet.size(), size_t{2});
@@ -457,18 +457,18 @@ private slots:
         const std::vector<uint8_t> broken = CutShortScan(TestJpeg(kWidth, kHeight));
         const QString path = harness.WriteFile("broken.jpg", broken);
         QVERIFY(window.Uty_OpenJpegFile(path));
-        QVERIFY(window.FileAccepted());
+        QVERIFY(window.Document().Accepted());
         harness.platform.messages.clear();
 
-        window.Command("tbn_90")->trigger();
+        Action(window, "tbn_90")->trigger();
         QVERIFY(!harness.platform.messages.empty());
         QCOMPARE(harness.platform.messages[0].caption, QStringLiteral("エラー"));
         QCOMPARE(Checked(window, true), QStringList{"tbn_90"});
-        QVERIFY(!window.ResultIsSavable());
+        QVERIFY(!window.Document().ResultSavable());
         QVERIFY(SaveCommandsDisabled(window));
-        QVERIFY(window.Command("mnu_FileClose")->isEnabled());
-        QVERIFY(window.Command("tbn_180")->isEnabled());
-        QVERIFY(window.PreviewImage().IsEmpty());
+        QVERIFY(Action(window, "mnu_FileClose")->isEnabled());
+        QVERIFY(Action(window, "tbn_180")->isEnabled());
+        QVERIFY(Part<PictureView>(window, "Image")->Picture().IsEmpty());
         QCOMPARE(Part<PictureView>(window, "Image")->size(), QSize(0, 0));
         QVERIFY(Part<StatusPanels>(window, "StatusBar")->PanelText(0).startsWith(texts::kProcessingTime));
 
@@ -476,18 +476,18 @@ private slots:
         harness.platform.messages.clear();
         harness.platform.messageAnswers = {MessageAnswer::Yes};
         harness.platform.saveAnswers = {harness.Path("out.jpg")};
-        window.Command("mnu_FileSave")->trigger();
-        window.Command("mnu_FileSaveAs")->trigger();
-        window.Command("tbn_FileSave")->trigger();
+        Action(window, "mnu_FileSave")->trigger();
+        Action(window, "mnu_FileSaveAs")->trigger();
+        Action(window, "tbn_FileSave")->trigger();
         QVERIFY(harness.platform.messages.empty());
         QVERIFY(harness.platform.saveDialogCalls.empty());
         QCOMPARE(ReadBytes(path), broken);
         QVERIFY(!QFileInfo::exists(harness.Path("out.jpg")));
 
         // The unturned command brings back something whole to save.
-        window.Command("tbn_0")->trigger();
+        Action(window, "tbn_0")->trigger();
         QVERIFY(SaveCommandsEnabled(window));
-        QCOMPARE(StreamBytes(window.ResultStream()), broken);
+        QCOMPARE(StreamBytes(window.Document().Result()), broken);
     }
 
     void FailedWriteKeepsTheOldFile()
@@ -498,7 +498,7 @@ private slots:
         const std::vector<uint8_t> source = TestJpeg(256, 256);
         const QString path = harness.WriteFile("a.jpg", source);
         QVERIFY(window.Uty_OpenJpegFile(path));
-        window.Command("tbn_90")->trigger();
+        Action(window, "tbn_90")->trigger();
         window.Settings.gKeepTimeStamp_Write = true;
 
         // A file-size limit makes the write fail part-way, as a full disk would; root too.
@@ -509,11 +509,11 @@ private slots:
         limit.rlim_cur = 1000;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         harness.platform.messageAnswers = {MessageAnswer::Yes};
-        const bool saved_ok = window.Uty_SaveOutputJpegFile(window.ResultStream(), path);
+        const bool saved_ok = window.Uty_SaveOutputJpegFile(window.Document().Result(), path);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
 
-        QVERIFY2(!saved_ok, qPrintable(QString::number(window.ResultStream().Size())));
+        QVERIFY2(!saved_ok, qPrintable(QString::number(window.Document().Result().Size())));
         QCOMPARE(ReadBytes(path), source);
         QCOMPARE(QDir(harness.Path(".")).entryList({"a.jpg*"}, QDir::Files), QStringList{"a.jpg"});
         QCOMPARE(harness.platform.messages.size(), size_t{1});
@@ -540,9 +540,9 @@ private slots:
         QVERIFY(QFile::setPermissions(open, groupWritable));
         for (const QString& path : {locked, open}) {
             QVERIFY(window.Uty_OpenJpegFile(path));
-            window.Command("tbn_90")->trigger();
+            Action(window, "tbn_90")->trigger();
             harness.platform.messageAnswers = {MessageAnswer::Yes};
-            window.Command("mnu_FileSave")->trigger();
+            Action(window, "mnu_FileSave")->trigger();
         }
         QCOMPARE(ReadBytes(locked), source);
         QCOMPARE(harness.platform.messages.at(1).text,  // after the overwrite question
@@ -559,7 +559,7 @@ private slots:
         QVERIFY(window.Uty_OpenJpegFile(harness.WriteFile("a.jpg", TestJpeg(kWidth, kHeight))));
         const QString target = harness.Path("no/such/folder/b.jpg");
         harness.platform.saveAnswers = {target};
-        window.Command("mnu_FileSaveAs")->trigger();
+        Action(window, "mnu_FileSaveAs")->trigger();
         QVERIFY(!QFileInfo::exists(target));
         QCOMPARE(harness.platform.messages.size(), size_t{1});
         QCOMPARE(harness.platform.messages[0].text,

@@ -37,7 +37,7 @@ struct Scene {
     void OpenAndTurn()
     {
         QVERIFY(Window().Uty_OpenJpegFile(path));
-        Window().Command("tbn_90")->trigger();
+        Action(Window(), "tbn_90")->trigger();
     }
 
     // Does what the user does to leave the picture; true when it went.
@@ -46,18 +46,18 @@ struct Scene {
         switch (how) {
         case Leave::OpenDialog:
             harness.platform.openAnswers.push_back({other});
-            Window().Command("mnu_FileOpen")->trigger();
-            return Window().CurrentFileName() == other;
+            Action(Window(), "mnu_FileOpen")->trigger();
+            return Window().Document().Path() == other;
         case Leave::Drop:
             Window().WMDropFiles({other});
-            return Window().CurrentFileName() == other;
+            return Window().Document().Path() == other;
         case Leave::FolderRun:
             harness.platform.folderAnswers.push_back(folder);
-            Window().Command("mnu_FolderOpen")->trigger();
-            return Window().MultiFileMode();
+            Action(Window(), "mnu_FolderOpen")->trigger();
+            return Window().Run().MultiFileMode();
         case Leave::CloseCommand:
-            Window().Command("mnu_FileClose")->trigger();
-            return Window().CurrentFileName().isEmpty();
+            Action(Window(), "mnu_FileClose")->trigger();
+            return Window().Document().Path().isEmpty();
         case Leave::CloseWindow:
             Window().show();
             return Window().close();
@@ -118,8 +118,8 @@ private slots:
         QCOMPARE(ReadBytes(scene.path), saved ? turned : scene.source);
         if (!left) {
             // Cancel keeps the picture and its result as they were.
-            QCOMPARE(scene.Window().CurrentFileName(), scene.path);
-            QCOMPARE(StreamBytes(scene.Window().ResultStream()), turned);
+            QCOMPARE(scene.Window().Document().Path(), scene.path);
+            QCOMPARE(StreamBytes(scene.Window().Document().Result()), turned);
         }
     }
 
@@ -142,19 +142,19 @@ private slots:
         if (state == "failed") {
             const QString cut = scene.harness.WriteFile(QStringLiteral("cut.jpg"), CutShortScan(scene.source));
             QVERIFY(window.Uty_OpenJpegFile(cut));
-            window.Command("tbn_90")->trigger();
+            Action(window, "tbn_90")->trigger();
         } else {
             QVERIFY(window.Uty_OpenJpegFile(scene.path));
-            if (state != "unturned") window.Command("tbn_180")->trigger();
+            if (state != "unturned") Action(window, "tbn_180")->trigger();
         }
-        if (state == "turned back") window.Command("tbn_0")->trigger();
+        if (state == "turned back") Action(window, "tbn_0")->trigger();
         if (state == "saved") {
             scene.harness.platform.messageAnswers.push_back(MessageAnswer::Yes);
-            window.Command("mnu_FileSave")->trigger();
+            Action(window, "mnu_FileSave")->trigger();
         }
         if (state == "saved as") {
             scene.harness.platform.saveAnswers.push_back(scene.harness.Path(QStringLiteral("copy.jpg")));
-            window.Command("mnu_FileSaveAs")->trigger();
+            Action(window, "mnu_FileSaveAs")->trigger();
         }
         if (state == "option off") window.Settings.gConfirmUnsaved = false;
         scene.harness.platform.messages.clear();
@@ -168,8 +168,8 @@ private slots:
         Scene scene;
         scene.OpenAndTurn();
         scene.harness.platform.messageAnswers = {MessageAnswer::Yes, MessageAnswer::No};
-        scene.Window().Command("mnu_FileSave")->trigger();
-        scene.Window().Command("tbn_270")->trigger();
+        Action(scene.Window(), "mnu_FileSave")->trigger();
+        Action(scene.Window(), "tbn_270")->trigger();
         QVERIFY(scene.Leave(Leave::Drop));
         QCOMPARE(scene.Questions(), 1);
     }
@@ -179,13 +179,13 @@ private slots:
         Scene scene;
         TFm_Main& window = scene.Window();
         scene.harness.platform.folderAnswers.push_back(scene.folder);
-        window.Command("mnu_FolderOpen")->trigger();
-        QVERIFY(window.MultiFileMode());
-        window.Command("tbn_90")->trigger();
-        window.Command("tbn_Next")->trigger();
-        window.Command("tbn_90")->trigger();
-        window.Command("tbn_previous")->trigger();
-        window.Command("tbn_90")->trigger();
+        Action(window, "mnu_FolderOpen")->trigger();
+        QVERIFY(window.Run().MultiFileMode());
+        Action(window, "tbn_90")->trigger();
+        Action(window, "tbn_Next")->trigger();
+        Action(window, "tbn_90")->trigger();
+        Action(window, "tbn_previous")->trigger();
+        Action(window, "tbn_90")->trigger();
         QVERIFY(window.close());
         QCOMPARE(scene.Questions(), 0);
     }
@@ -200,7 +200,7 @@ private slots:
         scene.harness.platform.messageAnswers.push_back(MessageAnswer::Yes);
 
         QVERIFY(!scene.Leave(Leave::Drop));
-        QCOMPARE(scene.Window().CurrentFileName(), scene.path);
+        QCOMPARE(scene.Window().Document().Path(), scene.path);
         QCOMPARE(scene.harness.platform.messages.back().caption, texts::kAppTitle);
         QVERIFY(scene.harness.platform.messages.back().text.contains(QStringLiteral("を作成できません")));
     }

@@ -287,6 +287,27 @@ TEST_P(ScanTranscoderTest, BaselineAndProgressiveOutputsHoldTheSameCoefficients)
     }
 }
 
+// A 65535 x 65535 progressive header with a few bytes of scan data fails at once, before
+// memory for four billion pixels is taken.
+TEST(ScanTranscoderLimits, AHugeHeaderWithFewBytesFailsBeforeTakingMemory) {
+    FrameGeometry frame;
+    frame.width = frame.height = 65535;
+    frame.progressive = true;
+    frame.sampling = {{1, 1}};
+    HuffmanDecodeTable table;
+    const std::vector<uint8_t> payload = HuffTables::StandardTablePayload(0, 0);
+    ASSERT_TRUE(BuildHuffmanDecodeTable(std::span<const uint8_t, 16>(payload.data(), 16), std::span(payload).subspan(16), table));
+    const std::vector<uint8_t> data(8, 0x00);
+    InputScan scan;
+    scan.script = {{0}, 0, 0, 0, 0};
+    scan.data = data;
+    scan.huffman.dc[0] = &table;
+    CoefficientImage image;
+    const TranscodeResult result = DecodeScans(frame, std::span(&scan, 1), image);
+    EXPECT_EQ(result.scan.error, ScanError::Truncated);
+    EXPECT_EQ(image.ComponentCount(), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, ScanTranscoderTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 

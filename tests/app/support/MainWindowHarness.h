@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QAction>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <cstdint>
@@ -48,6 +49,14 @@ template <typename Widget>
 Widget* Part(QObject& window, const char* name)
 {
     return window.findChild<Widget*>(QString::fromLatin1(name));
+}
+
+// A command of the main window (menu item, popup item or toolbar button) by its name.
+inline QAction* Action(QObject& window, const char* name)
+{
+    auto* action = window.findChild<QAction*>(QString::fromLatin1(name));
+    if (!action) qFatal("no command %s", name);
+    return action;
 }
 
 // A baseline photo-like JPEG (4:2:0) of the given size.
