@@ -111,6 +111,16 @@ TransformKind UprightKindOf(const TJpegRotation& engine, FileMessages& messages)
     return TransformKind::NoRotation;
 }
 
+// ", gain map 1020x768, preview 1920x1440": what --check found after the main picture.
+std::string FurtherPictures(const PhotoInfo& photo) {
+    std::string text;
+    for (const PictureInfo& p : photo.pictures) {
+        text += p.role == PictureRole::GainMap ? ", gain map " : p.role == PictureRole::Preview ? ", preview " : ", picture ";
+        text += std::to_string(p.width) + "x" + std::to_string(p.height);
+    }
+    return text;
+}
+
 void WriteOrReport(const FileJob& job, Destination where, const TMemoryStream& bytes, const ReadResult& source,
                    const CliOptions& options, FileMessages& messages) {
     WriteResult written = WriteResultBytes(job, where, bytes, source, options.keepTimes);
@@ -155,7 +165,8 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     const PictureFrame& frame = engine.Frame();
     if (options.mode == RunMode::Check) {
         if (!engine.VerifyJpeg(input)) return;
-        return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight));
+        return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight) +
+                               FurtherPictures(engine.Photo()));
     }
 
     if (!kind) return messages.Error("no valid transform");

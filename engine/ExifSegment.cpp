@@ -102,6 +102,8 @@ public:
     ExifRewriter(const uint8_t* payload, size_t size, const ExifTransform& transform)
         : in_(payload), size_(size), t_(transform), out_(payload, payload + size) {}
 
+    bool ThumbnailKept() const { return thumbnailKept_; }
+
     std::vector<uint8_t> Run() {
         if (!IsExif()) return std::move(out_);
         if (WalkToThumbnail() && ShouldTransformThumbnail()) ReplaceThumbnail();
@@ -216,10 +218,7 @@ private:
         }
     }
 
-    // A sideways thumbnail takes the file outside DCF, so kinds that swap axes need the user's consent.
-    bool ShouldTransformThumbnail() const {
-        return IsJpegThumbnail() && (!SwapsAxes(t_.Kind) || t_.AllowBreakDCF);
-    }
+    bool ShouldTransformThumbnail() const { return IsJpegThumbnail() && TurnsThumbnail(t_); }
 
     // Some writers leave the Compression entry out of IFD1; the thumbnail's own start-of-image
     // marker then says what it is. Any Compression value given is taken at its word.
@@ -232,12 +231,16 @@ private:
 
     void ReplaceThumbnail() {
         // A JPEG thumbnail without a length has nothing to transform.
-        if (thumbnailLength_ == 0 || !SeekTo(thumbnailOffset_) || !Fits(thumbnailLength_)) return;
+        if (thumbnailLength_ == 0) return;
+        // A thumbnail that cannot be turned, or whose turn would not fit the segment, is kept
+        // as it was rather than removed.
+        thumbnailKept_ = true;
+        if (!SeekTo(thumbnailOffset_) || !Fits(thumbnailLength_)) return;
         const size_t start = kTiffStart + pos_;
         const size_t end = start + thumbnailLength_;
         const std::vector<uint8_t> thumbnail = TransformThumbnail(in_ + start, thumbnailLength_, t_.Kind);
-        // A thumbnail that grew past the segment's limit stays as it was.
-        if (size_ - thumbnailLength_ + thumbnail.size() > kMaxPayload) return;
+        if (thumbnail.empty() || size_ - thumbnailLength_ + thumbnail.size() > kMaxPayload) return;
+        thumbnailKept_ = false;
 
         std::vector<uint8_t> out;
         out.reserve(size_ - thumbnailLength_ + thumbnail.size());
@@ -270,7 +273,7 @@ private:
     void ExchangeBodies() {
         Exchange(bodies_.pixelX, bodies_.pixelY);
         Exchange(bodies_.ifd0XRes, bodies_.ifd0YRes);
-        if (!t_.AllowBreakDCF || !IsJpegThumbnail()) return;
+        if (!TurnsThumbnail(t_) || !IsJpegThumbnail()) return;
         // IFD1 describes the thumbnail: it turns only when the thumbnail did.
         if (thumbnailReplaced_) {
             Exchange(bodies_.ifd1Width, bodies_.ifd1Length);
@@ -292,13 +295,23 @@ private:
     int compression_ = kNoCompressionEntry;
     std::optional<size_t> lengthSlot_;
     bool thumbnailReplaced_ = false;
+    bool thumbnailKept_ = false;
     TrackedBodies bodies_;
 };
 
 }  // namespace
 
-std::vector<uint8_t> RewriteExifSegment(const uint8_t* payload, size_t size, const ExifTransform& transform) {
-    return ExifRewriter(payload, size, transform).Run();
+bool TurnsThumbnail(const ExifTransform& transform) {
+    const bool resetsOrientation = transform.Kind != TransformKind::NoRotation && !transform.KeepOrientation;
+    return !SwapsAxes(transform.Kind) || transform.AllowBreakDCF || resetsOrientation;
+}
+
+std::vector<uint8_t> RewriteExifSegment(const uint8_t* payload, size_t size, const ExifTransform& transform,
+                                        ExifOutcome* outcome) {
+    ExifRewriter rewriter(payload, size, transform);
+    std::vector<uint8_t> result = rewriter.Run();
+    if (outcome) outcome->thumbnailKept = rewriter.ThumbnailKept();
+    return result;
 }
 
 std::optional<uint32_t> ReadExifOrientation(const uint8_t* payload, size_t size) {

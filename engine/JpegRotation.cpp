@@ -72,7 +72,7 @@ bool TJpegRotation::Fail(MessageCode code, const std::string& text, int64_t deta
     return false;
 }
 
-bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
+bool TJpegRotation::CheckPicture(const TMemoryStream& stream) {
     jpeg::Picture picture;
     const Status parsed = jpeg::ParseHeaders(BytesOf(stream), 0, picture);
     frame_ = picture.hasFrame ? PictureFrame{picture.frame.width, picture.frame.height, picture.frame.maxH,
@@ -90,7 +90,7 @@ bool TJpegRotation::CheckJpeg(const TMemoryStream& stream) {
     return true;
 }
 
-bool TJpegRotation::RotateJpeg(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
+bool TJpegRotation::RotatePicture(const TMemoryStream& input, TMemoryStream& output, TransformKind kind) {
     output.Clear();
     if (!KindFromCode(static_cast<int>(kind))) return Fail(MessageCode::BadKind, msg::kBadKind);
     // The result is about as large as the input; growing it step by step would copy it.
@@ -148,7 +148,9 @@ bool TJpegRotation::Transform(const TMemoryStream& input, TMemoryStream* output,
     }
     TOutBitStreamFile out(*output);
     const HeaderRewrite rewrite{kind, &frame, TransformExif, AllowBreakDCF, AllowAdjustMCU, KeepOrientation};
-    WriteHeaders(bytes, picture, rewrite, out);
+    if (WriteHeaders(bytes, picture, rewrite, out).thumbnailKept) {
+        Report({MessageCode::ThumbnailKept, 1, msg::kThumbnailKept});
+    }
     run.progress = [this, base = frame.McuRows](int row) {
         if (OnProgress) OnProgress(base + row);
     };

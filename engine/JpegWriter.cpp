@@ -17,7 +17,7 @@ public:
                  TOutBitStreamFile& out)
         : bytes_(bytes), picture_(picture), rewrite_(rewrite), out_(out) {}
 
-    void Run() {
+    HeadersWritten Run() {
         out_.WriteWord(0xFFD8);
         for (const jpeg::Segment& segment : picture_.segments) {
             switch (segment.kind) {
@@ -34,6 +34,7 @@ public:
                     break;
             }
         }
+        return written_;
     }
 
 private:
@@ -109,8 +110,10 @@ private:
         transform.OutputWidth = frame.OutputWidth;
         transform.OutputHeight = frame.OutputHeight;
         const size_t payload = segment.bytes.begin + 4;
+        ExifOutcome outcome;
         const std::vector<uint8_t> rewritten =
-            RewriteExifSegment(bytes_.data() + payload, segment.bytes.end - payload, transform);
+            RewriteExifSegment(bytes_.data() + payload, segment.bytes.end - payload, transform, &outcome);
+        written_.thumbnailKept = written_.thumbnailKept || outcome.thumbnailKept;
         out_.WriteWord(0xFFE1);
         out_.WriteWord(static_cast<uint16_t>(rewritten.size() + 2));
         out_.WriteBytes(rewritten.data(), rewritten.size());
@@ -120,13 +123,14 @@ private:
     const jpeg::Picture& picture_;
     const HeaderRewrite& rewrite_;
     TOutBitStreamFile& out_;
+    HeadersWritten written_;
 };
 
 }  // namespace
 
-void WriteHeaders(std::span<const uint8_t> bytes, const jpeg::Picture& picture, const HeaderRewrite& rewrite,
-                  TOutBitStreamFile& out) {
-    HeaderWriter(bytes, picture, rewrite, out).Run();
+HeadersWritten WriteHeaders(std::span<const uint8_t> bytes, const jpeg::Picture& picture,
+                            const HeaderRewrite& rewrite, TOutBitStreamFile& out) {
+    return HeaderWriter(bytes, picture, rewrite, out).Run();
 }
 
 void WriteTail(std::span<const uint8_t> bytes, const jpeg::Picture& picture, const jpeg::ByteRange& afterEndOfImage,

@@ -22,9 +22,13 @@ struct HeaderRewrite {
     bool keepOrientation = false;
 };
 
+struct HeadersWritten {
+    bool thumbnailKept = false;  // an Exif thumbnail could not be turned and stayed as it was
+};
+
 // SOI and every segment of the picture up to and including its scan header. Huffman tables that
 // are not full are written as the standard tables of their class and identifier.
-void WriteHeaders(std::span<const uint8_t> bytes, const jpeg::Picture& picture, const HeaderRewrite& rewrite,
+HeadersWritten WriteHeaders(std::span<const uint8_t> bytes, const jpeg::Picture& picture, const HeaderRewrite& rewrite,
                   TOutBitStreamFile& out);
 
 // The RSTn markers after the scan, EOI and every byte after it.

@@ -3,7 +3,8 @@
 // OUTDIR/transform: small whole JPEG files (hand-built, made by libjpeg, camera thumbnails);
 // OUTDIR/exif: the TIFF data of camera-like Exif segments (and of real ones);
 // OUTDIR/bitstream: entropy-coded data and marker patterns;
-// OUTDIR/scans: described scans of every process and pass with their data (ScanFuzzInput.h).
+// OUTDIR/scans: described scans of every process and pass with their data (ScanFuzzInput.h);
+// OUTDIR/mpf, OUTDIR/xmp: MP indexes and XMP packets that fit the photo carrier's layout.
 // CAMERA_DIR, when given and present, adds the thumbnails and Exif data of real camera files;
 // the files themselves are too large to fuzz quickly.
 #include <cstdio>
@@ -15,6 +16,8 @@
 
 #include "ExifBuilder.h"
 #include "JpegFixtures.h"
+#include "MpfIndex.h"
+#include "PhotoCarrier.h"
 #include "ScanFuzzInput.h"
 #include "SyntheticJpeg.h"
 
@@ -162,6 +165,36 @@ void AddCameraFiles(const fs::path& dir, SeedDir& transform, SeedDir& exif) {
     }
 }
 
+// Indexes whose offsets point at the carrier's second picture, in both byte orders, with an
+// attribute IFD; and packets in both forms with a container directory.
+void AddPhoto(SeedDir& mpf, SeedDir& xmp) {
+    for (const bool little : {false, true}) {
+        pivotta::MpfIndex index;
+        index.littleEndian = little;
+        index.entries = {{0x20030000, 0, 0}, {0, static_cast<uint32_t>(pivotta::fuzz::SecondPicture().size()), 0}};
+        index.attributes = {{0xB101, 4, 1, {1, 0, 0, 0}}};
+        const size_t mainSize = pivotta::fuzz::MainPicture().size() + 4 + pivotta::WriteMpfSegment(index).size();
+        index.entries[0].size = static_cast<uint32_t>(mainSize);
+        index.entries[1].offset = static_cast<uint32_t>(mainSize - 10);
+        mpf.Add(little ? "index_ii.mpf" : "index_mm.mpf", pivotta::WriteMpfSegment(index));
+    }
+    const std::string length = std::to_string(pivotta::fuzz::SecondPicture().size());
+    const std::string packets[] = {
+        "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta><rdf:Description tiff:Orientation=\"6\" "
+        "tiff:ImageWidth=\"32\" tiff:ImageLength=\"16\" exif:PixelXDimension=\"32\" exif:PixelYDimension=\"16\">"
+        "<Container:Directory><rdf:Seq><rdf:li><Container:Item Item:Semantic=\"Primary\" Item:Mime=\"image/jpeg\"/>"
+        "</rdf:li><rdf:li><Container:Item Item:Semantic=\"GainMap\" Item:Mime=\"image/jpeg\" Item:Length=\"" + length +
+            "\"/></rdf:li></rdf:Seq></Container:Directory></rdf:Description></x:xmpmeta>          <?xpacket end=\"w\"?>",
+        "<?xpacket begin=\"\"?><x:xmpmeta><tiff:Orientation>8</tiff:Orientation><Container:Directory><rdf:Seq>"
+        "<rdf:li><Container:Item><Item:Semantic>Primary</Item:Semantic></Container:Item></rdf:li><rdf:li>"
+        "<Container:Item><Item:Semantic>GainMap</Item:Semantic><Item:Length>" + length +
+            "</Item:Length><Item:Padding>0</Item:Padding></Container:Item></rdf:li></rdf:Seq></Container:Directory>"
+            "<hdrgm:Version>1.0</hdrgm:Version></x:xmpmeta>\n\n<?xpacket end=\"w\"?>",
+    };
+    int n = 0;
+    for (const std::string& packet : packets) xmp.Add("packet" + std::to_string(n++) + ".xmp", Bytes(packet.begin(), packet.end()));
+}
+
 }  // namespace
 
 // Each pass of each process over a small picture of sparse coefficients, coded with the
@@ -229,7 +262,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    SeedDir transform(root, "transform"), exif(root, "exif"), bitstream(root, "bitstream"), scans(root, "scans");
+    SeedDir transform(root, "transform"), exif(root, "exif"), bitstream(root, "bitstream"), scans(root, "scans"),
+        mpf(root, "mpf"), xmp(root, "xmp");
+    AddPhoto(mpf, xmp);
     AddHandBuilt(transform, bitstream);
     AddLibjpeg(transform);
     AddExif(transform, exif);

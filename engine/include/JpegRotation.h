@@ -13,9 +13,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "MemoryStream.h"
 #include "Messages.h"
+#include "PhotoInfo.h"
 #include "ThreadStarter.h"
 #include "TransformKind.h"
 
@@ -74,6 +77,8 @@ public:
     // The Exif Orientation value of the last stream checked (any number, 1-8 being valid), or
     // none when it has no such entry. UprightKind maps it to the kind that rights the picture.
     std::optional<uint32_t> Orientation() const { return orientation_; }
+    // The gain maps and previews of the last stream checked.
+    const PhotoInfo& Photo() const { return photo_; }
 
 private:
     enum class Operation { Check, Rotate };
@@ -86,6 +91,17 @@ private:
     std::optional<uint32_t> orientation_;
     // Memory only, reused from run to run; every run starts it afresh.
     std::unique_ptr<CoefficientStore> store_;
+    PhotoInfo photo_;
+
+    // One picture; CheckJpeg and RotateJpeg add the file's further pictures around it.
+    bool CheckPicture(const TMemoryStream& stream);
+    bool RotatePicture(const TMemoryStream& input, TMemoryStream& output, TransformKind kind);
+    void NotePhoto(const TMemoryStream& stream);
+    [[nodiscard]] bool RotatePhoto(const TMemoryStream& input, TMemoryStream& output, TransformKind kind);
+    [[nodiscard]] bool FollowXmp(TMemoryStream& picture, TransformKind kind,
+                                 const std::vector<std::pair<size_t, uint64_t>>& lengths);
+    [[nodiscard]] bool TurnSecondary(const TMemoryStream& picture, PictureRole role, TransformKind kind,
+                                     TMemoryStream& output);
 };
 
 }  // namespace pivotta

@@ -39,6 +39,11 @@ enum class MessageCode : uint8_t {
     RaggedEdgeTrimmed,     // warning: the size is not whole MCUs, the edge will be cut
     RaggedEdgeKept,        // warning: the size is not whole MCUs, the edge will move inside
     OptimizedTables,       // warning: tables completed with the standard ones
+    MultiPictureSet,       // a stereo pair, panorama or multi-angle set (MPF)
+    DamagedPictureIndex,   // an MP index that does not match the file
+    GainMapGrid,           // the gain map cannot follow the main picture's turn losslessly
+    SecondaryPictureFailed,  // a gain map or preview the engine cannot transform
+    ThumbnailKept,         // warning: the Exif thumbnail cannot be turned and stays as it was
     UndefinedTable,        // a scan uses a Huffman table that its stream never defined
 };
 inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::UndefinedTable) + 1;
@@ -82,6 +87,13 @@ inline constexpr const char* kScanTooShort = "画像データが画像のサイ�
 inline constexpr const char* kOutOfMemory = "メモリが不足しているため処理できません。";
 inline constexpr const char* kMissingCode = "ハフマンテーブルに必要な符号がないため符号化できません。";
 inline constexpr const char* kBadKind = "変換の種類が正しくありません。";
+inline constexpr const char* kMultiPictureSet =
+    "立体写真やパノラマなど、複数の視点の画像をまとめたファイルは回転できません。";
+inline constexpr const char* kDamagedPictureIndex = "マルチピクチャ形式の画像の索引が正しくありません。";
+inline constexpr const char* kGainMapGrid =
+    "ゲインマップのMCUの単位が主画像と合わないため、ゲインマップを劣化なしで回転できません。";
+inline constexpr const char* kSecondaryPictureFailed = "ファイル内のゲインマップまたはプレビュー画像を変換できません。";
+inline constexpr const char* kThumbnailKept = "サムネイル画像を変換できないため、元のまま残します。";
 inline constexpr const char* kUndefinedTable = "スキャンが使うハフマンテーブルが定義されていません。";
 inline constexpr const char* kOptimizedTables = "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
 

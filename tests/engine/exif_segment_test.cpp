@@ -18,8 +18,8 @@ namespace {
 using K = TransformKind;
 namespace tag = exif_tag;
 
-std::vector<uint8_t> Rewrite(const std::vector<uint8_t>& payload, const ExifTransform& t) {
-    return RewriteExifSegment(payload.data(), payload.size(), t);
+std::vector<uint8_t> Rewrite(const std::vector<uint8_t>& payload, const ExifTransform& t, ExifOutcome* outcome = nullptr) {
+    return RewriteExifSegment(payload.data(), payload.size(), t, outcome);
 }
 
 ExifTransform Untrimmed(K kind, bool breakDcf = false) {
@@ -28,6 +28,12 @@ ExifTransform Untrimmed(K kind, bool breakDcf = false) {
     t.AllowBreakDCF = breakDcf;
     t.ImageWidth = t.OutputWidth = 4000;
     t.ImageHeight = t.OutputHeight = 3000;
+    return t;
+}
+
+// The DCF rule for quarter turns holds only where the Orientation entries are kept as they were.
+ExifTransform KeepingOrientation(ExifTransform t) {
+    t.KeepOrientation = true;
     return t;
 }
 
@@ -100,11 +106,11 @@ protected:
     K Kind() const { return std::get<1>(GetParam()); }
 };
 
-TEST_P(QuarterTurn, ExchangesMainPictureEntriesAndKeepsThumbnailUnderDcf) {
+TEST_P(QuarterTurn, ExchangesMainPictureEntriesAndKeepsThumbnailUnderDcfWhenOrientationIsKept) {
     ExifBuilder builder = CameraExif(CameraExifSpec(Little()).Thumbnail(Thumbnail()).Trailer(kTrailer));
     const std::vector<uint8_t> in = builder.Build();
     const ExifLayout& l = builder.Layout();
-    const std::vector<uint8_t> out = Rewrite(in, Untrimmed(Kind()));
+    const std::vector<uint8_t> out = Rewrite(in, KeepingOrientation(Untrimmed(Kind())));
 
     const ExifView before(in), after(out);
     EXPECT_EQ(after.Number(l.exifIfd, tag::PixelXDimension), 3000u);
@@ -117,11 +123,15 @@ TEST_P(QuarterTurn, ExchangesMainPictureEntriesAndKeepsThumbnailUnderDcf) {
                       Body(before, l.ifd0, tag::XResolution), Body(before, l.ifd0, tag::YResolution)});
 }
 
-TEST_P(QuarterTurn, WithBreakDcfTurnsThumbnailAndItsEntries) {
+// Turning the thumbnail: asked for with AllowBreakDCF, and the default whenever the Orientation is
+// reset, since every viewer then shows the thumbnail as it is stored.
+TEST_P(QuarterTurn, WithBreakDcfOrAResetOrientationTurnsThumbnailAndItsEntries) {
     ExifBuilder builder = CameraExif(CameraExifSpec(Little()).Thumbnail(Thumbnail()).Trailer(kTrailer));
     const std::vector<uint8_t> in = builder.Build();
     const ExifLayout& l = builder.Layout();
-    const std::vector<uint8_t> out = Rewrite(in, Untrimmed(Kind(), true));
+    for (const ExifTransform& t : {KeepingOrientation(Untrimmed(Kind(), true)), Untrimmed(Kind())}) {
+    SCOPED_TRACE(t.KeepOrientation ? "AllowBreakDCF" : "Orientation reset");
+    const std::vector<uint8_t> out = Rewrite(in, t);
 
     const ExifView after(out);
     ExpectThumbnailTransformed(in, out, l, Kind());
@@ -136,6 +146,7 @@ TEST_P(QuarterTurn, WithBreakDcfTurnsThumbnailAndItsEntries) {
     EXPECT_EQ(after.Number(l.exifIfd, tag::PixelXDimension), 3000u);
     EXPECT_EQ(after.Fraction(l.ifd0, tag::XResolution), Fraction(camera::kIfd0YRes, 1));
     EXPECT_EQ(after.Number(l.ifd0, tag::Orientation), camera::kOrientation);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ByteOrders, QuarterTurn,
@@ -163,7 +174,7 @@ TEST(ExifQuarterTurn, LonePixelDimensionKeepsItsValue) {
         ExifBuilder builder = CameraExif(CameraExifSpec(little).WithoutPixelY().Thumbnail(Thumbnail()));
         const std::vector<uint8_t> in = builder.Build();
         const ExifLayout& l = builder.Layout();
-        const std::vector<uint8_t> out = Rewrite(in, Untrimmed(K::Rotate90));
+        const std::vector<uint8_t> out = Rewrite(in, KeepingOrientation(Untrimmed(K::Rotate90)));
         const ExifView before(in);
         EXPECT_EQ(ExifView(out).Number(l.exifIfd, tag::PixelXDimension), 4000u);
         // Only the IFD0 resolutions, which have their pair, are exchanged.
@@ -378,7 +389,8 @@ std::vector<uint8_t> NotStartingWithSoi() {
     return jpeg;
 }
 
-TEST(ExifRefusedThumbnail, IsRemovedAndItsLengthZeroed) {
+// A thumbnail the nested engine refuses is kept byte for byte, and the caller is told.
+TEST(ExifRefusedThumbnail, IsKeptAsItWas) {
     const std::vector<std::pair<std::string, std::vector<uint8_t>>> thumbnails = {
         {"progressive", ProgressiveThumbnail()},
         {"no FF D8", NotStartingWithSoi()},
@@ -390,10 +402,11 @@ TEST(ExifRefusedThumbnail, IsRemovedAndItsLengthZeroed) {
             ExifBuilder builder = CameraExif(CameraExifSpec(little).Thumbnail(thumb).Trailer(kTrailer));
             const std::vector<uint8_t> in = builder.Build();
             const ExifLayout& l = builder.Layout();
-            const std::vector<uint8_t> out = Rewrite(in, Untrimmed(K::MirrorLR));
-            ASSERT_EQ(out.size(), in.size() - thumb.size());
-            EXPECT_EQ(ExifView(out).Number(l.ifd1, tag::JpegInterchangeFormatLength), 0u);
-            EXPECT_TRUE(std::equal(kTrailer.begin(), kTrailer.end(), out.end() - kTrailer.size()));
+            ExifOutcome outcome;
+            const std::vector<uint8_t> out = Rewrite(in, Untrimmed(K::MirrorLR), &outcome);
+            EXPECT_EQ(out, in);
+            EXPECT_EQ(ExifView(out).Number(l.ifd1, tag::JpegInterchangeFormatLength), thumb.size());
+            EXPECT_TRUE(outcome.thumbnailKept);
         }
     }
 }
@@ -431,7 +444,9 @@ TEST(ExifThumbnailSize, SegmentLimitDecidesWhetherTheThumbnailTurns) {
             ExpectThumbnailTransformed(in, out, l, K::Rotate180);
             continue;
         }
-        EXPECT_EQ(Rewrite(in, Untrimmed(K::Rotate180)), in);
+        ExifOutcome outcome;
+        EXPECT_EQ(Rewrite(in, Untrimmed(K::Rotate180), &outcome), in);
+        EXPECT_TRUE(outcome.thumbnailKept);
         // The main picture's entries still turn; IFD1 stays with its unturned thumbnail.
         const std::vector<uint8_t> out = Rewrite(in, Untrimmed(K::Rotate90, true));
         ExpectSameExcept(in, out, MainPictureBodies(ExifView(in), l));
