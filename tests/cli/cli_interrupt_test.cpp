@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "CliRunner.h"
 #include "JpegFixtures.h"
@@ -22,6 +23,20 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
+
+// A sanitized build notes on standard error that it cannot read its executable's name where
+// /proc is hidden; those notes are the sanitizer's, not the tool's.
+std::string WithoutSanitizerNotes(const std::string& text) {
+    std::string kept;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        if (text.compare(start, 2, "==") != 0) kept.append(text, start, end - start);
+        start = end;
+    }
+    return kept;
+}
 
 // A small picture followed by a large tail after its end-of-image marker, which the result
 // keeps: writing it takes long enough to be interrupted.
@@ -126,7 +141,7 @@ TEST(CliInterruptTest, ASignalWhileWritingLeavesNoTemporaryAndKeepsTheTarget) {
                 caughtWhileWriting = ReadFileBytes(out + "/big.jpg") == old;
                 if (!caughtWhileWriting) continue;
                 EXPECT_EQ(r.signal, signal) << "exit code " << r.exitCode << ": " << r.err;
-                EXPECT_EQ(r.err, "pivotta-cli: " + first + ": done\n");
+                EXPECT_EQ(WithoutSanitizerNotes(r.err), "pivotta-cli: " + first + ": done\n");
                 // Never readable by others while it holds data.
                 if (seen) {
                     EXPECT_EQ(st.st_mode & 07777, 0600u);
