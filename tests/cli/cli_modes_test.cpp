@@ -229,7 +229,7 @@ TEST_F(CliModesTest, TableOptionsChooseTheEnginesPolicyAndCheckReportsIt) {
         const EngineOutcome expected = RunEngine(ReadFileBytes(in), TransformKind::Rotate270, true, c.policy);
         EXPECT_EQ(Read("out.jpg"), expected.bytes);
         Args check = c.options;
-        check.insert(check.end(), {"--check", in, standard});
+        check.insert(check.end(), {"-j", "1", "--check", in, standard});  // -j 1: lines in input order
         EXPECT_EQ(RunCli(check).out, in + ": ok 64x48 tables=" + c.optimizedCheck + "\n" + standard +
                                          ": ok 64x48 tables=" + c.standardCheck + "\n");
     }
