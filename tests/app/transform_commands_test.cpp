@@ -574,7 +574,9 @@ private slots:
         QCOMPARE(harness.platform.messages.at(1).text,  // after the overwrite question
                  QStringLiteral("ファイル %1 を作成できません").arg(QDir::toNativeSeparators(locked)));
         QCOMPARE(ReadBytes(open), EngineTransform(source, TransformKind::Rotate90));
+#ifndef Q_OS_WIN  // Windows files have no group or other modes to keep
         QCOMPARE(QFile::permissions(open) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), groupWritable);
+#endif
         QCOMPARE(QDir(harness.Path(".")).entryList(QDir::Files).size(), 2);  // no temporary left
     }
 
