@@ -204,13 +204,18 @@ const Case kCases[] = {
 
 class ScanTranscoderTest : public ::testing::TestWithParam<Case> {};
 
+// The case's picture in its coding, as jpegtran converts it.
+Bytes MakeInput(const Case& c, const std::string& jpegtran) {
+    FixtureSpec spec;
+    spec.width = c.width, spec.height = c.height, spec.components = c.components, spec.hSamp = c.h, spec.vSamp = c.v;
+    return RunJpegtran(jpegtran, MakeJpeg(spec), c.coding);
+}
+
 TEST_P(ScanTranscoderTest, EveryKindGivesJpegtransCoefficientsInTheInputsCoding) {
     const Case& c = GetParam();
     const std::string jpegtran = FindProgram("jpegtran");
     if (jpegtran.empty()) GTEST_SKIP() << "jpegtran is not installed";
-    FixtureSpec spec;
-    spec.width = c.width, spec.height = c.height, spec.components = c.components, spec.hSamp = c.h, spec.vSamp = c.v;
-    const Bytes input = RunJpegtran(jpegtran, MakeJpeg(spec), c.coding);
+    const Bytes input = MakeInput(c, jpegtran);
     SplitJpeg split;
     ASSERT_TRUE(SplitJpegScans(input, split, nullptr));
     const FrameGeometry frame = GeometryOf(split);
@@ -252,9 +257,7 @@ TEST_P(ScanTranscoderTest, BaselineAndProgressiveOutputsHoldTheSameCoefficients)
     const Case& c = GetParam();
     const std::string jpegtran = FindProgram("jpegtran");
     if (jpegtran.empty()) GTEST_SKIP() << "jpegtran is not installed";
-    FixtureSpec spec;
-    spec.width = c.width, spec.height = c.height, spec.components = c.components, spec.hSamp = c.h, spec.vSamp = c.v;
-    const Bytes input = RunJpegtran(jpegtran, MakeJpeg(spec), c.coding);
+    const Bytes input = MakeInput(c, jpegtran);
     SplitJpeg split;
     ASSERT_TRUE(SplitJpegScans(input, split, nullptr));
     const FrameGeometry frame = GeometryOf(split);
