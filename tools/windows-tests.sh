@@ -52,14 +52,17 @@ cleanup() {
   WINEPREFIX=$PIVOTTA_WINEPREFIX wineserver -k > /dev/null 2>&1 || true
 }
 trap cleanup EXIT
-tools/wine-run.sh "$build/bin/pivotta-cli.exe" --version > /dev/null
-# The desktop program's tests and session draw real windows: on a virtual display of their own.
+# The desktop program's tests and session draw real windows: on a virtual display of their own,
+# started before the prefix, whose desktop process keeps the display it was started with.
 if [ -n "$kit" ]; then
   Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3> "$work/display" > /dev/null 2>&1 &
   display_server=$!
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
   export DISPLAY=:$(cat "$work/display")
 fi
+# A wine server left from an earlier run would keep an earlier display.
+WINEPREFIX=$PIVOTTA_WINEPREFIX wineserver -k > /dev/null 2>&1 || true
+tools/wine-run.sh "$build/bin/pivotta-cli.exe" --version > /dev/null
 ctest --test-dir "$build" --output-on-failure
 
 compare_cli_with_linux() {
