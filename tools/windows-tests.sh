@@ -88,6 +88,8 @@ compare_cli_with_linux() {
         > "$work/windows/$name.out" 2> "$work/windows/$name.err"
       echo $? > "$work/windows/$name.status"
       set -e
+      # Files run in parallel report in the order they finish, which differs from run to run.
+      for side in linux windows; do LC_ALL=C sort -o "$work/$side/$name.err" "$work/$side/$name.err"; done
       if ! diff -r "$work/linux" "$work/windows" > "$work/diff.txt"; then
         echo "windows-tests: pivotta-cli.exe $kind $trim differs from the Linux build:"
         head -20 "$work/diff.txt"
