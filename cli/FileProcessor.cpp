@@ -91,6 +91,11 @@ ReadResult ReadInput(const FileJob& job) {
     return job.input == kStandardStream ? ReadStandardInput() : ReadWholeFile(job.input);
 }
 
+std::string TooLargeText() {
+    return "larger than " + std::to_string(kLargestInputBytes >> 30) +
+           " GiB, the largest JPEG pivotta-cli accepts: not read [" + std::string(kTooLargeCode) + "]";
+}
+
 WriteResult WriteResultBytes(const FileJob& job, Destination where, const TMemoryStream& result,
                              const ReadResult& source, bool keepTimes) {
     std::span<const uint8_t> bytes(result.Memory(), result.Size());
@@ -174,13 +179,19 @@ void CleanFolder(const FileJob& job, FileMessages& messages) {
     for (const std::string& error : cleanup.errors) messages.Error("cannot remove " + error);
 }
 
-void Process(const FileJob& job, const CliOptions& options, unsigned engineThreads, FileMessages& messages) {
+void Process(const FileJob& job, const CliOptions& options, unsigned engineThreads, MemoryBudget* memory,
+             FileMessages& messages) {
     if (!job.refusal.empty()) return messages.Error(job.refusal);
     if (options.mode == RunMode::Clean) return CleanFolder(job, messages);
     const DestinationChoice destination = ChooseDestination(job, options);
     if (!destination.refusal.empty()) return messages.Error(destination.refusal);
 
+    // A file past the limit is read no further than its start, which needs no share.
+    const std::optional<uint64_t> size = job.input == kStandardStream ? std::nullopt : RegularFileSize(job.input);
+    std::optional<MemoryBudget::Share> share;
+    if (memory && size && *size <= kLargestInputBytes) share.emplace(*memory, ProcessingFootprint(*size));
     ReadResult source = ReadInput(job);
+    if (source.tooLarge) return messages.Error(TooLargeText());
     if (!source.ok) return messages.Error("cannot read: " + source.error);
     const TMemoryStream input(std::move(source.bytes));
 
@@ -229,10 +240,11 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
 
 }  // namespace
 
-FileReport ProcessFile(const FileJob& job, const CliOptions& options, unsigned engineThreads) noexcept {
+FileReport ProcessFile(const FileJob& job, const CliOptions& options, unsigned engineThreads,
+                       MemoryBudget* memory) noexcept {
     FileMessages messages(DisplayName(job), options);
     try {
-        Process(job, options, engineThreads, messages);
+        Process(job, options, engineThreads, memory, messages);
     } catch (const std::bad_alloc&) {
         messages.Error("not enough memory");
     } catch (const std::exception& e) {

@@ -22,6 +22,8 @@ std::span<const MessageCodeInfo> MessageCodeTable();
 
 // The code a file refused by --perfect gets; not an engine message.
 inline constexpr std::string_view kNeedsTrimCode = "needs-trim";
+// The code of a file larger than any JPEG the tool accepts, refused unread.
+inline constexpr std::string_view kTooLargeCode = "too-large";
 // The code of an Exif Orientation outside 1-8 met by --auto-orient; not an engine message.
 inline constexpr std::string_view kBadOrientationCode = "bad-orientation";
 

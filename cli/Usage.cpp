@@ -188,6 +188,7 @@ std::string HelpText() {
     for (const Paragraph& p : kParagraphs) text += '\n' + Wrap(p.text, 0, 0);
     for (const MessageCodeInfo& info : MessageCodeTable()) text += HelpRow(info.name, info.meaning);
     text += HelpRow(kNeedsTrimCode, "refused by --perfect: the transform would need trimming");
+    text += HelpRow(kTooLargeCode, "larger than 2 GiB, the largest file pivotta-cli accepts: not read");
     text += HelpRow(kBadOrientationCode, "--auto-orient: an Exif Orientation outside 1-8; the file is taken as upright");
     text += '\n' + Wrap("Exit status: " + std::string(kExitStatus), 0, 0);
     return text;
@@ -231,6 +232,7 @@ std::string ManPage() {
         page += ".TP\n.B " + Roff(info.name) + "\n" + Roff(info.meaning) + "\n";
     }
     page += ".TP\n.B " + Roff(kNeedsTrimCode) + "\nrefused by \\-\\-perfect: the transform would need trimming\n";
+    page += ".TP\n.B " + Roff(kTooLargeCode) + "\nlarger than 2 GiB, the largest file pivotta\\-cli accepts: not read\n";
     page += ".TP\n.B " + Roff(kBadOrientationCode) +
             "\n\\-\\-auto\\-orient: an Exif Orientation outside 1\\-8; the file is taken as upright\n";
     page += ".SH \"EXIT STATUS\"\n" + Roff(kExitStatus) + "\n";

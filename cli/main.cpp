@@ -8,7 +8,9 @@
 #include "FileSystem.h"
 #include "JobPlan.h"
 #include "JobRunner.h"
+#include "MemoryBudget.h"
 #include "MessageTexts.h"
+#include "SystemMemory.h"
 #include "ThreadStarter.h"
 #include "Usage.h"
 
@@ -34,8 +36,12 @@ int Run(const pivotta::cli::CliOptions& options) {
     // -j N is a number of processors. Files already run side by side: each engine then keeps
     // to one thread. A lone worker may use N threads, or every processor without -j.
     const unsigned engineThreads = workers > 1 && plan.jobs.size() > 1 ? 1 : options.jobs;
+    // Files side by side take their memory from what the machine has: the big ones wait.
+    MemoryBudget memory(AvailableMemoryBytes());
+    MemoryBudget* sharedMemory = workers > 1 && plan.jobs.size() > 1 ? &memory : nullptr;
     RunJobs(
-        plan.jobs.size(), workers, [&](size_t i) { return ProcessFile(plan.jobs[i], options, engineThreads); },
+        plan.jobs.size(), workers,
+        [&](size_t i) { return ProcessFile(plan.jobs[i], options, engineThreads, sharedMemory); },
         [&](size_t, FileReport& report) {
             allOk = allOk && report.ok;
             PrintReport(report);
