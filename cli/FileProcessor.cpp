@@ -10,6 +10,7 @@
 #include "MemoryStream.h"
 #include "MessageTexts.h"
 #include "NameQuoting.h"
+#include "RaggedEdge.h"
 
 namespace pivotta::cli {
 namespace {
@@ -105,8 +106,13 @@ WriteResult WriteResultBytes(const FileJob& job, Destination where, const TMemor
     return WriteFileAtomically(job.target, bytes, times);
 }
 
-// The ragged-edge warnings are held back until the frame is known: whether the edge moves
-// inside depends on the frame and the transform together.
+std::string McuText(const FrameState& frame) {
+    return std::to_string(8 * frame.MaxH) + "x" + std::to_string(8 * frame.MaxV);
+}
+
+// A warning tells what happened to this file, so the ones about the transform are held back
+// until it is known whether the transform runs: not for --check, an upright file copied as it
+// is, or a refusal. Whether a ragged edge moves inside depends on the frame and the kind.
 class EngineMessageFilter {
 public:
     EngineMessageFilter(FileMessages& messages, TrimMode trim) : messages_(messages), trim_(trim) {}
@@ -114,23 +120,39 @@ public:
     void operator()(const EngineMessage& message) {
         if (message.code == MessageCode::RaggedEdgeTrimmed || message.code == MessageCode::RaggedEdgeKept) {
             ragged_ = message;
+        } else if (message.code == MessageCode::OptimizedTables && !settled_) {
+            tables_ = message;
         } else {
             messages_.Engine(message);
         }
     }
 
-    // --no-trim warns as the engine does; trimming warns only where it cuts something;
-    // --perfect says it in its refusal.
-    void FrameKnown(const std::optional<TransformKind>& kind, bool movesInside) {
+    // --no-trim warns as the engine does; trimming warns only where it cuts something, or
+    // where the picture is too small across for the cut; --perfect says it in its refusal.
+    void Settle(const FrameState& frame, const std::optional<RaggedEdge>& edge, bool transforms) {
+        settled_ = true;
+        if (tables_ && transforms) messages_.Engine(*tables_);
+        tables_.reset();
         if (!ragged_) return;
-        if (trim_ == TrimMode::Keep || (trim_ == TrimMode::Trim && kind && movesInside)) messages_.Engine(*ragged_);
+        if (trim_ == TrimMode::Keep) {
+            messages_.Engine(*ragged_);
+        } else if (trim_ == TrimMode::Trim && transforms && edge && edge->movesInside) {
+            if (edge->trimmable) messages_.Engine(*ragged_);
+            if (edge->untrimmable) {
+                messages_.Warning("the picture is smaller than one " + McuText(frame) +
+                                  " MCU across its ragged edge: that edge cannot be trimmed, and its padding moves "
+                                  "into the picture [" + std::string(kCannotTrimCode) + "]");
+            }
+        }
         ragged_.reset();
     }
 
 private:
     FileMessages& messages_;
     TrimMode trim_;
+    bool settled_ = false;
     std::optional<EngineMessage> ragged_;
+    std::optional<EngineMessage> tables_;
 };
 
 // The kind that rights the file by its Exif Orientation; NoRotation when it is upright already.
@@ -208,10 +230,14 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     const bool checked = RunGuarded(messages, [&] { return engine.CheckJpeg(input); });
     std::optional<TransformKind> kind = options.kind;
     if (checked && options.autoOrient) kind = UprightKindOf(engine, messages);
-    const bool movesInside = checked && kind && RaggedEdgeMovesInside(engine.Frame(), *kind);
-    filter.FrameKnown(kind, movesInside);
-    if (!Succeeded(checked, messages, "check")) return;
     const FrameState& frame = engine.Frame();
+    std::optional<RaggedEdge> edge;
+    if (checked && kind) edge = RaggedEdgeOf(frame, *kind);
+    const bool movesInside = edge && edge->movesInside;
+    const bool upright = options.autoOrient && kind == TransformKind::NoRotation;
+    const bool refusedAsImperfect = options.trim == TrimMode::Perfect && movesInside;
+    filter.Settle(frame, edge, checked && kind && options.mode != RunMode::Check && !upright && !refusedAsImperfect);
+    if (!Succeeded(checked, messages, "check")) return;
     if (options.mode == RunMode::Check) {
         const bool verified = RunGuarded(messages, [&] { return engine.VerifyJpeg(input); });
         if (!Succeeded(verified, messages, "check")) return;
@@ -222,14 +248,13 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     if (!kind) return messages.Error("no valid transform");
     // An upright file stays as it is: an input is not rewritten, any other target gets its
     // bytes unchanged.
-    if (options.autoOrient && *kind == TransformKind::NoRotation) {
+    if (upright) {
         if (options.mode != RunMode::InPlace) WriteOrReport(job, destination.where, input, source, options, messages);
         return;
     }
-    if (options.trim == TrimMode::Perfect && movesInside) {
+    if (refusedAsImperfect) {
         return messages.Error("the transform would need trimming: " + std::to_string(frame.ImageWidth) + "x" +
-                              std::to_string(frame.ImageHeight) + " is not a whole number of " +
-                              std::to_string(8 * frame.MaxH) + "x" + std::to_string(8 * frame.MaxV) +
+                              std::to_string(frame.ImageHeight) + " is not a whole number of " + McuText(frame) +
                               " MCUs (--perfect) [" + std::string(kNeedsTrimCode) + "]");
     }
     TMemoryStream result;

@@ -70,6 +70,13 @@ constexpr MessageCodeInfo kCodes[] = {
 
 static_assert(std::size(kCodes) == kMessageCodeCount, "every code has its words");
 
+constexpr ToolCodeInfo kToolCodes[] = {
+    {kNeedsTrimCode, "refused by --perfect: the transform would need trimming"},
+    {kCannotTrimCode, "warning: the picture is smaller than one MCU across its ragged edge, which stays"},
+    {kTooLargeCode, "larger than 2 GiB, the largest file pivotta-cli accepts: not read"},
+    {kBadOrientationCode, "--auto-orient: an Exif Orientation outside 1-8; the file is taken as upright"},
+};
+
 const MessageCodeInfo& InfoOf(MessageCode code) {
     const auto* it = std::find_if(std::begin(kCodes), std::end(kCodes),
                                   [code](const MessageCodeInfo& info) { return info.code == code; });
@@ -106,6 +113,10 @@ bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
 
 std::span<const MessageCodeInfo> MessageCodeTable() {
     return kCodes;
+}
+
+std::span<const ToolCodeInfo> ToolCodeTable() {
+    return kToolCodes;
 }
 
 std::string MessageLine(const EngineMessage& message, MessageLanguage language) {

@@ -22,10 +22,20 @@ std::span<const MessageCodeInfo> MessageCodeTable();
 
 // The code a file refused by --perfect gets; not an engine message.
 inline constexpr std::string_view kNeedsTrimCode = "needs-trim";
+// The code of the warning for a picture smaller than one MCU across its ragged edge.
+inline constexpr std::string_view kCannotTrimCode = "cannot-trim";
 // The code of a file larger than any JPEG the tool accepts, refused unread.
 inline constexpr std::string_view kTooLargeCode = "too-large";
 // The code of an Exif Orientation outside 1-8 met by --auto-orient; not an engine message.
 inline constexpr std::string_view kBadOrientationCode = "bad-orientation";
+
+// The codes of the tool's own messages, with their meaning for --help, the man page and the
+// README.
+struct ToolCodeInfo {
+    std::string_view name;
+    std::string_view meaning;
+};
+std::span<const ToolCodeInfo> ToolCodeTable();
 
 // The text of a message in a language, followed by " [code-name]".
 std::string MessageLine(const EngineMessage& message, MessageLanguage language);

@@ -187,9 +187,7 @@ std::string HelpText() {
     }
     for (const Paragraph& p : kParagraphs) text += '\n' + Wrap(p.text, 0, 0);
     for (const MessageCodeInfo& info : MessageCodeTable()) text += HelpRow(info.name, info.meaning);
-    text += HelpRow(kNeedsTrimCode, "refused by --perfect: the transform would need trimming");
-    text += HelpRow(kTooLargeCode, "larger than 2 GiB, the largest file pivotta-cli accepts: not read");
-    text += HelpRow(kBadOrientationCode, "--auto-orient: an Exif Orientation outside 1-8; the file is taken as upright");
+    for (const ToolCodeInfo& info : ToolCodeTable()) text += HelpRow(info.name, info.meaning);
     text += '\n' + Wrap("Exit status: " + std::string(kExitStatus), 0, 0);
     return text;
 }
@@ -231,10 +229,9 @@ std::string ManPage() {
     for (const MessageCodeInfo& info : MessageCodeTable()) {
         page += ".TP\n.B " + Roff(info.name) + "\n" + Roff(info.meaning) + "\n";
     }
-    page += ".TP\n.B " + Roff(kNeedsTrimCode) + "\nrefused by \\-\\-perfect: the transform would need trimming\n";
-    page += ".TP\n.B " + Roff(kTooLargeCode) + "\nlarger than 2 GiB, the largest file pivotta\\-cli accepts: not read\n";
-    page += ".TP\n.B " + Roff(kBadOrientationCode) +
-            "\n\\-\\-auto\\-orient: an Exif Orientation outside 1\\-8; the file is taken as upright\n";
+    for (const ToolCodeInfo& info : ToolCodeTable()) {
+        page += ".TP\n.B " + Roff(info.name) + "\n" + Roff(info.meaning) + "\n";
+    }
     page += ".SH \"EXIT STATUS\"\n" + Roff(kExitStatus) + "\n";
     page += ".SH ENVIRONMENT\n.TP\n.BR LC_ALL \", \" LC_MESSAGES \", \" LANG\n"
             "the first one set chooses the language of the messages: Japanese when it starts with \"ja\", "
