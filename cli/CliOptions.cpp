@@ -9,17 +9,23 @@ namespace {
 
 enum OptionId : int { Rotate, Mirror, Transpose, Transverse, AutoOrient, NoTransform, Trim, NoTrim, Perfect,
                      TurnThumbnail, KeepOrientation, KeepTimes, Force, Jobs, Verbose, Quiet, Help, Version, OutputDir,
-                     InPlace, Check, Clean, Optimize, StandardTables };
+                     InPlace, Check, Clean, Optimize, StandardTables, Recursive, FollowLinks, FilesFrom,
+                     NullSeparated, NoClobber, Suffix, Progress, NoProgress };
 
 using enum OptionGroup;
 
 constexpr OptionSpec kOptions[] = {
     {'o', "output-dir", "DIR", Mode, "write each result into the existing folder DIR under the input's file name", "", OutputDir},
     {0, "in-place", "", Mode, "replace each input by its result", "", InPlace},
+    {0, "suffix", "TEXT", Mode,
+     "write each result beside its input as NAME + TEXT + extension (\"a.jpg\" with -turned: \"a-turned.jpg\"); "
+     "with -o DIR, so named in DIR", "", Suffix},
     {0, "check", "", Mode,
      "only check that each input would transform without error (the whole file is read, nothing is written); "
      "prints \"FILE: ok WIDTHxHEIGHT tables=kept|optimized|standard\" (what a quarter turn does to the "
-     "Huffman tables) or \"FILE: failed\" to standard output", "", Check},
+     "Huffman tables) or \"FILE: failed\" to standard output. With a transform, a dry run of it: "
+     "\"FILE: would turn 90; would trim 600x450 to 592x448; tables: optimized\", \"FILE: upright: unchanged\"",
+     "", Check},
     {0, "clean", "", Mode,
      "remove the temporary files that a killed pivotta-cli left in each FOLDER given: only its own, only those "
      "whose process is gone; prints \"FILE: removed\" for each", "", Clean},
@@ -52,6 +58,23 @@ constexpr OptionSpec kOptions[] = {
     {'p', "keep-times", "", Other, "give each result the input's last-write and access times (not for standard input)",
      "", KeepTimes},
     {'f', "force", "", Other, "replace write-protected files too, as cp -f does", "", Force},
+    {'n', "no-clobber", "", Other,
+     "never replace an existing output (-o, --suffix or OUTPUT): such a file is skipped with a note and counts as "
+     "done", "", NoClobber},
+    {'R', "recursive", "", Other,
+     "walk each folder given for files named *.jpg or *.jpeg (any case); with -o DIR the folders under it are "
+     "made again in DIR", "", Recursive},
+    {'L', "dereference", "", Other, "with -R, walk symbolic links to folders too (each folder once)", "",
+     FollowLinks},
+    {0, "files-from", "FILE", Other,
+     "take the inputs from FILE too, one name a line (\"-\": standard input); folders among them are walked with -R",
+     "", FilesFrom},
+    {'0', "null", "", Other, "the names of --files-from end with a NUL byte, as find -print0 writes them", "",
+     NullSeparated},
+    {0, "progress", "", Other,
+     "draw a progress line on standard error (files done of all, files a second, time left); by default only "
+     "when it is a terminal, the run has more than one file and -q is not given", "", Progress},
+    {0, "no-progress", "", Other, "never draw the progress line", "", NoProgress},
     {'j', "jobs", "N", Other, "use N processors: N files at once, or N threads for one file (default: every processor)",
      "", Jobs},
     {'v', "verbose", "", Other, "print \"pivotta-cli: FILE: done\" to standard error for every file finished", "", Verbose},
@@ -227,6 +250,23 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
     case InPlace: return SetMode(RunMode::InPlace, spelling);
     case Check: return SetMode(RunMode::Check, spelling);
     case Clean: return SetMode(RunMode::Clean, spelling);
+    case Recursive: options_.recursive = true; return;
+    case FollowLinks: options_.followLinks = true; return;
+    case NullSeparated: options_.nullSeparated = true; return;
+    case NoClobber: options_.noClobber = true; return;
+    case Progress: options_.progress = ProgressChoice::Always; return;
+    case NoProgress: options_.progress = ProgressChoice::Never; return;
+    case FilesFrom:
+        if (value.empty()) return Fail(std::string(spelling) + " needs a file name");
+        options_.filesFrom = value;
+        return;
+    case Suffix:
+        if (value.empty()) return Fail(std::string(spelling) + " needs a text to add to the names");
+        if (value.find_first_of("/\\") != std::string_view::npos) {
+            return Fail(std::string(spelling) + " cannot hold a folder separator");
+        }
+        options_.suffix = value;
+        return;
     }
 }
 
@@ -253,8 +293,23 @@ void Parser::SetMode(RunMode mode, std::string_view spelling) {
 }
 
 void Parser::Validate() {
+    if (!options_.suffix.empty()) {
+        if (options_.mode == RunMode::SingleFile) {
+            options_.mode = RunMode::BesideInput;
+        } else if (options_.mode != RunMode::OutputDir) {
+            return Fail("--suffix names results: it does not apply to " + modeSpelling_);
+        }
+    }
     const bool check = options_.mode == RunMode::Check;
+    const bool manyInputs = options_.recursive || !options_.filesFrom.empty();
+    if (options_.followLinks && !options_.recursive) return Fail("-L/--dereference applies to -R/--recursive");
+    if (options_.nullSeparated && options_.filesFrom.empty()) return Fail("-0/--null applies to --files-from");
+    if (options_.noClobber && options_.mode != RunMode::SingleFile && options_.mode != RunMode::OutputDir &&
+        options_.mode != RunMode::BesideInput) {
+        return Fail("-n/--no-clobber applies to -o, --suffix and OUTPUT, not to " + modeSpelling_);
+    }
     if (options_.mode == RunMode::Clean) {
+        if (manyInputs) return Fail("--clean takes its folders as arguments only");
         if (transformCount_ > 0) return Fail("--clean takes no transform");
         if (positionals_.empty()) return Fail("no folder given");
         options_.inputs = std::move(positionals_);
@@ -262,11 +317,12 @@ void Parser::Validate() {
     }
     if (options_.quiet && options_.verbose) return Fail("options '-q' and '-v' cannot be combined");
     if (check) {
-        if (transformCount_ > 0) return Fail("--check takes no transform");
         if (options_.keepTimes) return Fail("--check writes nothing: -p/--keep-times does not apply");
         if (options_.turnThumbnail) return Fail("--check writes nothing: --turn-thumbnail does not apply");
         if (options_.force) return Fail("--check writes nothing: -f/--force does not apply");
-        if (options_.trim == TrimMode::Perfect) return Fail("--check takes no transform: --perfect does not apply");
+        if (options_.trim == TrimMode::Perfect && transformCount_ == 0) {
+            return Fail("--check without a transform: --perfect does not apply");
+        }
         if (options_.keepOrientation) return Fail("--check writes nothing: --keep-orientation does not apply");
     } else if (transformCount_ == 0) {
         return Fail("no transform given: choose one of -r 90|180|270, -m lr|tb, --transpose, --transverse, "
@@ -278,6 +334,7 @@ void Parser::Validate() {
     }
 
     if (options_.mode == RunMode::SingleFile) {
+        if (manyInputs) return Fail("-R and --files-from need -o DIR, --in-place, --suffix or --check");
         if (positionals_.empty()) return Fail("missing INPUT and OUTPUT");
         if (positionals_.size() == 1) return Fail("missing OUTPUT after '" + positionals_[0] + "'");
         if (positionals_.size() > 2) return Fail("too many files: use -o DIR or --in-place for several inputs");
@@ -286,12 +343,15 @@ void Parser::Validate() {
         return;
     }
 
-    if (positionals_.empty()) return Fail("no input file given");
+    if (positionals_.empty() && options_.filesFrom.empty()) return Fail("no input file given");
     const auto stdinCount = std::count(positionals_.begin(), positionals_.end(), kStandardStream);
     if (stdinCount > 0 && !check) {
-        return Fail("standard input ('-') has no file name: it cannot be used with -o or --in-place");
+        return Fail("standard input ('-') has no file name: it cannot be used with -o, --suffix or --in-place");
     }
     if (stdinCount > 1) return Fail("standard input ('-') given more than once");
+    if (stdinCount > 0 && options_.filesFrom == kStandardStream) {
+        return Fail("standard input ('-') cannot be both a picture and the list of --files-from");
+    }
     options_.inputs = std::move(positionals_);
 }
 

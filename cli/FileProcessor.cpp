@@ -41,7 +41,7 @@ std::string Quoted(const std::string& path) {
 
 // Where a result goes, settled before the input is read so that a refused target costs
 // nothing and a special file is never replaced.
-enum class Destination { Nowhere, StandardOutput, IntoSpecialFile, ReplaceOrCreate };
+enum class Destination { Nowhere, StandardOutput, IntoSpecialFile, ReplaceOrCreate, KeepExisting };
 
 struct DestinationChoice {
     Destination where = Destination::Nowhere;
@@ -73,6 +73,7 @@ DestinationChoice ChooseDestination(const FileJob& job, const CliOptions& option
         return {Destination::StandardOutput, {}};
     }
     const PathInfo info = InspectPath(job.target);
+    if (options.noClobber && info.kind != PathKind::Missing) return {Destination::KeepExisting, {}};
     if (options.mode == RunMode::InPlace && info.kind == PathKind::Special) {
         return {Destination::Nowhere, "--in-place replaces regular files only, and " + Quoted(job.target) +
                                           " is a device, FIFO or socket"};
@@ -110,6 +111,12 @@ std::string McuText(const FrameState& frame) {
     return std::to_string(8 * frame.MaxH) + "x" + std::to_string(8 * frame.MaxV);
 }
 
+std::string NeedsTrimText(const FrameState& frame) {
+    return "the transform would need trimming: " + std::to_string(frame.ImageWidth) + "x" +
+           std::to_string(frame.ImageHeight) + " is not a whole number of " + McuText(frame) + " MCUs (--perfect) [" +
+           std::string(kNeedsTrimCode) + "]";
+}
+
 // A warning tells what happened to this file, so the ones about the transform are held back
 // until it is known whether the transform runs: not for --check, an upright file copied as it
 // is, or a refusal. Whether a ragged edge moves inside depends on the frame and the kind.
@@ -129,11 +136,12 @@ public:
 
     // --no-trim warns as the engine does; trimming warns only where it cuts something, or
     // where the picture is too small across for the cut; --perfect says it in its refusal.
-    void Settle(const FrameState& frame, const std::optional<RaggedEdge>& edge, bool transforms) {
+    // A dry run says all of it in its line.
+    void Settle(const FrameState& frame, const std::optional<RaggedEdge>& edge, bool transforms, bool dryRun) {
         settled_ = true;
         if (tables_ && transforms) messages_.Engine(*tables_);
         tables_.reset();
-        if (!ragged_) return;
+        if (!ragged_ || dryRun) return;
         if (trim_ == TrimMode::Keep) {
             messages_.Engine(*ragged_);
         } else if (trim_ == TrimMode::Trim && transforms && edge && edge->movesInside) {
@@ -178,6 +186,11 @@ std::string FurtherPictures(const PhotoInfo& photo) {
 
 void WriteOrReport(const FileJob& job, Destination where, const TMemoryStream& bytes, const ReadResult& source,
                    const CliOptions& options, FileMessages& messages) {
+    if (job.makeFolders) {
+        if (const std::string error = MakeFoldersFor(job.target); !error.empty()) {
+            return messages.Error("cannot make the folder for " + Quoted(job.target) + ": " + error);
+        }
+    }
     WriteResult written = WriteResultBytes(job, where, bytes, source, options.keepTimes);
     if (!written.ok) {
         const std::string target = job.target == kStandardStream ? "standard output" : Quoted(job.target);
@@ -194,6 +207,43 @@ const char* TableOutcomeName(TableOutcome outcome) {
     return "kept";
 }
 
+// "turn 90", "mirror lr": what a transform does, for the dry run.
+const char* KindVerb(TransformKind kind) {
+    switch (kind) {
+    case TransformKind::NoRotation: return "re-encode";
+    case TransformKind::Rotate90: return "turn 90";
+    case TransformKind::Rotate180: return "turn 180";
+    case TransformKind::Rotate270: return "turn 270";
+    case TransformKind::MirrorLR: return "mirror lr";
+    case TransformKind::MirrorTB: return "mirror tb";
+    case TransformKind::Transpose: return "transpose";
+    case TransformKind::Transverse: return "transverse";
+    }
+    return "transform";
+}
+
+std::string SizeText(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// The line of --check with a transform: what the transform would do to this file.
+std::string DryRunLine(const TJpegRotation& engine, TransformKind kind, bool upright, const RaggedEdge& edge,
+                       TrimMode trim) {
+    if (upright) return "upright: unchanged";
+    const FrameState& frame = engine.Frame();
+    std::string line = std::string("would ") + KindVerb(kind);
+    if (edge.movesInside && trim == TrimMode::Trim) {
+        if (edge.trimmable) {
+            line += "; would trim " + SizeText(frame.ImageWidth, frame.ImageHeight) + " to " +
+                    SizeText(edge.trimmedWidth, edge.trimmedHeight);
+        }
+        if (edge.untrimmable) line += "; cannot trim: smaller than one " + McuText(frame) + " MCU";
+    } else if (edge.movesInside && trim == TrimMode::Keep) {
+        line += "; would move the ragged edge inside";
+    }
+    return line + "; tables: " + TableOutcomeName(engine.PlannedTables());
+}
+
 void CleanFolder(const FileJob& job, FileMessages& messages) {
     if (!IsDirectory(job.input)) return messages.Error("not a folder");
     const files::StaleCleanup cleanup = files::RemoveStaleTemporaries(job.input);
@@ -207,6 +257,9 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     if (options.mode == RunMode::Clean) return CleanFolder(job, messages);
     const DestinationChoice destination = ChooseDestination(job, options);
     if (!destination.refusal.empty()) return messages.Error(destination.refusal);
+    if (destination.where == Destination::KeepExisting) {
+        return messages.Skipped(Quoted(job.target) + " exists: not replaced (-n)");
+    }
 
     // A file past the limit is read no further than its start, which needs no share.
     const std::optional<uint64_t> size = job.input == kStandardStream ? std::nullopt : RegularFileSize(job.input);
@@ -236,11 +289,14 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     const bool movesInside = edge && edge->movesInside;
     const bool upright = options.autoOrient && kind == TransformKind::NoRotation;
     const bool refusedAsImperfect = options.trim == TrimMode::Perfect && movesInside;
-    filter.Settle(frame, edge, checked && kind && options.mode != RunMode::Check && !upright && !refusedAsImperfect);
+    const bool dryRun = options.mode == RunMode::Check && kind;
+    filter.Settle(frame, edge, checked && kind && !dryRun && !upright && !refusedAsImperfect, dryRun);
     if (!Succeeded(checked, messages, "check")) return;
     if (options.mode == RunMode::Check) {
+        if (refusedAsImperfect) return messages.Error(NeedsTrimText(frame));
         const bool verified = RunGuarded(messages, [&] { return engine.VerifyJpeg(input); });
         if (!Succeeded(verified, messages, "check")) return;
+        if (kind) return messages.Result(DryRunLine(engine, *kind, upright, *edge, options.trim));
         return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight) +
                                FurtherPictures(engine.Photo()) + " tables=" + TableOutcomeName(engine.PlannedTables()));
     }
@@ -252,11 +308,7 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
         if (options.mode != RunMode::InPlace) WriteOrReport(job, destination.where, input, source, options, messages);
         return;
     }
-    if (refusedAsImperfect) {
-        return messages.Error("the transform would need trimming: " + std::to_string(frame.ImageWidth) + "x" +
-                              std::to_string(frame.ImageHeight) + " is not a whole number of " + McuText(frame) +
-                              " MCUs (--perfect) [" + std::string(kNeedsTrimCode) + "]");
-    }
+    if (refusedAsImperfect) return messages.Error(NeedsTrimText(frame));
     TMemoryStream result;
     const bool rotated = RunGuarded(messages, [&] { return engine.RotateJpeg(input, result, *kind); });
     if (!Succeeded(rotated, messages, "transformation")) return;

@@ -8,6 +8,11 @@ void FileMessages::Warning(std::string_view text) {
     if (!quiet_) Diagnostic("warning", text);
 }
 
+void FileMessages::Skipped(std::string_view text) {
+    skipped_ = true;
+    if (!quiet_) Diagnostic("note", text);
+}
+
 void FileMessages::Error(std::string_view text) {
     hasError_ = true;
     Diagnostic("error", text);
@@ -24,7 +29,7 @@ void FileMessages::Engine(const EngineMessage& message) {
 
 FileReport FileMessages::Finish(bool ok) {
     const bool succeeded = ok && !hasError_;
-    if (succeeded && verbose_) Diagnostic("done", {});
+    if (succeeded && verbose_ && !skipped_) Diagnostic("done", {});
     return {succeeded, std::move(lines_)};
 }
 

@@ -56,6 +56,9 @@ using files::WriteFileAtomically;
 using files::WriteIntoSpecialFile;
 
 bool IsDirectory(const std::string& path);
+// Makes the folder that is to hold path, and the folders above it, as mkdir -p does; an
+// empty text, or the reason it failed.
+std::string MakeFoldersFor(const std::string& path);
 // The last component of path ("a/b.jpg" -> "b.jpg"), and dir joined with name.
 using paths::FileNameOf;
 using paths::JoinPath;
@@ -64,6 +67,8 @@ std::string IdentityKey(const std::string& path);
 
 // Whether standard output is a terminal (a console on Windows), where a JPEG would be noise.
 bool StandardOutputIsTerminal();
+// Whether standard error is a terminal, where a progress line can be redrawn in place.
+bool StandardErrorIsTerminal();
 
 // Binary standard streams; a closed pipe becomes a write error instead of ending the process.
 void PrepareStandardStreams();

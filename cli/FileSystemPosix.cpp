@@ -104,6 +104,10 @@ bool StandardOutputIsTerminal() {
     return ::isatty(STDOUT_FILENO) == 1;
 }
 
+bool StandardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
 void PrepareStandardStreams() {
     std::signal(SIGPIPE, SIG_IGN);
 }

@@ -3,16 +3,30 @@
 #include <unordered_map>
 
 #include "FileSystem.h"
+#include "InputList.h"
 #include "NameQuoting.h"
 
 namespace pivotta::cli {
 namespace {
 
-std::string TargetOf(const CliOptions& options, const std::string& input) {
+// "a.jpg" + "-x" -> "a-x.jpg"; a name without an extension gets the suffix at its end.
+std::string WithSuffix(const std::string& name, const std::string& suffix) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return name + suffix;
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
+std::string TargetOf(const CliOptions& options, const InputFile& input) {
+    const std::string name = FileNameOf(input.path);
     switch (options.mode) {
     case RunMode::SingleFile: return options.output;
-    case RunMode::OutputDir: return JoinPath(options.outputDir, FileNameOf(input));
-    case RunMode::InPlace: return input;
+    case RunMode::OutputDir: {
+        const std::string& under = input.underFolder.empty() ? name : input.underFolder;
+        return JoinPath(options.outputDir, under.substr(0, under.size() - name.size()) + WithSuffix(name, options.suffix));
+    }
+    case RunMode::BesideInput:
+        return input.path.substr(0, input.path.size() - name.size()) + WithSuffix(name, options.suffix);
+    case RunMode::InPlace: return input.path;
     case RunMode::Check:
     case RunMode::Clean: return {};
     }
@@ -42,9 +56,22 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // Writing an input's result over the input itself must be asked for by name.
 std::string InputOverwritten(const CliOptions& options, const std::vector<FileJob>& jobs) {
-    if (options.mode != RunMode::SingleFile && options.mode != RunMode::OutputDir) return {};
+    if (options.mode != RunMode::SingleFile && options.mode != RunMode::OutputDir &&
+        options.mode != RunMode::BesideInput) {
+        return {};
+    }
+    // A suffixed name may be another input's: "a.jpg" and "a-x.jpg" with --suffix -x.
+    std::unordered_map<std::string, const FileJob*> inputs;
+    if (options.mode == RunMode::BesideInput) {
+        for (const FileJob& job : jobs) inputs.emplace(IdentityKey(job.input), &job);
+    }
     for (const FileJob& job : jobs) {
-        if (job.target.empty() || !SameFile(job.input, job.target)) continue;
+        if (job.target.empty()) continue;
+        if (auto other = inputs.find(IdentityKey(job.target)); other != inputs.end()) {
+            return "the result of '" + job.input + "' would replace the input '" + other->second->input +
+                   "': choose another --suffix";
+        }
+        if (!SameFile(job.input, job.target)) continue;
         if (options.mode == RunMode::SingleFile) {
             return "OUTPUT '" + job.target + "' is the input file itself: use --in-place to replace it";
         }
@@ -62,12 +89,20 @@ JobPlan PlanJobs(const CliOptions& options) {
         plan.error = "output folder '" + options.outputDir + "' does not exist or is not a folder";
         return plan;
     }
-    plan.jobs.reserve(options.inputs.size());
-    for (const std::string& input : options.inputs) {
-        FileJob job{input, TargetOf(options, input), {}};
-        if (options.mode == RunMode::OutputDir && FileNameOf(input).empty()) {
+    InputList inputs = CollectInputs(options);
+    if (!inputs.error.empty()) {
+        plan.error = std::move(inputs.error);
+        return plan;
+    }
+    plan.jobs.reserve(inputs.files.size());
+    for (const InputFile& input : inputs.files) {
+        FileJob job{input.path, TargetOf(options, input), input.refusal};
+        job.makeFolders = options.mode == RunMode::OutputDir && !input.underFolder.empty();
+        if (job.refusal.empty() && (options.mode == RunMode::OutputDir || options.mode == RunMode::BesideInput) &&
+            FileNameOf(input.path).empty()) {
             job.refusal = "not a file name";
         }
+        if (!job.refusal.empty()) job.target.clear();
         plan.jobs.push_back(std::move(job));
     }
     plan.error = InputOverwritten(options, plan.jobs);

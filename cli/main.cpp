@@ -10,6 +10,7 @@
 #include "JobRunner.h"
 #include "MemoryBudget.h"
 #include "MessageTexts.h"
+#include "ProgressLine.h"
 #include "SystemMemory.h"
 #include "ThreadStarter.h"
 #include "Usage.h"
@@ -32,6 +33,10 @@ int Run(const pivotta::cli::CliOptions& options) {
         return kExitUsage;
     }
     bool allOk = true;
+    const bool progressShown =
+        options.progress == ProgressChoice::Always ||
+        (options.progress == ProgressChoice::Auto && !options.quiet && plan.jobs.size() > 1 && StandardErrorIsTerminal());
+    ProgressLine progress(plan.jobs.size(), progressShown);
     const unsigned workers = pivotta::ThreadBudget(options.jobs);
     // -j N is a number of processors. Files already run side by side: each engine then keeps
     // to one thread. A lone worker may use N threads, or every processor without -j.
@@ -44,8 +49,11 @@ int Run(const pivotta::cli::CliOptions& options) {
         [&](size_t i) { return ProcessFile(plan.jobs[i], options, engineThreads, sharedMemory); },
         [&](size_t, FileReport& report) {
             allOk = allOk && report.ok;
+            progress.Clear();
             PrintReport(report);
+            progress.FileDone();
         });
+    progress.Clear();
     return allOk ? kExitSuccess : kExitFailure;
 }
 

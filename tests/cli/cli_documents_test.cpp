@@ -65,7 +65,7 @@ TEST(CliDocumentsTest, BashCompletesOptionsAndTheirValues) {
     if (test::RunCommand("command -v bash").empty()) GTEST_SKIP() << "no bash";
     const std::pair<std::string, std::string> cases[] = {
         {"pivotta-cli --ro", "--rotate"},
-        {"pivotta-cli --no", "--none --no-trim"},
+        {"pivotta-cli --no", "--none --no-trim --no-clobber --no-progress"},
         {"pivotta-cli -r ", "90 180 270"},
         {"pivotta-cli --mirror l", "lr"},
         {"pivotta-cli -j ", ""},
