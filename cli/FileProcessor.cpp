@@ -11,6 +11,7 @@
 #include "MessageTexts.h"
 #include "NameQuoting.h"
 #include "RaggedEdge.h"
+#include "ToolTexts.h"
 
 namespace pivotta::cli {
 namespace {
@@ -22,7 +23,7 @@ bool RunGuarded(FileMessages& messages, Operation&& operation) {
     try {
         return operation();
     } catch (const std::bad_alloc&) {
-        messages.Error("not enough memory");
+        messages.Error(Say(messages.Language(), ToolText::NotEnoughMemory));
     } catch (const std::exception& e) {
         messages.Error(e.what());
     }
@@ -30,8 +31,8 @@ bool RunGuarded(FileMessages& messages, Operation&& operation) {
 }
 
 // A false result must never pass without a word, and an error must never pass as success.
-bool Succeeded(bool engineResult, FileMessages& messages, const char* operation) {
-    if (!engineResult && !messages.HasError()) messages.Error(std::string(operation) + " failed");
+bool Succeeded(bool engineResult, FileMessages& messages, ToolText failure) {
+    if (!engineResult && !messages.HasError()) messages.Error(Say(messages.Language(), failure));
     return engineResult && !messages.HasError();
 }
 
@@ -48,44 +49,41 @@ struct DestinationChoice {
     std::string refusal;
 };
 
-std::string ReplaceRefusal(const std::string& path, bool force) {
+std::string ReplaceRefusal(const std::string& path, bool force, MessageLanguage language) {
     const ReplaceVerdict verdict = CheckReplaceable(path);
     switch (verdict.check) {
     case ReplaceCheck::Allowed: return {};
     case ReplaceCheck::WriteProtected:
         if (force) return {};
-        return "cannot replace " + Quoted(path) + ": permission denied (it is write-protected; -f/--force replaces it)";
+        return Say(language, ToolText::WriteProtected, {Quoted(path)});
     case ReplaceCheck::FolderNotWritable:
-        return "cannot replace " + Quoted(path) + ": its folder is not writable (" + verdict.reason +
-               "), so no new file can take its place";
+        return Say(language, ToolText::FolderNotWritable, {Quoted(path), verdict.reason});
     }
     return {};
 }
 
 DestinationChoice ChooseDestination(const FileJob& job, const CliOptions& options) {
+    const MessageLanguage language = options.language;
     if (options.mode == RunMode::Check) return {};
     if (job.target == kStandardStream) {
         // As gzip does: a picture's bytes would only garble the terminal.
         if (StandardOutputIsTerminal()) {
-            return {Destination::Nowhere, "standard output is a terminal: not writing a JPEG to it (redirect it to a "
-                                          "file or a pipe, e.g. '> out.jpg')"};
+            return {Destination::Nowhere, Say(language, ToolText::TerminalOutput)};
         }
         return {Destination::StandardOutput, {}};
     }
     const PathInfo info = InspectPath(job.target);
     if (options.noClobber && info.kind != PathKind::Missing) return {Destination::KeepExisting, {}};
     if (options.mode == RunMode::InPlace && info.kind == PathKind::Special) {
-        return {Destination::Nowhere, "--in-place replaces regular files only, and " + Quoted(job.target) +
-                                          " is a device, FIFO or socket"};
+        return {Destination::Nowhere, Say(language, ToolText::InPlaceSpecial, {Quoted(job.target)})};
     }
     if (info.kind == PathKind::Special || (info.kind == PathKind::Regular && NamesDeviceOrDescriptor(job.target))) {
         if (options.mode == RunMode::OutputDir) {
-            return {Destination::Nowhere, "cannot write " + Quoted(job.target) +
-                                              ": it exists and is not a regular file (-o writes regular files only)"};
+            return {Destination::Nowhere, Say(language, ToolText::OutputDirSpecial, {Quoted(job.target)})};
         }
         return {Destination::IntoSpecialFile, {}};
     }
-    if (info.kind == PathKind::Regular) return {Destination::ReplaceOrCreate, ReplaceRefusal(job.target, options.force)};
+    if (info.kind == PathKind::Regular) return {Destination::ReplaceOrCreate, ReplaceRefusal(job.target, options.force, language)};
     return {Destination::ReplaceOrCreate, {}};
 }
 
@@ -93,10 +91,7 @@ ReadResult ReadInput(const FileJob& job) {
     return job.input == kStandardStream ? ReadStandardInput() : ReadWholeFile(job.input);
 }
 
-std::string TooLargeText() {
-    return "larger than " + std::to_string(kLargestInputBytes >> 30) +
-           " GiB, the largest JPEG pivotta-cli accepts: not read [" + std::string(kTooLargeCode) + "]";
-}
+
 
 WriteResult WriteResultBytes(const FileJob& job, Destination where, const TMemoryStream& result,
                              const ReadResult& source, bool keepTimes) {
@@ -111,10 +106,9 @@ std::string McuText(const FrameState& frame) {
     return std::to_string(8 * frame.MaxH) + "x" + std::to_string(8 * frame.MaxV);
 }
 
-std::string NeedsTrimText(const FrameState& frame) {
-    return "the transform would need trimming: " + std::to_string(frame.ImageWidth) + "x" +
-           std::to_string(frame.ImageHeight) + " is not a whole number of " + McuText(frame) + " MCUs (--perfect) [" +
-           std::string(kNeedsTrimCode) + "]";
+std::string NeedsTrimText(const FrameState& frame, MessageLanguage language) {
+    return Say(language, ToolText::NeedsTrim,
+               {std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight), McuText(frame)});
 }
 
 // A warning tells what happened to this file, so the ones about the transform are held back
@@ -147,9 +141,7 @@ public:
         } else if (trim_ == TrimMode::Trim && transforms && edge && edge->movesInside) {
             if (edge->trimmable) messages_.Engine(*ragged_);
             if (edge->untrimmable) {
-                messages_.Warning("the picture is smaller than one " + McuText(frame) +
-                                  " MCU across its ragged edge: that edge cannot be trimmed, and its padding moves "
-                                  "into the picture [" + std::string(kCannotTrimCode) + "]");
+                messages_.Warning(Say(messages_.Language(), ToolText::CannotTrim, {McuText(frame)}));
             }
         }
         ragged_.reset();
@@ -168,9 +160,7 @@ TransformKind UprightKindOf(const TJpegRotation& engine, FileMessages& messages)
     const std::optional<uint32_t> orientation = engine.Orientation();
     if (!orientation) return TransformKind::NoRotation;
     if (const std::optional<TransformKind> kind = UprightKind(*orientation)) return *kind;
-    messages.Warning("Exif orientation " + std::to_string(*orientation) +
-                     " is not one of 1 to 8; the picture is taken as upright [" + std::string(kBadOrientationCode) +
-                     "]");
+    messages.Warning(Say(messages.Language(), ToolText::BadOrientation, {std::to_string(*orientation)}));
     return TransformKind::NoRotation;
 }
 
@@ -188,13 +178,14 @@ void WriteOrReport(const FileJob& job, Destination where, const TMemoryStream& b
                    const CliOptions& options, FileMessages& messages) {
     if (job.makeFolders) {
         if (const std::string error = MakeFoldersFor(job.target); !error.empty()) {
-            return messages.Error("cannot make the folder for " + Quoted(job.target) + ": " + error);
+            return messages.Error(Say(messages.Language(), ToolText::CannotMakeFolder, {Quoted(job.target), error}));
         }
     }
     WriteResult written = WriteResultBytes(job, where, bytes, source, options.keepTimes);
     if (!written.ok) {
-        const std::string target = job.target == kStandardStream ? "standard output" : Quoted(job.target);
-        messages.Error("cannot write " + target + ": " + written.error);
+        const std::string target =
+            job.target == kStandardStream ? Say(messages.Language(), ToolText::StandardOutput) : Quoted(job.target);
+        messages.Error(Say(messages.Language(), ToolText::CannotWrite, {target, written.error}));
     }
 }
 
@@ -245,10 +236,10 @@ std::string DryRunLine(const TJpegRotation& engine, TransformKind kind, bool upr
 }
 
 void CleanFolder(const FileJob& job, FileMessages& messages) {
-    if (!IsDirectory(job.input)) return messages.Error("not a folder");
+    if (!IsDirectory(job.input)) return messages.Error(Say(messages.Language(), ToolText::NotAFolder));
     const files::StaleCleanup cleanup = files::RemoveStaleTemporaries(job.input);
     for (const std::string& path : cleanup.removed) messages.Result("removed " + Quoted(FileNameOf(path)));
-    for (const std::string& error : cleanup.errors) messages.Error("cannot remove " + error);
+    for (const std::string& error : cleanup.errors) messages.Error(Say(messages.Language(), ToolText::CannotRemove, {error}));
 }
 
 void Process(const FileJob& job, const CliOptions& options, unsigned engineThreads, MemoryBudget* memory,
@@ -258,7 +249,7 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     const DestinationChoice destination = ChooseDestination(job, options);
     if (!destination.refusal.empty()) return messages.Error(destination.refusal);
     if (destination.where == Destination::KeepExisting) {
-        return messages.Skipped(Quoted(job.target) + " exists: not replaced (-n)");
+        return messages.Skipped(Say(options.language, ToolText::Exists, {Quoted(job.target)}));
     }
 
     // A file past the limit is read no further than its start, which needs no share.
@@ -266,8 +257,8 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     std::optional<MemoryBudget::Share> share;
     if (memory && size && *size <= kLargestInputBytes) share.emplace(*memory, ProcessingFootprint(*size));
     ReadResult source = ReadInput(job);
-    if (source.tooLarge) return messages.Error(TooLargeText());
-    if (!source.ok) return messages.Error("cannot read: " + source.error);
+    if (source.tooLarge) return messages.Error(Say(options.language, ToolText::TooLarge));
+    if (!source.ok) return messages.Error(Say(options.language, ToolText::CannotRead, {source.error}));
     const TMemoryStream input(std::move(source.bytes));
 
     TJpegRotation engine;
@@ -291,27 +282,27 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     const bool refusedAsImperfect = options.trim == TrimMode::Perfect && movesInside;
     const bool dryRun = options.mode == RunMode::Check && kind;
     filter.Settle(frame, edge, checked && kind && !dryRun && !upright && !refusedAsImperfect, dryRun);
-    if (!Succeeded(checked, messages, "check")) return;
+    if (!Succeeded(checked, messages, ToolText::CheckFailed)) return;
     if (options.mode == RunMode::Check) {
-        if (refusedAsImperfect) return messages.Error(NeedsTrimText(frame));
+        if (refusedAsImperfect) return messages.Error(NeedsTrimText(frame, options.language));
         const bool verified = RunGuarded(messages, [&] { return engine.VerifyJpeg(input); });
-        if (!Succeeded(verified, messages, "check")) return;
+        if (!Succeeded(verified, messages, ToolText::CheckFailed)) return;
         if (kind) return messages.Result(DryRunLine(engine, *kind, upright, *edge, options.trim));
         return messages.Result("ok " + std::to_string(frame.ImageWidth) + "x" + std::to_string(frame.ImageHeight) +
                                FurtherPictures(engine.Photo()) + " tables=" + TableOutcomeName(engine.PlannedTables()));
     }
 
-    if (!kind) return messages.Error("no valid transform");
+    if (!kind) return messages.Error(Say(options.language, ToolText::NoValidTransform));
     // An upright file stays as it is: an input is not rewritten, any other target gets its
     // bytes unchanged.
     if (upright) {
         if (options.mode != RunMode::InPlace) WriteOrReport(job, destination.where, input, source, options, messages);
         return;
     }
-    if (refusedAsImperfect) return messages.Error(NeedsTrimText(frame));
+    if (refusedAsImperfect) return messages.Error(NeedsTrimText(frame, options.language));
     TMemoryStream result;
     const bool rotated = RunGuarded(messages, [&] { return engine.RotateJpeg(input, result, *kind); });
-    if (!Succeeded(rotated, messages, "transformation")) return;
+    if (!Succeeded(rotated, messages, ToolText::TransformFailed)) return;
     WriteOrReport(job, destination.where, result, source, options, messages);
 }
 
@@ -323,7 +314,7 @@ FileReport ProcessFile(const FileJob& job, const CliOptions& options, unsigned e
     try {
         Process(job, options, engineThreads, memory, messages);
     } catch (const std::bad_alloc&) {
-        messages.Error("not enough memory");
+        messages.Error(Say(options.language, ToolText::NotEnoughMemory));
     } catch (const std::exception& e) {
         messages.Error(e.what());
     }

@@ -44,6 +44,7 @@ public:
     void Result(std::string_view text);
 
     bool HasError() const { return hasError_; }
+    MessageLanguage Language() const { return language_; }
     const std::string& FileName() const { return fileName_; }
     FileReport Finish(bool ok);
 

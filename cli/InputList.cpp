@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "FileSystem.h"
+#include "ToolTexts.h"
 
 namespace pivotta::cli {
 namespace {
@@ -58,7 +59,8 @@ std::vector<std::string> NamesIn(const std::string& text, bool nullSeparated) {
 // their parent; each folder once, so that a link back to a parent cannot loop.
 class FolderWalk {
 public:
-    FolderWalk(bool followLinks, std::vector<InputFile>& out) : followLinks_(followLinks), out_(out) {}
+    FolderWalk(const CliOptions& options, std::vector<InputFile>& out)
+        : followLinks_(options.followLinks), language_(options.language), out_(out) {}
 
     void Walk(const std::string& root) { Visit(PathOf(root), fs::path()); }
 
@@ -70,7 +72,7 @@ private:
         std::vector<fs::directory_entry> entries;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
         if (ec) {
-            out_.push_back({Utf8Of(folder), {}, "cannot read the folder: " + ec.message()});
+            out_.push_back({Utf8Of(folder), {}, Say(language_, ToolText::CannotReadFolder, {ec.message()})});
             return;
         }
         std::sort(entries.begin(), entries.end(),
@@ -90,6 +92,7 @@ private:
     }
 
     bool followLinks_;
+    MessageLanguage language_;
     std::vector<InputFile>& out_;
     std::set<std::pair<uint64_t, uint64_t>> seen_;
 };
@@ -118,7 +121,7 @@ InputList CollectInputs(const CliOptions& options) {
     }
     for (const std::string& name : names) {
         if (options.recursive && name != kStandardStream && IsDirectory(name)) {
-            FolderWalk(options.followLinks, list.files).Walk(name);
+            FolderWalk(options, list.files).Walk(name);
         } else {
             list.files.push_back({name, {}, {}});
         }

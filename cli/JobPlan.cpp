@@ -5,6 +5,7 @@
 #include "FileSystem.h"
 #include "InputList.h"
 #include "NameQuoting.h"
+#include "ToolTexts.h"
 
 namespace pivotta::cli {
 namespace {
@@ -43,8 +44,8 @@ void RefuseSharedTargets(const CliOptions& options, std::vector<FileJob>& jobs) 
         if (inserted) continue;
         const std::string& earlier = jobs[it->second].input;
         job.refusal = options.mode == RunMode::InPlace
-                          ? "given more than once (as '" + earlier + "'); processed once only"
-                          : "its result '" + job.target + "' would overwrite the result of '" + earlier + "'";
+                          ? Say(options.language, ToolText::GivenTwice, {earlier})
+                          : Say(options.language, ToolText::SharedTarget, {job.target, earlier});
     }
 }
 
@@ -100,7 +101,7 @@ JobPlan PlanJobs(const CliOptions& options) {
         job.makeFolders = options.mode == RunMode::OutputDir && !input.underFolder.empty();
         if (job.refusal.empty() && (options.mode == RunMode::OutputDir || options.mode == RunMode::BesideInput) &&
             FileNameOf(input.path).empty()) {
-            job.refusal = "not a file name";
+            job.refusal = Say(options.language, ToolText::NotAFileName);
         }
         if (!job.refusal.empty()) job.target.clear();
         plan.jobs.push_back(std::move(job));

@@ -1,5 +1,6 @@
-// How pivotta-cli words the engine's messages: English by default, the engine's own Japanese
-// text under a Japanese locale, and a stable code name either way for scripts.
+// How pivotta-cli words the engine's messages: English by default, Japanese of its own under a
+// Japanese locale (the desktop program keeps the engine's texts), and a stable code name
+// either way for scripts.
 #pragma once
 
 #include <span>
@@ -14,7 +15,8 @@ namespace pivotta::cli {
 struct MessageCodeInfo {
     MessageCode code;
     std::string_view name;     // stable: shown in brackets after the text
-    std::string_view english;  // "%d" stands for the message's detail
+    std::string_view english;  // "%d" stands for the message's detail; [[...]] is left out without one
+    std::string_view japanese; // the same facts, for a Japanese locale
     std::string_view meaning;  // for --help, the man page and the README
 };
 
