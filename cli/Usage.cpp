@@ -19,9 +19,11 @@ constexpr std::string_view kSummary = "rotate and mirror JPEG files without loss
 
 constexpr std::string_view kSynopsis[] = {
     "[OPTIONS] INPUT OUTPUT",
-    "[OPTIONS] -o DIR INPUT...",
-    "[OPTIONS] --in-place INPUT...",
-    "[--no-trim] [-q|-v] [-j N] --check INPUT...",
+    "[OPTIONS] [-R [-L]] [--files-from FILE [-0]] -o DIR [INPUT...]",
+    "[OPTIONS] [-R [-L]] [--files-from FILE [-0]] --in-place [INPUT...]",
+    "[OPTIONS] [-R [-L]] [--files-from FILE [-0]] --suffix TEXT [INPUT...]",
+    "[--no-trim] [-q|-v] [-j N] [-R [-L]] [--files-from FILE [-0]] --check [TRANSFORM] [INPUT...]",
+    "--clean FOLDER...",
 };
 
 constexpr std::string_view kDescription =
@@ -46,6 +48,11 @@ constexpr Paragraph kParagraphs[] = {
      "refuse such files. A write-protected target (one whose mode denies you writing, or has no write bit at all "
      "for the superuser) is left alone unless -f is given. OUTPUT may not name the input, nor may -o name a "
      "folder that holds an input: use --in-place to replace inputs."},
+    {"BATCHES",
+     "-R walks each folder argument for files named *.jpg or *.jpeg in any case, a folder's files in name order "
+     "before its subfolders; links to folders only with -L, each folder once. With -o DIR a file found as "
+     "FOLDER/2024/a.jpg is written as DIR/2024/a.jpg. --files-from - -0 reads the names that find -print0 writes. "
+     "On a terminal, a run of more than one file draws a progress line on standard error, removed at the end."},
     {"MESSAGES",
      "Messages go to standard error as \"pivotta-cli: FILE: warning: TEXT [CODE]\" and "
      "\"pivotta-cli: FILE: error: TEXT [CODE]\", the lines of each file together, each file as soon as it is finished (in input order with -j 1). They are in "
@@ -255,6 +262,8 @@ std::string BashCompletion() {
             reply = "COMPREPLY=($(compgen -W '" + std::string(spec.choices) + "' -- \"$cur\")); return";
         } else if (spec.valueName == "DIR") {
             reply = "COMPREPLY=($(compgen -d -- \"$cur\")); return";
+        } else if (spec.valueName == "FILE") {
+            reply = "COMPREPLY=($(compgen -f -- \"$cur\")); return";
         }
         valueCases += "        " + pattern + ") " + reply + " ;;\n";
     }
