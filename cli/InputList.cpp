@@ -59,14 +59,18 @@ std::vector<std::string> NamesIn(const std::string& text, bool nullSeparated) {
 // their parent; each folder once, so that a link back to a parent cannot loop.
 class FolderWalk {
 public:
+    // The output folder of -o is not walked: its results would be taken as inputs.
     FolderWalk(const CliOptions& options, std::vector<InputFile>& out)
-        : followLinks_(options.followLinks), language_(options.language), out_(out) {}
+        : followLinks_(options.followLinks), language_(options.language), out_(out) {
+        if (options.mode == RunMode::OutputDir) outputFolder_ = InspectPath(options.outputDir).identity;
+    }
 
     void Walk(const std::string& root) { Visit(PathOf(root), fs::path()); }
 
 private:
     void Visit(const fs::path& folder, const fs::path& under) {
         const FileIdentity identity = InspectPath(Utf8Of(folder)).identity;
+        if (identity == outputFolder_) return;
         if (identity.known && !seen_.insert({identity.device, identity.file}).second) return;
         std::error_code ec;
         std::vector<fs::directory_entry> entries;
@@ -93,6 +97,7 @@ private:
 
     bool followLinks_;
     MessageLanguage language_;
+    FileIdentity outputFolder_;
     std::vector<InputFile>& out_;
     std::set<std::pair<uint64_t, uint64_t>> seen_;
 };

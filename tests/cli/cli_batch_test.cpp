@@ -38,7 +38,8 @@ struct InputCase {
     Args args;                        // "OUT" and "PH" stand for the output folder and the walked one
     std::string list;                 // written as list.txt, or given on standard input with "--files-from -"
     int exitCode;
-    std::vector<std::string> outputs;  // under OUT
+    std::vector<std::string> outputs;  // under OUT, or under listedFolder
+    std::string listedFolder = {};     // "ph/sub": its files afterwards, results or not
 };
 
 // ph/a.jpg ph/B.JPEG ph/new<LF>line.jpg ph/notes.txt ph/sub/c.jpeg ph/sub/up -> .. ph/elsewhere -> ../other (other/d.jpg)
@@ -52,6 +53,8 @@ TEST_F(CliBatchTest, InputsComeFromFoldersAndLists) {
         {"listed on standard input, NUL-separated", {"-0", "--files-from", "-", "-o", "OUT"},
          std::string("PH/new\nline.jpg\0PH/B.JPEG\0", 26), 0, {"B.JPEG", "new\nline.jpg"}},
         {"listed folder walked", {"-R", "--files-from", "LIST", "-o", "OUT"}, "PH/sub\n", 0, {"c.jpeg"}},
+        {"output folder inside the walked one", {"-R", "-o", "PH/sub", "PH"}, "", 0,
+         {"B.JPEG", "a.jpg", "c.jpeg", "new\nline.jpg"}, "ph/sub"},
     };
     for (const InputCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,13 +76,17 @@ TEST_F(CliBatchTest, InputsComeFromFoldersAndLists) {
         WriteFileBytes(listFile, Bytes(list.begin(), list.end()));
         Args args = {"-q", "-r", "90"};
         for (const std::string& arg : c.args) {
-            args.push_back(arg == "OUT" ? dir / "out" : arg == "PH" ? dir / "ph" : arg == "LIST" ? listFile : arg);
+            args.push_back(arg == "OUT"      ? dir / "out"
+                           : arg == "PH"     ? dir / "ph"
+                           : arg == "PH/sub" ? dir / "ph/sub"
+                           : arg == "LIST"   ? listFile
+                                             : arg);
         }
         const bool fromStdin = std::find(args.begin(), args.end(), "-") != args.end();
         const CliResult r = RunCli({.args = args, .stdinFile = fromStdin ? listFile : std::string()});
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-        EXPECT_EQ(FilesUnder(dir.Path() / "out"), c.outputs);
-        for (const std::string& output : c.outputs) {
+        EXPECT_EQ(FilesUnder(dir.Path() / (c.listedFolder.empty() ? "out" : c.listedFolder)), c.outputs);
+        for (const std::string& output : c.listedFolder.empty() ? c.outputs : std::vector<std::string>{}) {
             EXPECT_EQ(ReadFileBytes(dir / ("out/" + output)), RunEngine(good_, TransformKind::Rotate90).bytes) << output;
         }
     }
