@@ -4,8 +4,12 @@
 #include <charconv>
 #include <string_view>
 
+#include "ToolTexts.h"
+
 namespace pivotta::cli {
 namespace {
+
+using T = ToolText;
 
 enum OptionId : int { Rotate, Mirror, Transpose, Transverse, AutoOrient, NoTransform, Trim, NoTrim, Perfect,
                      TurnThumbnail, KeepOrientation, KeepTimes, Force, Jobs, Verbose, Quiet, Help, Version, OutputDir,
@@ -119,6 +123,7 @@ std::optional<unsigned> JobsFromText(std::string_view v) {
 
 class Parser {
 public:
+    explicit Parser(MessageLanguage language) { options_.language = language; }
     ParsedCommandLine Run(const std::vector<std::string>& args);
 
 private:
@@ -126,13 +131,13 @@ private:
     void ParseShortCluster(std::string_view arg, const std::vector<std::string>& args, size_t& i);
     void Apply(const OptionSpec& spec, std::string_view spelling, std::string_view value);
     void SetTransform(std::optional<TransformKind> kind, std::string_view spelling, std::string_view value,
-                      std::string_view allowed);
+                      std::optional<ToolText> allowed);
     void SetMode(RunMode mode, std::string_view spelling);
     // The options of one such group exclude each other; the same one twice is no conflict.
     template <class Choice>
     void SetChoice(Choice& field, Choice value, std::string& givenAs, std::string_view spelling) {
         if (!givenAs.empty() && field != value) {
-            return Fail("options '" + givenAs + "' and '" + std::string(spelling) + "' cannot be combined");
+            return Fail(T::UsageConflict, {givenAs, spelling});
         }
         givenAs = spelling;
         field = value;
@@ -144,6 +149,9 @@ private:
     void Validate();
     void Fail(std::string message) {
         if (error_.empty()) error_ = std::move(message);
+    }
+    void Fail(ToolText text, std::initializer_list<std::string_view> values = {}) {
+        Fail(Say(options_.language, text, values));
     }
 
     CliOptions options_;
@@ -184,13 +192,13 @@ void Parser::ParseLong(std::string_view body, const std::vector<std::string>& ar
     std::string_view name = body.substr(0, eq);
     std::string spelling = "--" + std::string(name);
     const OptionSpec* spec = FindLong(name);
-    if (!spec) return Fail("unknown option '" + spelling + "'");
+    if (!spec) return Fail(T::UsageUnknownOption, {spelling});
     if (!TakesValue(*spec)) {
-        if (eq != std::string_view::npos) return Fail("option '" + spelling + "' takes no value");
+        if (eq != std::string_view::npos) return Fail(T::UsageTakesNoValue, {spelling});
         return Apply(*spec, spelling, {});
     }
     if (eq != std::string_view::npos) return Apply(*spec, spelling, body.substr(eq + 1));
-    if (i + 1 >= args.size()) return Fail("option '" + spelling + "' needs a value");
+    if (i + 1 >= args.size()) return Fail(T::UsageNeedsValue, {spelling});
     Apply(*spec, spelling, args[++i]);
 }
 
@@ -198,22 +206,22 @@ void Parser::ParseShortCluster(std::string_view cluster, const std::vector<std::
     for (size_t k = 0; k < cluster.size(); ++k) {
         std::string spelling = std::string("-") + cluster[k];
         const OptionSpec* spec = FindShort(cluster[k]);
-        if (!spec) return Fail("unknown option '" + spelling + "'");
+        if (!spec) return Fail(T::UsageUnknownOption, {spelling});
         if (!TakesValue(*spec)) {
             Apply(*spec, spelling, {});
             continue;
         }
         // The rest of the cluster is the value ("-r90"), or else the next argument ("-r 90").
         if (k + 1 < cluster.size()) return Apply(*spec, spelling, cluster.substr(k + 1));
-        if (i + 1 >= args.size()) return Fail("option '" + spelling + "' needs a value");
+        if (i + 1 >= args.size()) return Fail(T::UsageNeedsValue, {spelling});
         return Apply(*spec, spelling, args[++i]);
     }
 }
 
 void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::string_view value) {
     switch (static_cast<OptionId>(spec.id)) {
-    case Rotate: return SetTransform(RotationFromText(value), spelling, value, "90, 180 or 270");
-    case Mirror: return SetTransform(MirrorFromText(value), spelling, value, "lr or tb");
+    case Rotate: return SetTransform(RotationFromText(value), spelling, value, T::UsageRotateValues);
+    case Mirror: return SetTransform(MirrorFromText(value), spelling, value, T::UsageMirrorValues);
     case Transpose: return SetTransform(TransformKind::Transpose, spelling, {}, {});
     case Transverse: return SetTransform(TransformKind::Transverse, spelling, {}, {});
     case AutoOrient:
@@ -237,13 +245,13 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
         if (auto n = JobsFromText(value)) {
             options_.jobs = *n;
         } else {
-            Fail("invalid value '" + std::string(value) + "' for " + std::string(spelling) + ": a whole number from 1 to " +
-                 std::to_string(kMaxJobs));
+            Fail(T::UsageInvalidValue,
+                 {value, spelling, Say(options_.language, T::UsageJobsRange, {std::to_string(kMaxJobs)})});
         }
         return;
     case OutputDir:
         if (value.empty() || value == kStandardStream) {
-            return Fail(std::string(spelling) + " needs a folder name");
+            return Fail(T::UsageNeedsFolder, {spelling});
         }
         options_.outputDir = value;
         return SetMode(RunMode::OutputDir, spelling);
@@ -257,13 +265,13 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
     case Progress: options_.progress = ProgressChoice::Always; return;
     case NoProgress: options_.progress = ProgressChoice::Never; return;
     case FilesFrom:
-        if (value.empty()) return Fail(std::string(spelling) + " needs a file name");
+        if (value.empty()) return Fail(T::UsageNeedsFileName, {spelling});
         options_.filesFrom = value;
         return;
     case Suffix:
-        if (value.empty()) return Fail(std::string(spelling) + " needs a text to add to the names");
+        if (value.empty()) return Fail(T::UsageNeedsSuffix, {spelling});
         if (value.find_first_of("/\\") != std::string_view::npos) {
-            return Fail(std::string(spelling) + " cannot hold a folder separator");
+            return Fail(T::UsageSuffixSeparator, {spelling});
         }
         options_.suffix = value;
         return;
@@ -273,20 +281,16 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
 // A value that names no kind is an error, except for auto-orientation, which has no value and
 // leaves the kind to each file.
 void Parser::SetTransform(std::optional<TransformKind> kind, std::string_view spelling, std::string_view value,
-                          std::string_view allowed) {
-    if (!kind && !allowed.empty()) {
-        return Fail("invalid value '" + std::string(value) + "' for " + std::string(spelling) + ": " +
-                    std::string(allowed));
-    }
-    if (++transformCount_ > 1) return Fail("more than one transform given; choose exactly one");
+                          std::optional<ToolText> allowed) {
+    if (!kind && allowed) return Fail(T::UsageInvalidValue, {value, spelling, Say(options_.language, *allowed)});
+    if (++transformCount_ > 1) return Fail(T::UsageManyTransforms);
     options_.kind = kind;
 }
 
 void Parser::SetMode(RunMode mode, std::string_view spelling) {
     if (!modeSpelling_.empty()) {
-        return Fail(modeSpelling_ == spelling ? "option '" + modeSpelling_ + "' given twice"
-                                              : "options '" + modeSpelling_ + "' and '" + std::string(spelling) +
-                                                    "' cannot be combined");
+        if (modeSpelling_ == spelling) return Fail(T::UsageGivenTwice, {modeSpelling_});
+        return Fail(T::UsageConflict, {modeSpelling_, spelling});
     }
     modeSpelling_ = spelling;
     options_.mode = mode;
@@ -297,60 +301,58 @@ void Parser::Validate() {
         if (options_.mode == RunMode::SingleFile) {
             options_.mode = RunMode::BesideInput;
         } else if (options_.mode != RunMode::OutputDir) {
-            return Fail("--suffix names results: it does not apply to " + modeSpelling_);
+            return Fail(T::UsageSuffixMode, {modeSpelling_});
         }
     }
     const bool check = options_.mode == RunMode::Check;
     const bool manyInputs = options_.recursive || !options_.filesFrom.empty();
-    if (options_.followLinks && !options_.recursive) return Fail("-L/--dereference applies to -R/--recursive");
-    if (options_.nullSeparated && options_.filesFrom.empty()) return Fail("-0/--null applies to --files-from");
+    if (options_.followLinks && !options_.recursive) return Fail(T::UsageLinksNeedRecursive);
+    if (options_.nullSeparated && options_.filesFrom.empty()) return Fail(T::UsageNullNeedsList);
     if (options_.noClobber && options_.mode != RunMode::SingleFile && options_.mode != RunMode::OutputDir &&
         options_.mode != RunMode::BesideInput) {
-        return Fail("-n/--no-clobber applies to -o, --suffix and OUTPUT, not to " + modeSpelling_);
+        return Fail(T::UsageNoClobberMode, {modeSpelling_});
     }
     if (options_.mode == RunMode::Clean) {
-        if (manyInputs) return Fail("--clean takes its folders as arguments only");
-        if (transformCount_ > 0) return Fail("--clean takes no transform");
-        if (positionals_.empty()) return Fail("no folder given");
+        if (manyInputs) return Fail(T::UsageCleanArguments);
+        if (transformCount_ > 0) return Fail(T::UsageCleanTransform);
+        if (positionals_.empty()) return Fail(T::UsageNoFolder);
         options_.inputs = std::move(positionals_);
         return;
     }
-    if (options_.quiet && options_.verbose) return Fail("options '-q' and '-v' cannot be combined");
+    if (options_.quiet && options_.verbose) return Fail(T::UsageQuietVerbose);
     if (check) {
-        if (options_.keepTimes) return Fail("--check writes nothing: -p/--keep-times does not apply");
-        if (options_.turnThumbnail) return Fail("--check writes nothing: --turn-thumbnail does not apply");
-        if (options_.force) return Fail("--check writes nothing: -f/--force does not apply");
+        if (options_.keepTimes) return Fail(T::UsageCheckWritesNothing, {"-p/--keep-times"});
+        if (options_.turnThumbnail) return Fail(T::UsageCheckWritesNothing, {"--turn-thumbnail"});
+        if (options_.force) return Fail(T::UsageCheckWritesNothing, {"-f/--force"});
         if (options_.trim == TrimMode::Perfect && transformCount_ == 0) {
-            return Fail("--check without a transform: --perfect does not apply");
+            return Fail(T::UsageCheckPerfect);
         }
-        if (options_.keepOrientation) return Fail("--check writes nothing: --keep-orientation does not apply");
+        if (options_.keepOrientation) return Fail(T::UsageCheckWritesNothing, {"--keep-orientation"});
     } else if (transformCount_ == 0) {
-        return Fail("no transform given: choose one of -r 90|180|270, -m lr|tb, --transpose, --transverse, "
-                    "-a/--auto-orient, --none");
+        return Fail(T::UsageNoTransform);
     }
     if (options_.autoOrient && options_.keepOrientation) {
-        return Fail("-a/--auto-orient and --keep-orientation cannot be combined: the kept tag would turn the "
-                    "upright picture again");
+        return Fail(T::UsageAutoKeep);
     }
 
     if (options_.mode == RunMode::SingleFile) {
-        if (manyInputs) return Fail("-R and --files-from need -o DIR, --in-place, --suffix or --check");
-        if (positionals_.empty()) return Fail("missing INPUT and OUTPUT");
-        if (positionals_.size() == 1) return Fail("missing OUTPUT after '" + positionals_[0] + "'");
-        if (positionals_.size() > 2) return Fail("too many files: use -o DIR or --in-place for several inputs");
+        if (manyInputs) return Fail(T::UsageBatchNeedsMode);
+        if (positionals_.empty()) return Fail(T::UsageMissingBoth);
+        if (positionals_.size() == 1) return Fail(T::UsageMissingOutput, {positionals_[0]});
+        if (positionals_.size() > 2) return Fail(T::UsageTooManyFiles);
         options_.inputs = {positionals_[0]};
         options_.output = positionals_[1];
         return;
     }
 
-    if (positionals_.empty() && options_.filesFrom.empty()) return Fail("no input file given");
+    if (positionals_.empty() && options_.filesFrom.empty()) return Fail(T::UsageNoInput);
     const auto stdinCount = std::count(positionals_.begin(), positionals_.end(), kStandardStream);
     if (stdinCount > 0 && !check) {
-        return Fail("standard input ('-') has no file name: it cannot be used with -o, --suffix or --in-place");
+        return Fail(T::UsageStdinNoName);
     }
-    if (stdinCount > 1) return Fail("standard input ('-') given more than once");
+    if (stdinCount > 1) return Fail(T::UsageStdinTwice);
     if (stdinCount > 0 && options_.filesFrom == kStandardStream) {
-        return Fail("standard input ('-') cannot be both a picture and the list of --files-from");
+        return Fail(T::UsageStdinAndList);
     }
     options_.inputs = std::move(positionals_);
 }
@@ -361,9 +363,9 @@ std::span<const OptionSpec> OptionTable() {
     return kOptions;
 }
 
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    if (args.empty()) return {ParseOutcome::UsageError, {}, "no arguments given"};
-    return Parser().Run(args);
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, MessageLanguage language) {
+    if (args.empty()) return {ParseOutcome::UsageError, {}, Say(language, ToolText::UsageNoArguments)};
+    return Parser(language).Run(args);
 }
 
 }  // namespace pivotta::cli

@@ -88,6 +88,8 @@ std::span<const OptionSpec> OptionTable();
 
 // args excludes the program name. -h and -V win over anything else on the line, so that a
 // user who asks for help gets it even after a mistake.
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+// Usage errors are worded in language.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args,
+                                   MessageLanguage language = MessageLanguage::English);
 
 }  // namespace pivotta::cli

@@ -118,7 +118,7 @@ InputList CollectInputs(const CliOptions& options) {
     if (!options.filesFrom.empty()) {
         std::string text;
         if (!ReadAll(options.filesFrom, text)) {
-            list.error = "cannot read the list of --files-from '" + options.filesFrom + "'";
+            list.error = Say(options.language, ToolText::PlanCannotReadList, {options.filesFrom});
             return list;
         }
         std::vector<std::string> listed = NamesIn(text, options.nullSeparated);

@@ -69,15 +69,13 @@ std::string InputOverwritten(const CliOptions& options, const std::vector<FileJo
     for (const FileJob& job : jobs) {
         if (job.target.empty()) continue;
         if (auto other = inputs.find(IdentityKey(job.target)); other != inputs.end()) {
-            return "the result of '" + job.input + "' would replace the input '" + other->second->input +
-                   "': choose another --suffix";
+            return Say(options.language, ToolText::PlanSuffixHitsInput, {job.input, other->second->input});
         }
         if (!SameFile(job.input, job.target)) continue;
         if (options.mode == RunMode::SingleFile) {
-            return "OUTPUT '" + job.target + "' is the input file itself: use --in-place to replace it";
+            return Say(options.language, ToolText::PlanOutputIsInput, {job.target});
         }
-        return "output folder '" + options.outputDir + "' holds the input '" + job.input +
-               "', whose result would replace it: choose another folder, or use --in-place";
+        return Say(options.language, ToolText::PlanOutputFolderHoldsInput, {options.outputDir, job.input});
     }
     return {};
 }
@@ -87,7 +85,7 @@ std::string InputOverwritten(const CliOptions& options, const std::vector<FileJo
 JobPlan PlanJobs(const CliOptions& options) {
     JobPlan plan;
     if (options.mode == RunMode::OutputDir && !IsDirectory(options.outputDir)) {
-        plan.error = "output folder '" + options.outputDir + "' does not exist or is not a folder";
+        plan.error = Say(options.language, ToolText::PlanNoOutputFolder, {options.outputDir});
         return plan;
     }
     InputList inputs = CollectInputs(options);

@@ -56,9 +56,91 @@ constexpr Words kWords[] = {
      "複数回指定されています('{}'として)。1回だけ処理します"},
     {SharedTarget, "its result '{}' would overwrite the result of '{}'", "結果の'{}'が'{}'の結果を上書きしてしまいます"},
     {NotAFileName, "not a file name", "ファイル名ではありません"},
+    {UsageConflict, "options '{}' and '{}' cannot be combined",
+     "オプション'{}'と'{}'は一緒に使えません"},
+    {UsageUnknownOption, "unknown option '{}'",
+     "'{}'というオプションはありません"},
+    {UsageTakesNoValue, "option '{}' takes no value",
+     "オプション'{}'は値をとりません"},
+    {UsageNeedsValue, "option '{}' needs a value",
+     "オプション'{}'には値が必要です"},
+    {UsageInvalidValue, "invalid value '{}' for {}: {}",
+     "{1}の値'{0}'は使えません: {2}"},
+    {UsageJobsRange, "a whole number from 1 to {}",
+     "1から{}までの整数"},
+    {UsageRotateValues, "90, 180 or 270",
+     "90、180、270のどれか"},
+    {UsageMirrorValues, "lr or tb",
+     "lrかtb"},
+    {UsageNeedsFolder, "{} needs a folder name",
+     "{}にはフォルダ名が必要です"},
+    {UsageNeedsFileName, "{} needs a file name",
+     "{}にはファイル名が必要です"},
+    {UsageNeedsSuffix, "{} needs a text to add to the names",
+     "{}には名前に付け加える文字列が必要です"},
+    {UsageSuffixSeparator, "{} cannot hold a folder separator",
+     "{}にはフォルダの区切り文字を含められません"},
+    {UsageManyTransforms, "more than one transform given; choose exactly one",
+     "変換が複数指定されています。1つだけ選んでください"},
+    {UsageGivenTwice, "option '{}' given twice",
+     "オプション'{}'が2回指定されています"},
+    {UsageSuffixMode, "--suffix names results: it does not apply to {}",
+     "--suffix は結果の名前を決めるもので、{} には使えません"},
+    {UsageLinksNeedRecursive, "-L/--dereference applies to -R/--recursive",
+     "-L/--dereference は -R/--recursive と一緒に使います"},
+    {UsageNullNeedsList, "-0/--null applies to --files-from",
+     "-0/--null は --files-from と一緒に使います"},
+    {UsageNoClobberMode, "-n/--no-clobber applies to -o, --suffix and OUTPUT, not to {}",
+     "-n/--no-clobber は -o、--suffix、OUTPUT に使うもので、{} には使えません"},
+    {UsageCleanArguments, "--clean takes its folders as arguments only",
+     "--clean のフォルダは引数でだけ指定できます"},
+    {UsageCleanTransform, "--clean takes no transform",
+     "--clean には変換を指定できません"},
+    {UsageNoFolder, "no folder given",
+     "フォルダが指定されていません"},
+    {UsageQuietVerbose, "options '-q' and '-v' cannot be combined",
+     "オプション'-q'と'-v'は一緒に使えません"},
+    {UsageCheckWritesNothing, "--check writes nothing: {} does not apply",
+     "--check は何も書き込まないので、{} は使えません"},
+    {UsageCheckPerfect, "--check without a transform: --perfect does not apply",
+     "変換のない --check には --perfect は使えません"},
+    {UsageNoTransform, "no transform given: choose one of -r 90|180|270, -m lr|tb, --transpose, --transverse, -a/--auto-orient, --none",
+     "変換が指定されていません: -r 90|180|270、-m lr|tb、--transpose、--transverse、-a/--auto-orient、--none のどれかを選んでください"},
+    {UsageAutoKeep, "-a/--auto-orient and --keep-orientation cannot be combined: the kept tag would turn the upright picture again",
+     "-a/--auto-orient と --keep-orientation は一緒に使えません: 残した向きのタグが正立にした画像をまた回してしまいます"},
+    {UsageBatchNeedsMode, "-R and --files-from need -o DIR, --in-place, --suffix or --check",
+     "-R と --files-from には -o DIR、--in-place、--suffix、--check のどれかが必要です"},
+    {UsageMissingBoth, "missing INPUT and OUTPUT",
+     "INPUT と OUTPUT がありません"},
+    {UsageMissingOutput, "missing OUTPUT after '{}'",
+     "'{}'の後に OUTPUT がありません"},
+    {UsageTooManyFiles, "too many files: use -o DIR or --in-place for several inputs",
+     "ファイルが多すぎます: 複数の入力には -o DIR か --in-place を使ってください"},
+    {UsageNoInput, "no input file given",
+     "入力ファイルが指定されていません"},
+    {UsageStdinNoName, "standard input ('-') has no file name: it cannot be used with -o, --suffix or --in-place",
+     "標準入力('-')にはファイル名がないので、-o、--suffix、--in-place には使えません"},
+    {UsageStdinTwice, "standard input ('-') given more than once",
+     "標準入力('-')が複数回指定されています"},
+    {UsageStdinAndList, "standard input ('-') cannot be both a picture and the list of --files-from",
+     "標準入力('-')を画像と --files-from のリストの両方には使えません"},
+    {UsageNoArguments, "no arguments given",
+     "引数がありません"},
+    {UsageTryHelp, "Try '{} --help' for more information.",
+     "詳しくは '{} --help' を見てください。"},
+    {PlanNoOutputFolder, "output folder '{}' does not exist or is not a folder",
+     "出力フォルダ'{}'がないか、フォルダではありません"},
+    {PlanOutputIsInput, "OUTPUT '{}' is the input file itself: use --in-place to replace it",
+     "OUTPUT '{}'は入力ファイルそのものです: 置き換えるには --in-place を使ってください"},
+    {PlanOutputFolderHoldsInput, "output folder '{}' holds the input '{}', whose result would replace it: choose another folder, or use --in-place",
+     "出力フォルダ'{}'に入力'{}'があり、結果がそれを置き換えてしまいます: 別のフォルダを選ぶか --in-place を使ってください"},
+    {PlanSuffixHitsInput, "the result of '{}' would replace the input '{}': choose another --suffix",
+     "'{}'の結果が入力'{}'を置き換えてしまいます: 別の --suffix を選んでください"},
+    {PlanCannotReadList, "cannot read the list of --files-from '{}'",
+     "--files-from のリスト'{}'を読めません"},
 };
 
-static_assert(std::size(kWords) == static_cast<size_t>(NotAFileName) + 1, "every text has its words");
+static_assert(std::size(kWords) == static_cast<size_t>(PlanCannotReadList) + 1, "every text has its words");
 static_assert(std::all_of(std::begin(kWords), std::end(kWords),
                           [](const Words& w) {
                               return !w.english.empty() && !w.japanese.empty() &&
@@ -72,16 +154,19 @@ std::string Say(MessageLanguage language, ToolText text, std::initializer_list<s
     const Words& words = kWords[static_cast<size_t>(text)];
     const std::string_view pattern = language == MessageLanguage::Japanese ? words.japanese : words.english;
     std::string out;
-    const std::string_view* value = values.begin();
+    size_t next = 0;
     for (size_t at = 0; at < pattern.size();) {
-        const size_t hole = pattern.find("{}", at);
-        if (hole == std::string_view::npos || value == values.end()) {
+        const size_t hole = pattern.find('{', at);
+        const size_t close = hole == std::string_view::npos ? hole : pattern.find('}', hole);
+        if (close == std::string_view::npos) {
             out += pattern.substr(at);
             break;
         }
         out += pattern.substr(at, hole - at);
-        out += *value++;
-        at = hole + 2;
+        const std::string_view inside = pattern.substr(hole + 1, close - hole - 1);
+        const size_t index = inside.empty() ? next++ : static_cast<size_t>(inside[0] - '0');
+        if (index < values.size()) out += values.begin()[index];
+        at = close + 1;
     }
     return out;
 }

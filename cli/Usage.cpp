@@ -7,6 +7,7 @@
 #include "CliOptions.h"
 #include "FileReport.h"
 #include "MessageTexts.h"
+#include "ToolTexts.h"
 
 #ifndef PIVOTTA_VERSION
 #define PIVOTTA_VERSION "unknown"
@@ -203,9 +204,9 @@ std::string VersionText() {
     return std::string(kProgramName) + " " PIVOTTA_VERSION "\n";
 }
 
-std::string UsageErrorText(const std::string& error) {
-    return std::string(kProgramName) + ": error: " + error + "\nTry '" + kProgramName +
-           " --help' for more information.\n";
+std::string UsageErrorText(const std::string& error, MessageLanguage language) {
+    return std::string(kProgramName) + ": " + Say(language, ToolText::Error) + ": " + error + "\n" +
+           Say(language, ToolText::UsageTryHelp, {kProgramName}) + "\n";
 }
 
 std::string ManPage() {

@@ -29,7 +29,7 @@ int Run(const pivotta::cli::CliOptions& options) {
     using namespace pivotta::cli;
     const JobPlan plan = PlanJobs(options);
     if (!plan.error.empty()) {
-        Print(stderr, UsageErrorText(plan.error));
+        Print(stderr, UsageErrorText(plan.error, options.language));
         return kExitUsage;
     }
     bool allOk = true;
@@ -63,15 +63,16 @@ int main(int argc, char** argv) {
     using namespace pivotta::cli;
     PrepareStandardStreams();
     const std::vector<std::string> args = CommandLineArguments(argc, argv);
-    const ParsedCommandLine parsed = ParseCommandLine(args);
+    const MessageLanguage language = LanguageFromEnvironment();
+    const ParsedCommandLine parsed = ParseCommandLine(args, language);
     switch (parsed.outcome) {
     case ParseOutcome::ShowHelp: Print(stdout, HelpText()); return kExitSuccess;
     case ParseOutcome::ShowVersion: Print(stdout, VersionText()); return kExitSuccess;
-    case ParseOutcome::UsageError: Print(stderr, UsageErrorText(parsed.error)); return kExitUsage;
+    case ParseOutcome::UsageError: Print(stderr, UsageErrorText(parsed.error, language)); return kExitUsage;
     case ParseOutcome::Run: break;
     }
     CliOptions options = parsed.options;
-    options.language = LanguageFromEnvironment();
+    options.language = language;
     // Before any thread starts: the handler must see every temporary file.
     InstallInterruptCleanup();
     return Run(options);

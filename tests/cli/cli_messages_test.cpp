@@ -147,7 +147,8 @@ TEST_F(CliMessagesTest, TheLocaleChoosesTheLanguageAndErrorsShowEvenWhenQuiet) {
     }
 }
 
-// Under a Japanese locale the tool's own lines are Japanese too, severity words included.
+// Under a Japanese locale the tool's own lines are Japanese too: severity words, refusals and
+// usage errors.
 TEST_F(CliMessagesTest, TheToolsOwnMessagesAreJapaneseUnderAJapaneseLocale) {
     const std::string good = dir_.Put("good.jpg", MakeJpeg(FixtureSpec{}));
     const std::string tiny = dir_.Put("tiny.jpg", MakeJpeg(FixtureSpec{.width = 10, .height = 10}));
@@ -169,6 +170,11 @@ TEST_F(CliMessagesTest, TheToolsOwnMessagesAreJapaneseUnderAJapaneseLocale) {
          Line(good, "注意", "'" + existing + "'は既にあるので置き換えません(-n)")},
         {{"--perfect", "-r", "90", tiny, dir_ / "x.jpg"}, 1,
          Line(tiny, "エラー", "変換には端の切り取りが必要です: 10x10は16x16のMCUの整数倍ではありません(--perfect) [needs-trim]")},
+        {{"-r", "45", good, dir_ / "x.jpg"}, 2,
+         "pivotta-cli: エラー: -rの値'45'は使えません: 90、180、270のどれか\n詳しくは 'pivotta-cli --help' を見てください。\n"},
+        {{"-r", "90", "-o", dir_ / "none", good}, 2,
+         "pivotta-cli: エラー: 出力フォルダ'" + (dir_ / "none") + "'がないか、フォルダではありません\n"
+         "詳しくは 'pivotta-cli --help' を見てください。\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
