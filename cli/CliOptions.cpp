@@ -4,22 +4,32 @@
 #include <charconv>
 #include <string_view>
 
+#include "ToolTexts.h"
+
 namespace pivotta::cli {
 namespace {
 
+using T = ToolText;
+
 enum OptionId : int { Rotate, Mirror, Transpose, Transverse, AutoOrient, NoTransform, Trim, NoTrim, Perfect,
                      TurnThumbnail, KeepOrientation, KeepTimes, Force, Jobs, Verbose, Quiet, Help, Version, OutputDir,
-                     InPlace, Check, Clean, Optimize, StandardTables };
+                     InPlace, Check, Clean, Optimize, StandardTables, Recursive, FollowLinks, FilesFrom,
+                     NullSeparated, NoClobber, Suffix, Progress, NoProgress };
 
 using enum OptionGroup;
 
 constexpr OptionSpec kOptions[] = {
     {'o', "output-dir", "DIR", Mode, "write each result into the existing folder DIR under the input's file name", "", OutputDir},
     {0, "in-place", "", Mode, "replace each input by its result", "", InPlace},
+    {0, "suffix", "TEXT", Mode,
+     "write each result beside its input as NAME + TEXT + extension (\"a.jpg\" with -turned: \"a-turned.jpg\"); "
+     "with -o DIR, so named in DIR", "", Suffix},
     {0, "check", "", Mode,
      "only check that each input would transform without error (the whole file is read, nothing is written); "
      "prints \"FILE: ok WIDTHxHEIGHT tables=kept|optimized|standard\" (what a quarter turn does to the "
-     "Huffman tables) or \"FILE: failed\" to standard output", "", Check},
+     "Huffman tables) or \"FILE: failed\" to standard output. With a transform, a dry run of it: "
+     "\"FILE: would turn 90; would trim 600x450 to 592x448; tables: optimized\", \"FILE: upright: unchanged\"",
+     "", Check},
     {0, "clean", "", Mode,
      "remove the temporary files that a killed pivotta-cli left in each FOLDER given: only its own, only those "
      "whose process is gone; prints \"FILE: removed\" for each", "", Clean},
@@ -52,6 +62,23 @@ constexpr OptionSpec kOptions[] = {
     {'p', "keep-times", "", Other, "give each result the input's last-write and access times (not for standard input)",
      "", KeepTimes},
     {'f', "force", "", Other, "replace write-protected files too, as cp -f does", "", Force},
+    {'n', "no-clobber", "", Other,
+     "never replace an existing output (-o, --suffix or OUTPUT): such a file is skipped with a note and counts as "
+     "done", "", NoClobber},
+    {'R', "recursive", "", Other,
+     "walk each folder given for files named *.jpg or *.jpeg (any case); with -o DIR the folders under it are "
+     "made again in DIR", "", Recursive},
+    {'L', "dereference", "", Other, "with -R, walk symbolic links to folders too (each folder once)", "",
+     FollowLinks},
+    {0, "files-from", "FILE", Other,
+     "take the inputs from FILE too, one name a line (\"-\": standard input); folders among them are walked with -R",
+     "", FilesFrom},
+    {'0', "null", "", Other, "the names of --files-from end with a NUL byte, as find -print0 writes them", "",
+     NullSeparated},
+    {0, "progress", "", Other,
+     "draw a progress line on standard error (files done of all, files a second, time left); by default only "
+     "when it is a terminal, the run has more than one file and -q is not given", "", Progress},
+    {0, "no-progress", "", Other, "never draw the progress line", "", NoProgress},
     {'j', "jobs", "N", Other, "use N processors: N files at once, or N threads for one file (default: every processor)",
      "", Jobs},
     {'v', "verbose", "", Other, "print \"pivotta-cli: FILE: done\" to standard error for every file finished", "", Verbose},
@@ -96,6 +123,7 @@ std::optional<unsigned> JobsFromText(std::string_view v) {
 
 class Parser {
 public:
+    explicit Parser(MessageLanguage language) { options_.language = language; }
     ParsedCommandLine Run(const std::vector<std::string>& args);
 
 private:
@@ -103,13 +131,13 @@ private:
     void ParseShortCluster(std::string_view arg, const std::vector<std::string>& args, size_t& i);
     void Apply(const OptionSpec& spec, std::string_view spelling, std::string_view value);
     void SetTransform(std::optional<TransformKind> kind, std::string_view spelling, std::string_view value,
-                      std::string_view allowed);
+                      std::optional<ToolText> allowed);
     void SetMode(RunMode mode, std::string_view spelling);
     // The options of one such group exclude each other; the same one twice is no conflict.
     template <class Choice>
     void SetChoice(Choice& field, Choice value, std::string& givenAs, std::string_view spelling) {
         if (!givenAs.empty() && field != value) {
-            return Fail("options '" + givenAs + "' and '" + std::string(spelling) + "' cannot be combined");
+            return Fail(T::UsageConflict, {givenAs, spelling});
         }
         givenAs = spelling;
         field = value;
@@ -121,6 +149,9 @@ private:
     void Validate();
     void Fail(std::string message) {
         if (error_.empty()) error_ = std::move(message);
+    }
+    void Fail(ToolText text, std::initializer_list<std::string_view> values = {}) {
+        Fail(Say(options_.language, text, values));
     }
 
     CliOptions options_;
@@ -161,13 +192,13 @@ void Parser::ParseLong(std::string_view body, const std::vector<std::string>& ar
     std::string_view name = body.substr(0, eq);
     std::string spelling = "--" + std::string(name);
     const OptionSpec* spec = FindLong(name);
-    if (!spec) return Fail("unknown option '" + spelling + "'");
+    if (!spec) return Fail(T::UsageUnknownOption, {spelling});
     if (!TakesValue(*spec)) {
-        if (eq != std::string_view::npos) return Fail("option '" + spelling + "' takes no value");
+        if (eq != std::string_view::npos) return Fail(T::UsageTakesNoValue, {spelling});
         return Apply(*spec, spelling, {});
     }
     if (eq != std::string_view::npos) return Apply(*spec, spelling, body.substr(eq + 1));
-    if (i + 1 >= args.size()) return Fail("option '" + spelling + "' needs a value");
+    if (i + 1 >= args.size()) return Fail(T::UsageNeedsValue, {spelling});
     Apply(*spec, spelling, args[++i]);
 }
 
@@ -175,22 +206,22 @@ void Parser::ParseShortCluster(std::string_view cluster, const std::vector<std::
     for (size_t k = 0; k < cluster.size(); ++k) {
         std::string spelling = std::string("-") + cluster[k];
         const OptionSpec* spec = FindShort(cluster[k]);
-        if (!spec) return Fail("unknown option '" + spelling + "'");
+        if (!spec) return Fail(T::UsageUnknownOption, {spelling});
         if (!TakesValue(*spec)) {
             Apply(*spec, spelling, {});
             continue;
         }
         // The rest of the cluster is the value ("-r90"), or else the next argument ("-r 90").
         if (k + 1 < cluster.size()) return Apply(*spec, spelling, cluster.substr(k + 1));
-        if (i + 1 >= args.size()) return Fail("option '" + spelling + "' needs a value");
+        if (i + 1 >= args.size()) return Fail(T::UsageNeedsValue, {spelling});
         return Apply(*spec, spelling, args[++i]);
     }
 }
 
 void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::string_view value) {
     switch (static_cast<OptionId>(spec.id)) {
-    case Rotate: return SetTransform(RotationFromText(value), spelling, value, "90, 180 or 270");
-    case Mirror: return SetTransform(MirrorFromText(value), spelling, value, "lr or tb");
+    case Rotate: return SetTransform(RotationFromText(value), spelling, value, T::UsageRotateValues);
+    case Mirror: return SetTransform(MirrorFromText(value), spelling, value, T::UsageMirrorValues);
     case Transpose: return SetTransform(TransformKind::Transpose, spelling, {}, {});
     case Transverse: return SetTransform(TransformKind::Transverse, spelling, {}, {});
     case AutoOrient:
@@ -214,84 +245,115 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
         if (auto n = JobsFromText(value)) {
             options_.jobs = *n;
         } else {
-            Fail("invalid value '" + std::string(value) + "' for " + std::string(spelling) + ": a whole number from 1 to " +
-                 std::to_string(kMaxJobs));
+            Fail(T::UsageInvalidValue,
+                 {value, spelling, Say(options_.language, T::UsageJobsRange, {std::to_string(kMaxJobs)})});
         }
         return;
     case OutputDir:
         if (value.empty() || value == kStandardStream) {
-            return Fail(std::string(spelling) + " needs a folder name");
+            return Fail(T::UsageNeedsFolder, {spelling});
         }
         options_.outputDir = value;
         return SetMode(RunMode::OutputDir, spelling);
     case InPlace: return SetMode(RunMode::InPlace, spelling);
     case Check: return SetMode(RunMode::Check, spelling);
     case Clean: return SetMode(RunMode::Clean, spelling);
+    case Recursive: options_.recursive = true; return;
+    case FollowLinks: options_.followLinks = true; return;
+    case NullSeparated: options_.nullSeparated = true; return;
+    case NoClobber: options_.noClobber = true; return;
+    case Progress: options_.progress = ProgressChoice::Always; return;
+    case NoProgress: options_.progress = ProgressChoice::Never; return;
+    case FilesFrom:
+        if (value.empty()) return Fail(T::UsageNeedsFileName, {spelling});
+        options_.filesFrom = value;
+        return;
+    case Suffix:
+        if (value.empty()) return Fail(T::UsageNeedsSuffix, {spelling});
+        if (value.find_first_of("/\\") != std::string_view::npos) {
+            return Fail(T::UsageSuffixSeparator, {spelling});
+        }
+        options_.suffix = value;
+        return;
     }
 }
 
 // A value that names no kind is an error, except for auto-orientation, which has no value and
 // leaves the kind to each file.
 void Parser::SetTransform(std::optional<TransformKind> kind, std::string_view spelling, std::string_view value,
-                          std::string_view allowed) {
-    if (!kind && !allowed.empty()) {
-        return Fail("invalid value '" + std::string(value) + "' for " + std::string(spelling) + ": " +
-                    std::string(allowed));
-    }
-    if (++transformCount_ > 1) return Fail("more than one transform given; choose exactly one");
+                          std::optional<ToolText> allowed) {
+    if (!kind && allowed) return Fail(T::UsageInvalidValue, {value, spelling, Say(options_.language, *allowed)});
+    if (++transformCount_ > 1) return Fail(T::UsageManyTransforms);
     options_.kind = kind;
 }
 
 void Parser::SetMode(RunMode mode, std::string_view spelling) {
     if (!modeSpelling_.empty()) {
-        return Fail(modeSpelling_ == spelling ? "option '" + modeSpelling_ + "' given twice"
-                                              : "options '" + modeSpelling_ + "' and '" + std::string(spelling) +
-                                                    "' cannot be combined");
+        if (modeSpelling_ == spelling) return Fail(T::UsageGivenTwice, {modeSpelling_});
+        return Fail(T::UsageConflict, {modeSpelling_, spelling});
     }
     modeSpelling_ = spelling;
     options_.mode = mode;
 }
 
 void Parser::Validate() {
+    if (!options_.suffix.empty()) {
+        if (options_.mode == RunMode::SingleFile) {
+            options_.mode = RunMode::BesideInput;
+        } else if (options_.mode != RunMode::OutputDir) {
+            return Fail(T::UsageSuffixMode, {modeSpelling_});
+        }
+    }
     const bool check = options_.mode == RunMode::Check;
+    const bool manyInputs = options_.recursive || !options_.filesFrom.empty();
+    if (options_.followLinks && !options_.recursive) return Fail(T::UsageLinksNeedRecursive);
+    if (options_.nullSeparated && options_.filesFrom.empty()) return Fail(T::UsageNullNeedsList);
+    if (options_.noClobber && options_.mode != RunMode::SingleFile && options_.mode != RunMode::OutputDir &&
+        options_.mode != RunMode::BesideInput) {
+        return Fail(T::UsageNoClobberMode, {modeSpelling_});
+    }
     if (options_.mode == RunMode::Clean) {
-        if (transformCount_ > 0) return Fail("--clean takes no transform");
-        if (positionals_.empty()) return Fail("no folder given");
+        if (manyInputs) return Fail(T::UsageCleanArguments);
+        if (transformCount_ > 0) return Fail(T::UsageCleanTransform);
+        if (positionals_.empty()) return Fail(T::UsageNoFolder);
         options_.inputs = std::move(positionals_);
         return;
     }
-    if (options_.quiet && options_.verbose) return Fail("options '-q' and '-v' cannot be combined");
+    if (options_.quiet && options_.verbose) return Fail(T::UsageQuietVerbose);
     if (check) {
-        if (transformCount_ > 0) return Fail("--check takes no transform");
-        if (options_.keepTimes) return Fail("--check writes nothing: -p/--keep-times does not apply");
-        if (options_.turnThumbnail) return Fail("--check writes nothing: --turn-thumbnail does not apply");
-        if (options_.force) return Fail("--check writes nothing: -f/--force does not apply");
-        if (options_.trim == TrimMode::Perfect) return Fail("--check takes no transform: --perfect does not apply");
-        if (options_.keepOrientation) return Fail("--check writes nothing: --keep-orientation does not apply");
+        if (options_.keepTimes) return Fail(T::UsageCheckWritesNothing, {"-p/--keep-times"});
+        if (options_.turnThumbnail) return Fail(T::UsageCheckWritesNothing, {"--turn-thumbnail"});
+        if (options_.force) return Fail(T::UsageCheckWritesNothing, {"-f/--force"});
+        if (options_.trim == TrimMode::Perfect && transformCount_ == 0) {
+            return Fail(T::UsageCheckPerfect);
+        }
+        if (options_.keepOrientation) return Fail(T::UsageCheckWritesNothing, {"--keep-orientation"});
     } else if (transformCount_ == 0) {
-        return Fail("no transform given: choose one of -r 90|180|270, -m lr|tb, --transpose, --transverse, "
-                    "-a/--auto-orient, --none");
+        return Fail(T::UsageNoTransform);
     }
     if (options_.autoOrient && options_.keepOrientation) {
-        return Fail("-a/--auto-orient and --keep-orientation cannot be combined: the kept tag would turn the "
-                    "upright picture again");
+        return Fail(T::UsageAutoKeep);
     }
 
     if (options_.mode == RunMode::SingleFile) {
-        if (positionals_.empty()) return Fail("missing INPUT and OUTPUT");
-        if (positionals_.size() == 1) return Fail("missing OUTPUT after '" + positionals_[0] + "'");
-        if (positionals_.size() > 2) return Fail("too many files: use -o DIR or --in-place for several inputs");
+        if (manyInputs) return Fail(T::UsageBatchNeedsMode);
+        if (positionals_.empty()) return Fail(T::UsageMissingBoth);
+        if (positionals_.size() == 1) return Fail(T::UsageMissingOutput, {positionals_[0]});
+        if (positionals_.size() > 2) return Fail(T::UsageTooManyFiles);
         options_.inputs = {positionals_[0]};
         options_.output = positionals_[1];
         return;
     }
 
-    if (positionals_.empty()) return Fail("no input file given");
+    if (positionals_.empty() && options_.filesFrom.empty()) return Fail(T::UsageNoInput);
     const auto stdinCount = std::count(positionals_.begin(), positionals_.end(), kStandardStream);
     if (stdinCount > 0 && !check) {
-        return Fail("standard input ('-') has no file name: it cannot be used with -o or --in-place");
+        return Fail(T::UsageStdinNoName);
     }
-    if (stdinCount > 1) return Fail("standard input ('-') given more than once");
+    if (stdinCount > 1) return Fail(T::UsageStdinTwice);
+    if (stdinCount > 0 && options_.filesFrom == kStandardStream) {
+        return Fail(T::UsageStdinAndList);
+    }
     options_.inputs = std::move(positionals_);
 }
 
@@ -301,9 +363,9 @@ std::span<const OptionSpec> OptionTable() {
     return kOptions;
 }
 
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    if (args.empty()) return {ParseOutcome::UsageError, {}, "no arguments given"};
-    return Parser().Run(args);
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, MessageLanguage language) {
+    if (args.empty()) return {ParseOutcome::UsageError, {}, Say(language, ToolText::UsageNoArguments)};
+    return Parser(language).Run(args);
 }
 
 }  // namespace pivotta::cli

@@ -16,7 +16,8 @@ enum class RunMode {
     SingleFile,  // INPUT OUTPUT, either may be "-"
     OutputDir,   // -o DIR INPUT...
     InPlace,     // --in-place INPUT...
-    Check,       // --check INPUT...
+    BesideInput, // --suffix TEXT INPUT...: each result beside its input
+    Check,       // --check INPUT..., with a transform a dry run of it
     Clean,       // --clean FOLDER...
 };
 
@@ -32,6 +33,9 @@ enum class TrimMode {
 
 enum class MessageLanguage { English, Japanese };
 
+// Whether the progress line is drawn: on a terminal by default, or as forced.
+enum class ProgressChoice { Auto, Always, Never };
+
 struct CliOptions {
     RunMode mode = RunMode::SingleFile;
     std::optional<TransformKind> kind;  // set in every mode but Check and auto-orientation
@@ -46,6 +50,13 @@ struct CliOptions {
     bool verbose = false;
     MessageLanguage language = MessageLanguage::English;  // from the locale, not the command line
     unsigned jobs = 0;                  // 0: one per processor
+    bool recursive = false;             // -R: folder arguments are walked
+    bool followLinks = false;           // -L: symbolic links to folders are walked too
+    std::string filesFrom;              // --files-from: a list of inputs; "-" for standard input
+    bool nullSeparated = false;         // -0: that list is NUL-separated
+    bool noClobber = false;             // -n: an existing output is never replaced
+    std::string suffix;                 // --suffix: NAME + suffix + extension
+    ProgressChoice progress = ProgressChoice::Auto;
     std::string outputDir;              // OutputDir mode
     std::string output;                 // SingleFile mode
     std::vector<std::string> inputs;
@@ -77,6 +88,8 @@ std::span<const OptionSpec> OptionTable();
 
 // args excludes the program name. -h and -V win over anything else on the line, so that a
 // user who asks for help gets it even after a mistake.
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+// Usage errors are worded in language.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args,
+                                   MessageLanguage language = MessageLanguage::English);
 
 }  // namespace pivotta::cli

@@ -1,16 +1,22 @@
 #include "FileReport.h"
 
 #include "MessageTexts.h"
+#include "ToolTexts.h"
 
 namespace pivotta::cli {
 
 void FileMessages::Warning(std::string_view text) {
-    if (!quiet_) Diagnostic("warning", text);
+    if (!quiet_) Diagnostic(Say(language_, ToolText::Warning), text);
+}
+
+void FileMessages::Skipped(std::string_view text) {
+    skipped_ = true;
+    if (!quiet_) Diagnostic(Say(language_, ToolText::Note), text);
 }
 
 void FileMessages::Error(std::string_view text) {
     hasError_ = true;
-    Diagnostic("error", text);
+    Diagnostic(Say(language_, ToolText::Error), text);
 }
 
 void FileMessages::Engine(const EngineMessage& message) {
@@ -24,7 +30,7 @@ void FileMessages::Engine(const EngineMessage& message) {
 
 FileReport FileMessages::Finish(bool ok) {
     const bool succeeded = ok && !hasError_;
-    if (succeeded && verbose_) Diagnostic("done", {});
+    if (succeeded && verbose_ && !skipped_) Diagnostic(Say(language_, ToolText::Done), {});
     return {succeeded, std::move(lines_)};
 }
 

@@ -36,12 +36,15 @@ public:
           language_(options.language) {}
 
     void Warning(std::string_view text);
+    // A file left as it was on purpose (-n): a note, and no "done" line.
+    void Skipped(std::string_view text);
     void Error(std::string_view text);
     // An engine message in the run's language: level 1 is a warning, anything else an error.
     void Engine(const EngineMessage& message);
     void Result(std::string_view text);
 
     bool HasError() const { return hasError_; }
+    MessageLanguage Language() const { return language_; }
     const std::string& FileName() const { return fileName_; }
     FileReport Finish(bool ok);
 
@@ -53,6 +56,7 @@ private:
     bool verbose_;
     MessageLanguage language_;
     bool hasError_ = false;
+    bool skipped_ = false;
     std::vector<ReportLine> lines_;
 };
 

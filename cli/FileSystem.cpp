@@ -23,6 +23,13 @@ bool IsDirectory(const std::string& path) {
     return fs::is_directory(PathOf(path), ec);
 }
 
+std::string MakeFoldersFor(const std::string& path) {
+    std::error_code ec;
+    const fs::path folder = PathOf(path).parent_path();
+    if (!folder.empty()) fs::create_directories(folder, ec);
+    return ec ? ec.message() : std::string();
+}
+
 #ifndef _WIN32
 std::string IdentityKey(const std::string& path) {
     std::error_code ec;

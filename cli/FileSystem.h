@@ -19,17 +19,24 @@ namespace pivotta::cli {
 using files::FileTimes;
 using files::WriteResult;
 
+// No JPEG that pivotta-cli accepts is larger: a larger file is refused without being read.
+inline constexpr size_t kLargestInputBytes = size_t{2} << 30;
+
 struct ReadResult {
     bool ok = false;
+    bool tooLarge = false;           // larger than the limit: nothing was kept
     ByteBuffer bytes;
     std::optional<FileTimes> times;  // absent for pipes and terminals
     std::string error;               // why it failed, for a message line
 };
 
-// Reads a whole regular file. A missing or unreadable file, or a folder, is an error.
-[[nodiscard]] ReadResult ReadWholeFile(const std::string& path);
-// Reads standard input to its end, in binary mode.
-[[nodiscard]] ReadResult ReadStandardInput();
+// Reads a whole regular file. A missing or unreadable file, or a folder, is an error; so is
+// one of more than limit bytes, which is not read at all.
+[[nodiscard]] ReadResult ReadWholeFile(const std::string& path, size_t limit = kLargestInputBytes);
+// Reads standard input to its end, in binary mode, but never more than limit bytes.
+[[nodiscard]] ReadResult ReadStandardInput(size_t limit = kLargestInputBytes);
+// The size of a regular file; nothing for anything else (a pipe, a device, a missing file).
+std::optional<uint64_t> RegularFileSize(const std::string& path);
 
 // Writes bytes to standard output in binary mode and flushes them.
 [[nodiscard]] WriteResult WriteStandardOutput(std::span<const uint8_t> bytes);
@@ -49,6 +56,9 @@ using files::WriteFileAtomically;
 using files::WriteIntoSpecialFile;
 
 bool IsDirectory(const std::string& path);
+// Makes the folder that is to hold path, and the folders above it, as mkdir -p does; an
+// empty text, or the reason it failed.
+std::string MakeFoldersFor(const std::string& path);
 // The last component of path ("a/b.jpg" -> "b.jpg"), and dir joined with name.
 using paths::FileNameOf;
 using paths::JoinPath;
@@ -57,6 +67,8 @@ std::string IdentityKey(const std::string& path);
 
 // Whether standard output is a terminal (a console on Windows), where a JPEG would be noise.
 bool StandardOutputIsTerminal();
+// Whether standard error is a terminal, where a progress line can be redrawn in place.
+bool StandardErrorIsTerminal();
 
 // Binary standard streams; a closed pipe becomes a write error instead of ending the process.
 void PrepareStandardStreams();

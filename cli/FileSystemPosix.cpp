@@ -10,8 +10,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 #include "PosixDescriptor.h"
+#include "WholeRead.h"
 
 namespace pivotta::cli {
 namespace {
@@ -20,36 +22,25 @@ using files::ErrorText;
 using files::FileDescriptor;
 using files::WriteAll;
 
-// Reads fd to its end. sizeHint is the size of a regular file, 0 when unknown. A file that
-// does not start as a JPEG does (FF D8) is read no further than its first block: a video
-// named .jpg costs no more than that, and its start is all that its refusal needs.
-int ReadToEnd(int fd, size_t sizeHint, ByteBuffer& bytes) {
-    constexpr size_t kMinimumRoom = size_t{1} << 16;
-    bytes.clear();
-    bytes.resize(kMinimumRoom);
-    size_t used = 0;
-    bool startChecked = false;
-    for (;;) {
-        if (!startChecked && used >= 2) {
-            startChecked = true;
-            if (bytes[0] != 0xFF || bytes[1] != 0xD8) break;
-            // One byte beyond a known size, so that seeing the end costs no reallocation.
-            // Growing the buffer zeroes nothing: the bytes are read over at once.
-            if (sizeHint + 1 > bytes.size()) bytes.resize(sizeHint + 1);
+// Reads fd to its end; 0 or the errno of a failed read.
+int ReadToEnd(int fd, size_t sizeHint, size_t limit, ReadResult& result) {
+    int error = 0;
+    auto readChunk = [fd, &error](uint8_t* at, size_t room) -> std::optional<size_t> {
+        for (;;) {
+            const ssize_t n = ::read(fd, at, room);
+            if (n >= 0) return static_cast<size_t>(n);
+            if (errno != EINTR) break;
         }
-        if (used == bytes.size()) bytes.resize(used + std::max(kMinimumRoom, used / 2));
-        // The first read stops at the first block, so that the start is seen before the rest.
-        const size_t room = startChecked ? bytes.size() - used : kMinimumRoom - used;
-        ssize_t n = ::read(fd, bytes.data() + used, room);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) break;
-        used += static_cast<size_t>(n);
-    }
-    bytes.resize(used);
-    return 0;
+        error = errno;
+        return std::nullopt;
+    };
+    result.tooLarge = ReadWhole(readChunk, sizeHint, limit, result.bytes) == WholeRead::TooLarge;
+    return error;
+}
+
+// A size past the limit stays past it, even where size_t is narrower than off_t.
+size_t SizeHint(const struct stat& st, size_t limit) {
+    return static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), uint64_t{limit} + 1));
 }
 
 FileTimes TimesOf(const struct stat& st) {
@@ -58,7 +49,7 @@ FileTimes TimesOf(const struct stat& st) {
 
 }  // namespace
 
-ReadResult ReadWholeFile(const std::string& path) {
+ReadResult ReadWholeFile(const std::string& path, size_t limit) {
     ReadResult result;
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.Get() < 0) {
@@ -75,26 +66,32 @@ ReadResult ReadWholeFile(const std::string& path) {
         return result;
     }
     const bool regular = S_ISREG(st.st_mode);
-    if (int error = ReadToEnd(file.Get(), regular ? static_cast<size_t>(st.st_size) : 0, result.bytes)) {
+    if (int error = ReadToEnd(file.Get(), regular ? SizeHint(st, limit) : 0, limit, result)) {
         result.error = ErrorText(error);
         return result;
     }
     if (regular) result.times = TimesOf(st);
-    result.ok = true;
+    result.ok = !result.tooLarge;
     return result;
 }
 
-ReadResult ReadStandardInput() {
+ReadResult ReadStandardInput(size_t limit) {
     ReadResult result;
     struct stat st {};
     const bool regular = ::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
-    if (int error = ReadToEnd(STDIN_FILENO, regular ? static_cast<size_t>(st.st_size) : 0, result.bytes)) {
+    if (int error = ReadToEnd(STDIN_FILENO, regular ? SizeHint(st, limit) : 0, limit, result)) {
         result.error = ErrorText(error);
         return result;
     }
     if (regular) result.times = TimesOf(st);
-    result.ok = true;
+    result.ok = !result.tooLarge;
     return result;
+}
+
+std::optional<uint64_t> RegularFileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
 }
 
 WriteResult WriteStandardOutput(std::span<const uint8_t> bytes) {
@@ -105,6 +102,10 @@ WriteResult WriteStandardOutput(std::span<const uint8_t> bytes) {
 
 bool StandardOutputIsTerminal() {
     return ::isatty(STDOUT_FILENO) == 1;
+}
+
+bool StandardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
 }
 
 void PrepareStandardStreams() {

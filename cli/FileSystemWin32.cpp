@@ -15,6 +15,7 @@
 #include "FileTimes.h"
 #include "LongPathWin32.h"
 #include "UniqueHandle.h"
+#include "WholeRead.h"
 #include "WideText.h"
 
 namespace pivotta::cli {
@@ -52,27 +53,28 @@ std::string ErrorText(DWORD error) {
     return win32::SystemMessage(error);
 }
 
-// Reads handle to its end. sizeHint is the size of a disk file, 0 when unknown.
-DWORD ReadToEnd(HANDLE handle, size_t sizeHint, ByteBuffer& bytes) {
-    constexpr size_t kMinimumRoom = size_t{1} << 16;
-    constexpr size_t kLargestRead = size_t{1} << 30;  // ReadFile counts in 32 bits
-    bytes.clear();
-    bytes.resize(std::max(sizeHint + 1, kMinimumRoom));
-    size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(used + std::max(kMinimumRoom, used / 2));
+// Reads handle to its end; 0 or the error of a failed read.
+constexpr size_t kLargestRead = size_t{1} << 30;  // ReadFile counts in 32 bits
+
+DWORD ReadToEnd(HANDLE handle, size_t sizeHint, size_t limit, ReadResult& result) {
+    DWORD error = 0;
+    auto readChunk = [handle, &error](uint8_t* at, size_t room) -> std::optional<size_t> {
         DWORD got = 0;
-        const DWORD room = static_cast<DWORD>(std::min(bytes.size() - used, kLargestRead));
-        if (!ReadFile(handle, bytes.data() + used, room, &got, nullptr)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) break;  // the writer has finished
-            return error;
+        if (ReadFile(handle, at, static_cast<DWORD>(std::min(room, kLargestRead)), &got, nullptr)) return got;
+        error = GetLastError();
+        if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) {  // the writer has finished
+            error = 0;
+            return 0;
         }
-        if (got == 0) break;
-        used += got;
-    }
-    bytes.resize(used);
-    return 0;
+        return std::nullopt;
+    };
+    result.tooLarge = ReadWhole(readChunk, sizeHint, limit, result.bytes) == WholeRead::TooLarge;
+    return error;
+}
+
+// A size past the limit stays past it, even where size_t is narrower than the file size.
+size_t SizeHint(const LARGE_INTEGER& size, size_t limit) {
+    return static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size.QuadPart), uint64_t{limit} + 1));
 }
 
 DWORD WriteAll(HANDLE handle, std::span<const uint8_t> bytes) {
@@ -81,7 +83,7 @@ DWORD WriteAll(HANDLE handle, std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-ReadResult ReadWholeFile(const std::string& path) {
+ReadResult ReadWholeFile(const std::string& path, size_t limit) {
     ReadResult result;
     const std::wstring wide = ExtendedLengthPath(WideFromUtf8(path));
     const DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -100,16 +102,16 @@ ReadResult ReadWholeFile(const std::string& path) {
     const bool onDisk = GetFileType(file.Get()) == FILE_TYPE_DISK;
     LARGE_INTEGER size{};
     if (onDisk && !GetFileSizeEx(file.Get(), &size)) size.QuadPart = 0;
-    if (DWORD error = ReadToEnd(file.Get(), static_cast<size_t>(size.QuadPart), result.bytes)) {
+    if (DWORD error = ReadToEnd(file.Get(), SizeHint(size, limit), limit, result)) {
         result.error = ErrorText(error);
         return result;
     }
     if (onDisk && times) result.times = TimesOf(*times);
-    result.ok = true;
+    result.ok = !result.tooLarge;
     return result;
 }
 
-ReadResult ReadStandardInput() {
+ReadResult ReadStandardInput(size_t limit) {
     ReadResult result;
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) {
@@ -119,15 +121,23 @@ ReadResult ReadStandardInput() {
     const bool onDisk = GetFileType(input) == FILE_TYPE_DISK;
     LARGE_INTEGER size{};
     if (onDisk && !GetFileSizeEx(input, &size)) size.QuadPart = 0;
-    if (DWORD error = ReadToEnd(input, static_cast<size_t>(size.QuadPart), result.bytes)) {
+    if (DWORD error = ReadToEnd(input, SizeHint(size, limit), limit, result)) {
         result.error = ErrorText(error);
         return result;
     }
     if (onDisk) {
         if (const auto times = win32::ReadRawFileTimes(input)) result.times = TimesOf(*times);
     }
-    result.ok = true;
+    result.ok = !result.tooLarge;
     return result;
+}
+
+std::optional<uint64_t> RegularFileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const std::wstring wide = ExtendedLengthPath(WideFromUtf8(path));
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return std::nullopt;
+    return uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
 }
 
 WriteResult WriteStandardOutput(std::span<const uint8_t> bytes) {
@@ -151,6 +161,11 @@ std::string IdentityKey(const std::string& path) {
 bool StandardOutputIsTerminal() {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+bool StandardErrorIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
 void PrepareStandardStreams() {

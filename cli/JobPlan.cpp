@@ -3,16 +3,31 @@
 #include <unordered_map>
 
 #include "FileSystem.h"
+#include "InputList.h"
 #include "NameQuoting.h"
+#include "ToolTexts.h"
 
 namespace pivotta::cli {
 namespace {
 
-std::string TargetOf(const CliOptions& options, const std::string& input) {
+// "a.jpg" + "-x" -> "a-x.jpg"; a name without an extension gets the suffix at its end.
+std::string WithSuffix(const std::string& name, const std::string& suffix) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return name + suffix;
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
+std::string TargetOf(const CliOptions& options, const InputFile& input) {
+    const std::string name = FileNameOf(input.path);
     switch (options.mode) {
     case RunMode::SingleFile: return options.output;
-    case RunMode::OutputDir: return JoinPath(options.outputDir, FileNameOf(input));
-    case RunMode::InPlace: return input;
+    case RunMode::OutputDir: {
+        const std::string& under = input.underFolder.empty() ? name : input.underFolder;
+        return JoinPath(options.outputDir, under.substr(0, under.size() - name.size()) + WithSuffix(name, options.suffix));
+    }
+    case RunMode::BesideInput:
+        return input.path.substr(0, input.path.size() - name.size()) + WithSuffix(name, options.suffix);
+    case RunMode::InPlace: return input.path;
     case RunMode::Check:
     case RunMode::Clean: return {};
     }
@@ -29,8 +44,8 @@ void RefuseSharedTargets(const CliOptions& options, std::vector<FileJob>& jobs) 
         if (inserted) continue;
         const std::string& earlier = jobs[it->second].input;
         job.refusal = options.mode == RunMode::InPlace
-                          ? "given more than once (as '" + earlier + "'); processed once only"
-                          : "its result '" + job.target + "' would overwrite the result of '" + earlier + "'";
+                          ? Say(options.language, ToolText::GivenTwice, {earlier})
+                          : Say(options.language, ToolText::SharedTarget, {job.target, earlier});
     }
 }
 
@@ -42,14 +57,25 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // Writing an input's result over the input itself must be asked for by name.
 std::string InputOverwritten(const CliOptions& options, const std::vector<FileJob>& jobs) {
-    if (options.mode != RunMode::SingleFile && options.mode != RunMode::OutputDir) return {};
+    if (options.mode != RunMode::SingleFile && options.mode != RunMode::OutputDir &&
+        options.mode != RunMode::BesideInput) {
+        return {};
+    }
+    // A suffixed name may be another input's: "a.jpg" and "a-x.jpg" with --suffix -x.
+    std::unordered_map<std::string, const FileJob*> inputs;
+    if (options.mode == RunMode::BesideInput) {
+        for (const FileJob& job : jobs) inputs.emplace(IdentityKey(job.input), &job);
+    }
     for (const FileJob& job : jobs) {
-        if (job.target.empty() || !SameFile(job.input, job.target)) continue;
-        if (options.mode == RunMode::SingleFile) {
-            return "OUTPUT '" + job.target + "' is the input file itself: use --in-place to replace it";
+        if (job.target.empty()) continue;
+        if (auto other = inputs.find(IdentityKey(job.target)); other != inputs.end()) {
+            return Say(options.language, ToolText::PlanSuffixHitsInput, {job.input, other->second->input});
         }
-        return "output folder '" + options.outputDir + "' holds the input '" + job.input +
-               "', whose result would replace it: choose another folder, or use --in-place";
+        if (!SameFile(job.input, job.target)) continue;
+        if (options.mode == RunMode::SingleFile) {
+            return Say(options.language, ToolText::PlanOutputIsInput, {job.target});
+        }
+        return Say(options.language, ToolText::PlanOutputFolderHoldsInput, {options.outputDir, job.input});
     }
     return {};
 }
@@ -59,15 +85,23 @@ std::string InputOverwritten(const CliOptions& options, const std::vector<FileJo
 JobPlan PlanJobs(const CliOptions& options) {
     JobPlan plan;
     if (options.mode == RunMode::OutputDir && !IsDirectory(options.outputDir)) {
-        plan.error = "output folder '" + options.outputDir + "' does not exist or is not a folder";
+        plan.error = Say(options.language, ToolText::PlanNoOutputFolder, {options.outputDir});
         return plan;
     }
-    plan.jobs.reserve(options.inputs.size());
-    for (const std::string& input : options.inputs) {
-        FileJob job{input, TargetOf(options, input), {}};
-        if (options.mode == RunMode::OutputDir && FileNameOf(input).empty()) {
-            job.refusal = "not a file name";
+    InputList inputs = CollectInputs(options);
+    if (!inputs.error.empty()) {
+        plan.error = std::move(inputs.error);
+        return plan;
+    }
+    plan.jobs.reserve(inputs.files.size());
+    for (const InputFile& input : inputs.files) {
+        FileJob job{input.path, TargetOf(options, input), input.refusal};
+        job.makeFolders = options.mode == RunMode::OutputDir && !input.underFolder.empty();
+        if (job.refusal.empty() && (options.mode == RunMode::OutputDir || options.mode == RunMode::BesideInput) &&
+            FileNameOf(input.path).empty()) {
+            job.refusal = Say(options.language, ToolText::NotAFileName);
         }
+        if (!job.refusal.empty()) job.target.clear();
         plan.jobs.push_back(std::move(job));
     }
     plan.error = InputOverwritten(options, plan.jobs);

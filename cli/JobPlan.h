@@ -13,6 +13,7 @@ struct FileJob {
     std::string input;    // a path, or "-" for standard input
     std::string target;   // a path, or "-" for standard output; empty when nothing is written
     std::string refusal;  // why the job is refused before its input is read; empty when it goes ahead
+    bool makeFolders = false;  // the target's folder may have to be made first (-R with -o)
 };
 
 struct JobPlan {

@@ -7,6 +7,7 @@
 #include "CliOptions.h"
 #include "FileReport.h"
 #include "MessageTexts.h"
+#include "ToolTexts.h"
 
 #ifndef PIVOTTA_VERSION
 #define PIVOTTA_VERSION "unknown"
@@ -19,9 +20,11 @@ constexpr std::string_view kSummary = "rotate and mirror JPEG files without loss
 
 constexpr std::string_view kSynopsis[] = {
     "[OPTIONS] INPUT OUTPUT",
-    "[OPTIONS] -o DIR INPUT...",
-    "[OPTIONS] --in-place INPUT...",
-    "[--no-trim] [-q|-v] [-j N] --check INPUT...",
+    "[OPTIONS] [-R [-L]] [--files-from FILE [-0]] -o DIR [INPUT...]",
+    "[OPTIONS] [-R [-L]] [--files-from FILE [-0]] --in-place [INPUT...]",
+    "[OPTIONS] [-R [-L]] [--files-from FILE [-0]] --suffix TEXT [INPUT...]",
+    "[--no-trim] [-q|-v] [-j N] [-R [-L]] [--files-from FILE [-0]] --check [TRANSFORM] [INPUT...]",
+    "--clean FOLDER...",
 };
 
 constexpr std::string_view kDescription =
@@ -46,6 +49,11 @@ constexpr Paragraph kParagraphs[] = {
      "refuse such files. A write-protected target (one whose mode denies you writing, or has no write bit at all "
      "for the superuser) is left alone unless -f is given. OUTPUT may not name the input, nor may -o name a "
      "folder that holds an input: use --in-place to replace inputs."},
+    {"BATCHES",
+     "-R walks each folder argument for files named *.jpg or *.jpeg in any case, a folder's files in name order "
+     "before its subfolders; links to folders only with -L, each folder once. With -o DIR a file found as "
+     "FOLDER/2024/a.jpg is written as DIR/2024/a.jpg. --files-from - -0 reads the names that find -print0 writes. "
+     "On a terminal, a run of more than one file draws a progress line on standard error, removed at the end."},
     {"MESSAGES",
      "Messages go to standard error as \"pivotta-cli: FILE: warning: TEXT [CODE]\" and "
      "\"pivotta-cli: FILE: error: TEXT [CODE]\", the lines of each file together, each file as soon as it is finished (in input order with -j 1). They are in "
@@ -187,8 +195,7 @@ std::string HelpText() {
     }
     for (const Paragraph& p : kParagraphs) text += '\n' + Wrap(p.text, 0, 0);
     for (const MessageCodeInfo& info : MessageCodeTable()) text += HelpRow(info.name, info.meaning);
-    text += HelpRow(kNeedsTrimCode, "refused by --perfect: the transform would need trimming");
-    text += HelpRow(kBadOrientationCode, "--auto-orient: an Exif Orientation outside 1-8; the file is taken as upright");
+    for (const ToolCodeInfo& info : ToolCodeTable()) text += HelpRow(info.name, info.meaning);
     text += '\n' + Wrap("Exit status: " + std::string(kExitStatus), 0, 0);
     return text;
 }
@@ -197,9 +204,9 @@ std::string VersionText() {
     return std::string(kProgramName) + " " PIVOTTA_VERSION "\n";
 }
 
-std::string UsageErrorText(const std::string& error) {
-    return std::string(kProgramName) + ": error: " + error + "\nTry '" + kProgramName +
-           " --help' for more information.\n";
+std::string UsageErrorText(const std::string& error, MessageLanguage language) {
+    return std::string(kProgramName) + ": " + Say(language, ToolText::Error) + ": " + error + "\n" +
+           Say(language, ToolText::UsageTryHelp, {kProgramName}) + "\n";
 }
 
 std::string ManPage() {
@@ -230,9 +237,9 @@ std::string ManPage() {
     for (const MessageCodeInfo& info : MessageCodeTable()) {
         page += ".TP\n.B " + Roff(info.name) + "\n" + Roff(info.meaning) + "\n";
     }
-    page += ".TP\n.B " + Roff(kNeedsTrimCode) + "\nrefused by \\-\\-perfect: the transform would need trimming\n";
-    page += ".TP\n.B " + Roff(kBadOrientationCode) +
-            "\n\\-\\-auto\\-orient: an Exif Orientation outside 1\\-8; the file is taken as upright\n";
+    for (const ToolCodeInfo& info : ToolCodeTable()) {
+        page += ".TP\n.B " + Roff(info.name) + "\n" + Roff(info.meaning) + "\n";
+    }
     page += ".SH \"EXIT STATUS\"\n" + Roff(kExitStatus) + "\n";
     page += ".SH ENVIRONMENT\n.TP\n.BR LC_ALL \", \" LC_MESSAGES \", \" LANG\n"
             "the first one set chooses the language of the messages: Japanese when it starts with \"ja\", "
@@ -256,6 +263,8 @@ std::string BashCompletion() {
             reply = "COMPREPLY=($(compgen -W '" + std::string(spec.choices) + "' -- \"$cur\")); return";
         } else if (spec.valueName == "DIR") {
             reply = "COMPREPLY=($(compgen -d -- \"$cur\")); return";
+        } else if (spec.valueName == "FILE") {
+            reply = "COMPREPLY=($(compgen -f -- \"$cur\")); return";
         }
         valueCases += "        " + pattern + ") " + reply + " ;;\n";
     }

@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "CliOptions.h"
+
 namespace pivotta::cli {
 
 std::string HelpText();
 std::string VersionText();
 // A usage error and the hint that follows it, for standard error.
-std::string UsageErrorText(const std::string& error);
+std::string UsageErrorText(const std::string& error, MessageLanguage language = MessageLanguage::English);
 
 // pivotta-cli(1) in roff, for man.
 std::string ManPage();

@@ -49,8 +49,10 @@ TEST(CliDocumentsTest, EveryOptionAndCodeIsInHelpManPageCompletionAndReadme) {
             EXPECT_NE(completion.find(shortName + " " + name), std::string::npos);
         }
     }
-    for (const MessageCodeInfo& info : MessageCodeTable()) {
-        const std::string name(info.name);
+    std::vector<std::string> codes;
+    for (const MessageCodeInfo& info : MessageCodeTable()) codes.emplace_back(info.name);
+    for (const ToolCodeInfo& info : ToolCodeTable()) codes.emplace_back(info.name);
+    for (const std::string& name : codes) {
         SCOPED_TRACE(name);
         EXPECT_NE(help.find("  " + name + " "), std::string::npos);
         EXPECT_NE(man.find(".B " + RoffEscaped(name) + "\n"), std::string::npos);
@@ -63,7 +65,7 @@ TEST(CliDocumentsTest, BashCompletesOptionsAndTheirValues) {
     if (test::RunCommand("command -v bash").empty()) GTEST_SKIP() << "no bash";
     const std::pair<std::string, std::string> cases[] = {
         {"pivotta-cli --ro", "--rotate"},
-        {"pivotta-cli --no", "--none --no-trim"},
+        {"pivotta-cli --no", "--none --no-trim --no-clobber --no-progress"},
         {"pivotta-cli -r ", "90 180 270"},
         {"pivotta-cli --mirror l", "lr"},
         {"pivotta-cli -j ", ""},

@@ -87,7 +87,7 @@ TEST_F(CliMessagesTest, WarningsComeInTheEnginesOrderInTheLocalesLanguage) {
                                      "the Huffman tables are optimized for this picture: the standard tables complete "
                                      "them [optimized-tables]");
     const std::string japanese =
-        Line(file, "warning", "ハフマンテーブルが最適化されています。標準のテーブルで補完します。 [optimized-tables]");
+        Line(file, "警告", "ハフマンテーブルがこの画像向けに最適化されています: 標準のテーブルで補います [optimized-tables]");
     struct Case {
         std::vector<std::string> options, env;
         std::string expected;
@@ -104,11 +104,11 @@ TEST_F(CliMessagesTest, WarningsComeInTheEnginesOrderInTheLocalesLanguage) {
                         "the size is not a whole number of MCUs: a transform may move the edge's padding into the "
                         "picture [ragged-edge]")},
         {{"--standard-tables"}, {kJapanese},
-         japanese + Line(file, "warning",
-                         "画像のサイズがMCUの単位になっていません。回転処理を行うと、画像の端を切り取ります。 [trimmed]")},
+         japanese + Line(file, "警告", "サイズがMCUの整数倍ではありません: はみ出した端を切り取ります [trimmed]")},
         {{"--no-trim", "--standard-tables"}, {"LC_MESSAGES=ja_JP.UTF-8", "LANG=en_US.UTF-8"},
-         japanese + Line(file, "warning",
-                         "画像のサイズがMCUの単位になっていません。回転処理を行うと、画像の端が正しく処理されません [ragged-edge]")},
+         japanese + Line(file, "警告",
+                         "サイズがMCUの整数倍ではありません: 変換によって端の埋め草が画像の中に移ることがあります "
+                         "[ragged-edge]")},
         {{"-q"}, {kJapanese}, ""},
     };
     for (const Case& c : cases) {
@@ -126,7 +126,8 @@ TEST_F(CliMessagesTest, TheLocaleChoosesTheLanguageAndErrorsShowEvenWhenQuiet) {
     const std::string bad = dir_.Put("bad.jpg", NotAJpeg());
     const std::string english =
         Line(bad, "error", "not a JPEG file: it does not start with the start-of-image marker (FFD8) [not-jpeg]");
-    const std::string japanese = Line(bad, "error", "JPEGファイルの開始のヘッダ($FFD8)を認識できません [not-jpeg]");
+    const std::string japanese =
+        Line(bad, "エラー", "JPEGファイルではありません: 開始マーカー(FFD8)で始まっていません [not-jpeg]");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, english},
         {{kJapanese}, japanese},
@@ -146,6 +147,43 @@ TEST_F(CliMessagesTest, TheLocaleChoosesTheLanguageAndErrorsShowEvenWhenQuiet) {
     }
 }
 
+// Under a Japanese locale the tool's own lines are Japanese too: severity words, refusals and
+// usage errors.
+TEST_F(CliMessagesTest, TheToolsOwnMessagesAreJapaneseUnderAJapaneseLocale) {
+    const std::string good = dir_.Put("good.jpg", MakeJpeg(FixtureSpec{}));
+    const std::string tiny = dir_.Put("tiny.jpg", MakeJpeg(FixtureSpec{.width = 10, .height = 10}));
+    std::filesystem::create_directory(dir_ / "out");
+    const std::string existing = dir_.Put("out/good.jpg", {'o', 'l', 'd'});
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"-r", "90", dir_ / "missing.jpg", dir_ / "x.jpg"}, 1,
+         Line(dir_ / "missing.jpg", "エラー", "読み込めません: No such file or directory")},
+        {{"-r", "90", tiny, dir_ / "x.jpg"}, 0,
+         Line(tiny, "警告", "画像がはみ出した端の方向に16x16のMCU 1つより小さいので、その端を切り取れません: 埋め草が"
+                            "画像の中に移ります [cannot-trim]")},
+        {{"-v", "-r", "90", good, dir_ / "x.jpg"}, 0, "pivotta-cli: " + good + ": 完了\n"},
+        {{"-n", "-r", "90", "-o", dir_ / "out", good}, 0,
+         Line(good, "注意", "'" + existing + "'は既にあるので置き換えません(-n)")},
+        {{"--perfect", "-r", "90", tiny, dir_ / "x.jpg"}, 1,
+         Line(tiny, "エラー", "変換には端の切り取りが必要です: 10x10は16x16のMCUの整数倍ではありません(--perfect) [needs-trim]")},
+        {{"-r", "45", good, dir_ / "x.jpg"}, 2,
+         "pivotta-cli: エラー: -rの値'45'は使えません: 90、180、270のどれか\n詳しくは 'pivotta-cli --help' を見てください。\n"},
+        {{"-r", "90", "-o", dir_ / "none", good}, 2,
+         "pivotta-cli: エラー: 出力フォルダ'" + (dir_ / "none") + "'がないか、フォルダではありません\n"
+         "詳しくは 'pivotta-cli --help' を見てください。\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const CliResult r = RunCli({.args = c.args, .env = {kJapanese}});
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
 // Every refusal names its cause and carries its code, and --check, which runs the whole
 // transform without writing, says exactly what the transform says.
 TEST_F(CliMessagesTest, RefusedFilesNameTheirCauseAndCheckAgreesWithTheTransform) {
@@ -160,21 +198,25 @@ TEST_F(CliMessagesTest, RefusedFilesNameTheirCauseAndCheckAgreesWithTheTransform
     };
     const Case cases[] = {
         {"progressive", MakeJpeg(FixtureSpec{.progressive = true}),
-         "progressive JPEG is not supported (baseline only) [progressive]", "ヘッダ($FFC2)を認識できませんでした。 [progressive]"},
+         "progressive JPEG is not supported (baseline only) [progressive]",
+         "プログレッシブJPEGには対応していません(ベースラインのみ) [progressive]"},
         {"arithmetic", WithFrameMarker(large, 0xC9), "arithmetic-coded JPEG is not supported [arithmetic]",
-         "ヘッダ($FFC9)を認識できませんでした。 [arithmetic]"},
+         "算術符号化のJPEGには対応していません [arithmetic]"},
+        {"extended", WithFrameMarker(large, 0xC1),
+         "extended sequential JPEG (SOF1) is not supported (baseline only) [extended]",
+         "拡張シーケンシャルJPEG(SOF1)には対応していません(ベースラインのみ) [extended]"},
         {"cmyk", WithComponentCount(large, 4), "CMYK/4-component JPEG is not supported [cmyk]",
-         "この画像はYCbCr色空間の情報でないようです。 [cmyk]"},
+         "CMYK/4成分のJPEGには対応していません [cmyk]"},
         {"cut", CutInScanWithoutEnd(large), "file is truncated: the scan ends before the last block [truncated-scan]",
-         "ストリームからの読み込みエラー [truncated-scan]"},
+         "ファイルが途中で切れています: 最後のブロックの前でスキャンが終わっています [truncated-scan]"},
         {"cut-and-closed", CutInsideScan(large),
          "file is truncated: the scan ends before the last block [truncated-scan]",
-         "ビットストリームが正しく読みとれませんでした。 [truncated-scan]"},
+         "ファイルが途中で切れています: 最後のブロックの前でスキャンが終わっています [truncated-scan]"},
         {"first-2000-bytes", Bytes(large.begin(), large.begin() + 2000),
          "file is truncated: far too little picture data for the picture's size [scan-too-short]",
-         "画像データが画像のサイズに対して不足しています。 [scan-too-short]"},
+         "ファイルが途中で切れています: 画像のサイズに対して画像データが少なすぎます [scan-too-short]"},
         {"wrong-restart", WrongRestartMarker(rows, 57), "damaged data in the scan at MCU row 57 [damaged-scan]",
-         "ハフマンブロックが正しく読み出せませんでした。 処理を終了します [damaged-scan]"},
+         "スキャンのデータが壊れています(MCU行 57) [damaged-scan]"},
         {"flipped-bits", OnesInScan(large), "damaged data in the scan at MCU row ...", ""},
     };
     for (const Case& c : cases) {
@@ -195,7 +237,7 @@ TEST_F(CliMessagesTest, RefusedFilesNameTheirCauseAndCheckAgreesWithTheTransform
         EXPECT_EQ(check.err, transform.err);
         if (!c.japanese.empty()) {
             const CliResult japanese = RunCli({.args = {"--check", in}, .env = {kJapanese}});
-            EXPECT_EQ(japanese.err, head + c.japanese + "\n");
+            EXPECT_EQ(japanese.err, "pivotta-cli: " + in + ": エラー: " + c.japanese + "\n");
         }
     }
 }

@@ -238,7 +238,7 @@ TEST_F(CliModesTest, TableOptionsChooseTheEnginesPolicyAndCheckReportsIt) {
 TEST(CliUsageTest, UsageErrorsExitTwoAndTouchNothing) {
     ScratchDir dir;
     for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-r", "45", "a", dir / "b"},
-                                                 {dir / "a", dir / "b"}, {"--frobnicate"}, {"-r90", "--check", "a"}}) {
+                                                 {dir / "a", dir / "b"}, {"--frobnicate"}, {"-r90", "-R", "a", dir / "b"}}) {
         const CliResult r = RunCli(args);
         EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(r.err.rfind("pivotta-cli: error: ", 0), 0u) << r.err;

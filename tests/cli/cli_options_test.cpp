@@ -22,7 +22,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Args{"-r90", "-r90", "a", "b"}, Args{"-r", "90", "a"}, Args{"-r", "90", "a", "b", "c"},
                       Args{"-r", "90"}, Args{"-r"}, Args{"-r", "90", "-o"}, Args{"-r", "90", "-o", "-", "a"},
                       Args{"-r", "90", "-o", "d", "--in-place", "a"}, Args{"--in-place", "--in-place", "-r90", "a"},
-                      Args{"-r", "90", "--in-place"}, Args{"--check", "-r", "90", "a"}, Args{"--check", "-p", "a"},
+                      Args{"-r", "90", "--in-place"}, Args{"-L", "-r90", "-o", "d", "a"}, Args{"-0", "-r90", "-o", "d", "a"}, Args{"-R", "-r90", "a", "b"}, Args{"--check", "-p", "a"},
                       Args{"--check", "--turn-thumbnail", "a"}, Args{"--check", "--in-place", "a"},
                       Args{"--check"}, Args{"-r", "90", "--in-place", "-"}, Args{"-r", "90", "-o", "d", "a", "-"},
                       Args{"--check", "-", "-"}, Args{"-j", "0", "-r90", "a", "b"}, Args{"-j", "x", "-r90", "a", "b"},
@@ -32,7 +32,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Args{"-q", "-v", "-r90", "a", "b"}, Args{"--check", "-f", "a"}, Args{"--check", "--perfect", "a"},
                       Args{"--force=yes", "-r90", "a", "b"}, Args{"--transpose", "--transverse", "a", "b"},
                       Args{"-a", "-r90", "a", "b"}, Args{"-a", "--keep-orientation", "a", "b"},
-                      Args{"--check", "-a", "a"}, Args{"--check", "--keep-orientation", "a"},
+                      Args{"-n", "--in-place", "-r90", "a"}, Args{"--suffix", "x", "--in-place", "-r90", "a"}, Args{"--suffix=", "-r90", "a"}, Args{"--suffix", "a/b", "-r90", "a"}, Args{"--files-from", "-", "--check", "-"}, Args{"--check", "--perfect", "-R", "a"}, Args{"--check", "--keep-orientation", "a"},
                       Args{"--transpose=1", "a", "b"}, Args{"--keep-orientation", "a", "b"},
                       Args{"-O", "--standard-tables", "-r90", "a", "b"}));
 
