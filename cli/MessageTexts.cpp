@@ -25,6 +25,8 @@ constexpr MessageCodeInfo kCodes[] = {
      "quantization tables of 16-bit precision"},
     {BadQuantTable, "bad-dqt", "damaged quantization table (DQT) segment", "a damaged quantization table"},
     {BadHuffmanTable, "bad-dht", "damaged Huffman table (DHT) segment", "a damaged Huffman table"},
+    {UndefinedHuffmanTable, "undefined-table", "the scan uses a Huffman table that the file does not define",
+     "a Huffman table the scan needs is missing from the file"},
     {BadFrameHeader, "bad-sof",
      "damaged or unsupported frame header: 1 to 3 components of 8 bits, sampling factors 1 to 4 are accepted",
      "a frame header outside the baseline subset"},

@@ -49,6 +49,7 @@ const uint8_t* StandardSymbols(int tableClass, int id) {
 
 bool HuffTables::LoadTable(int tableClass, int id, const uint8_t bits[16], const uint8_t* symbols) {
     HuffmanSlot& slot = Slot(tableClass, id);
+    defined_[tableClass * 2 + id] = true;
     int count = 0;
     for (int len = 1; len <= 16; ++len) count += bits[len - 1];
     slot.Count = count;

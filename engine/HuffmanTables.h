@@ -45,8 +45,10 @@ public:
     const HuffmanSlot& Slot(int tableClass, int id) const { return slots_[tableClass * 2 + id]; }
 
     // Fills a slot from BITS[1..16] and the symbols; false when the counts over-subscribe
-    // the code space, which no valid table does.
+    // the code space, which no valid table does. The slot counts as defined either way.
     [[nodiscard]] bool LoadTable(int tableClass, int id, const uint8_t bits[16], const uint8_t* symbols);
+    // Whether a table has been loaded into the slot since these tables were made.
+    bool Defined(int tableClass, int id) const { return defined_[tableClass * 2 + id]; }
     void LoadStandardTable(int tableClass, int id);
     // Replaces every slot that is not full by the standard table of its class and identifier.
     void CompleteTables();
@@ -78,6 +80,7 @@ private:
     std::array<HuffmanDecoder, 4> decoders_;
     std::array<HuffmanEncoder, 4> encoders_;
     std::array<std::array<int32_t, 256>, 4> encodeIndex_{};
+    std::array<bool, 4> defined_{};
 };
 
 }  // namespace pivotta

@@ -79,20 +79,24 @@ bool TJpegRotation::RunGuarded(bool (TJpegRotation::*walk)()) {
     }
 }
 
-void TJpegRotation::ResetComponents() {
+void TJpegRotation::ForgetStream() {
+    // Only the checked frame's geometry stays: a transform settles its output size from it
+    // before it reaches the frame header.
+    FrameState fresh;
+    fresh.ImageWidth = frame_.ImageWidth;
+    fresh.ImageHeight = frame_.ImageHeight;
+    fresh.MaxH = frame_.MaxH;
+    fresh.MaxV = frame_.MaxV;
+    fresh.OutputWidth = frame_.OutputWidth;
+    fresh.OutputHeight = frame_.OutputHeight;
+    frame_ = fresh;
     frameSeen_ = false;
-    frame_.ComponentCount = 0;
-    frame_.ScanComponentCount = 0;
-    frame_.CompH.fill(0);
-    frame_.CompV.fill(0);
-    frame_.RestartEnabled = false;
-    frame_.RestartInterval = 0;
+    huff_ = std::make_unique<HuffTables>();
 }
 
 bool TJpegRotation::CheckPicture(const TMemoryStream& stream) {
-    frame_.MaxH = 1;
-    frame_.MaxV = 1;
-    ResetComponents();
+    frame_ = {};
+    ForgetStream();
     rotating_ = false;
     orientation_.reset();
     TMemoryStream scratch;  // the handlers' output is not wanted here
@@ -157,7 +161,7 @@ bool TJpegRotation::RotatePicture(const TMemoryStream& input, TMemoryStream& out
         // Not fatal: the stream still grows as it is written.
     }
     SettleOutputSize();
-    ResetComponents();
+    ForgetStream();
     deferDht_ = TablePolicy != HuffmanTablePolicy::Standard && !verifyOnly_;
     deferredTables_ = {};
     scanHeader_.clear();

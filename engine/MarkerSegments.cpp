@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "BlockTransforms.h"
+#include "HuffmanTables.h"
 #include "JpegRotation.h"
 #include "Messages.h"
 
@@ -114,6 +115,11 @@ bool TJpegRotation::ProcessSOS() {
     }
     frame_.ScanComponentCount = count;
     in_->SkipBytes(3);  // spectral selection and successive approximation: fixed in baseline
+    for (int slot = 0; slot < count; ++slot) {
+        if (!huff_->Defined(0, frame_.DcTableSel[slot]) || !huff_->Defined(1, frame_.AcTableSel[slot])) {
+            return Fail(MessageCode::UndefinedHuffmanTable, msg::kUndefinedHuffmanTable);
+        }
+    }
     return true;
 }
 

@@ -109,7 +109,8 @@ private:
     [[nodiscard]] bool CopyTail();
     void SkipSegment();  // also reads a comment: the text is not used
     void NoteOrientation();  // skips an APP1 segment, taking the first Exif Orientation value
-    void ResetComponents();
+    // Everything a stream defines (tables, restart interval, frame) starts afresh.
+    void ForgetStream();
 
     // Marker segments.
     [[nodiscard]] bool ProcessDQT();

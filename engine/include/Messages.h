@@ -44,8 +44,9 @@ enum class MessageCode : uint8_t {
     GainMapGrid,           // the gain map cannot follow the main picture's turn losslessly
     SecondaryPictureFailed,  // a gain map or preview the engine cannot transform
     ThumbnailKept,         // warning: the Exif thumbnail cannot be turned and stays as it was
+    UndefinedHuffmanTable,  // the scan selects a Huffman table its stream does not define
 };
-inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::ThumbnailKept) + 1;
+inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::UndefinedHuffmanTable) + 1;
 
 struct EngineMessage {
     MessageCode code;
@@ -75,6 +76,7 @@ inline constexpr const char* kBadBlock = "ハフマンブロックが正しく�
 
 // Refusals of input outside the supported subset, so that nothing goes out of step silently.
 inline constexpr const char* kBadHuffmanTable = "ハフマンテーブルが正しくありません。";
+inline constexpr const char* kUndefinedHuffmanTable = "スキャンが使うハフマンテーブルがファイルに定義されていません。";
 inline constexpr const char* kBadQuantTable = "量子化テーブルが正しくありません。";
 inline constexpr const char* kBadFrameHeader = "フレームヘッダが正しくありません。";
 inline constexpr const char* kBadScanHeader = "スキャンヘッダが正しくありません。";

@@ -311,6 +311,66 @@ TEST(HuffmanTables, AnAcTableOfTwelveSymbolsIsNotFull) {
     EXPECT_EQ(r.log.dhtWarnings, 1);
 }
 
+// The jpeg with its DHT segment replaced by `dht` (none when empty).
+Bytes WithDht(Bytes jpeg, const Bytes& dht) {
+    const size_t at = Find(jpeg, {0xFF, 0xC4});
+    const auto start = jpeg.begin() + static_cast<long>(at);
+    jpeg.erase(start, start + 2 + (jpeg[at + 2] << 8 | jpeg[at + 3]));
+    jpeg.insert(jpeg.begin() + static_cast<long>(at), dht.begin(), dht.end());
+    return jpeg;
+}
+
+// A DHT segment of the standard tables of the given classes and identifiers, each with its
+// symbols in reverse order when `reversed`: full tables, but not the standard codes.
+Bytes TablesSegment(std::initializer_list<std::pair<int, int>> tables, bool reversed) {
+    Bytes body;
+    for (const auto& [tableClass, id] : tables) {
+        Bytes table = StandardTableBody(tableClass, id);
+        if (reversed) std::reverse(table.begin() + 16, table.end());
+        body.push_back(static_cast<uint8_t>(tableClass << 4 | id));
+        body.insert(body.end(), table.begin(), table.end());
+    }
+    return Segment(0xFFC4, body);
+}
+
+TEST(HuffmanTables, AScanUsesOnlyTablesItsOwnStreamDefines) {
+    const Bytes gray = SimpleGray(16, 8);
+    const Bytes ycc = SimpleYcc(16, 16, 1, 1);
+    struct Case {
+        const char* name;
+        Bytes before;  // handled by the same engine first
+        Bytes jpeg;
+    };
+    const Case cases[] = {
+        {"no tables, fresh engine", {}, WithDht(gray, {})},
+        {"no tables, after standard tables", gray, WithDht(gray, {})},
+        {"no tables, after full tables of other codes",
+         WithDht(gray, TablesSegment({{0, 0}, {1, 0}, {0, 1}, {1, 1}}, true)), WithDht(gray, {})},
+        {"the chroma tables missing", ycc, WithDht(ycc, TablesSegment({{0, 0}, {1, 0}}, false))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TJpegRotation engine;
+        std::vector<EngineMessage> messages;
+        engine.OnCodedMessage = [&](const EngineMessage& m) { messages.push_back(m); };
+        const TMemoryStream before = Stream(c.before), input = Stream(c.jpeg);
+        if (!c.before.empty()) ASSERT_TRUE(engine.CheckJpeg(before));
+        EXPECT_FALSE(engine.CheckJpeg(input));
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].code, MessageCode::UndefinedHuffmanTable);
+        EXPECT_EQ(messages[0].text, msg::kUndefinedHuffmanTable);
+        EXPECT_EQ(messages[0].level, 2);
+        if (c.before.empty()) continue;
+        // A transform right after checking a file of the same frame finds no tables either.
+        messages.clear();
+        ASSERT_TRUE(engine.CheckJpeg(before));
+        TMemoryStream output;
+        EXPECT_FALSE(engine.RotateJpeg(input, output, TransformKind::Rotate90));
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].code, MessageCode::UndefinedHuffmanTable);
+    }
+}
+
 TEST(HuffmanTables, OverSubscribedTablesAreRefused) {
     Bytes dc = {0x00, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2};  // three 1-bit codes
     Bytes jpeg = SimpleGray(8, 8);
