@@ -65,16 +65,15 @@ bool TJpegRotation::ProcessSOF() {
 
     if (rotating_) {
         // The output size was settled from the header that CheckJpeg read.
-        if (width != frame_.ImageWidth || height != frame_.ImageHeight || std::max(frame_.MaxH, maxH) != frame_.MaxH ||
-            std::max(frame_.MaxV, maxV) != frame_.MaxV) {
+        if (width != frame_.ImageWidth || height != frame_.ImageHeight || maxH != frame_.MaxH || maxV != frame_.MaxV) {
             return Fail(MessageCode::FrameChanged, msg::kFrameChanged);
         }
     }
     frameSeen_ = true;
     frame_.ImageWidth = width;
     frame_.ImageHeight = height;
-    frame_.MaxH = std::max(frame_.MaxH, maxH);
-    frame_.MaxV = std::max(frame_.MaxV, maxV);
+    frame_.MaxH = maxH;
+    frame_.MaxV = maxV;
     frame_.ComponentCount = count;
 
     const bool swapsAxes = SwapsAxes(kind_);

@@ -445,13 +445,24 @@ TEST(Engine, KindsBeyondTheContractAreRefused) {
 }
 
 TEST(Engine, RotateNeedsTheCheckOfTheSameFrame) {
-    TJpegRotation engine;
-    HookLog log;
-    log.Attach(engine);
-    ASSERT_TRUE(engine.CheckJpeg(Stream(SimpleGray(16, 8))));
-    TMemoryStream output;
-    EXPECT_FALSE(engine.RotateJpeg(Stream(SimpleGray(8, 16)), output, TransformKind::Rotate90));
-    EXPECT_EQ(log.messages.back().first, msg::kFrameChanged);
+    // The output size is settled from the checked frame: its size and MCU must be the same.
+    const std::pair<Bytes, Bytes> cases[] = {
+        {SimpleGray(16, 8), SimpleGray(8, 16)},
+        {SimpleYcc(32, 32, 2, 2), SimpleYcc(32, 32, 1, 1)},
+        {SimpleYcc(32, 32, 1, 1), SimpleYcc(32, 32, 2, 2)},
+        {SimpleYcc(32, 32, 2, 1), SimpleYcc(32, 32, 1, 2)},
+    };
+    for (const auto& [checked, rotated] : cases) {
+        SCOPED_TRACE(testing::PrintToString(FrameSize(rotated)));
+        TJpegRotation engine;
+        HookLog log;
+        log.Attach(engine);
+        ASSERT_TRUE(engine.CheckJpeg(Stream(checked)));
+        TMemoryStream output;
+        EXPECT_FALSE(engine.RotateJpeg(Stream(rotated), output, TransformKind::Rotate90));
+        ASSERT_EQ(log.messages.size(), 1u);
+        EXPECT_EQ(log.messages[0], std::make_pair(std::string(msg::kFrameChanged), 2));
+    }
 }
 
 TEST(BlockTransforms, QuarterTurnsAndMirrorsComposeToIdentity) {
