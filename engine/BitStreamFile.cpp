@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "Messages.h"
+
 namespace pivotta {
 
 namespace {
@@ -78,7 +80,8 @@ int TInBitStreamFile::ReadBit() {
 uint32_t TInBitStreamFile::ReadBits(int n) {
     if (n <= 0) return 0;
     if (n > 16) {
-        if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
+        // Only a DC category above 16 asks for this: the block cannot be decoded.
+        if (onMessage_) onMessage_(msg::kBadBlock, 2);
         return 0;
     }
     while (bits_ < n) FetchLiteral();

@@ -40,7 +40,7 @@ public:
     uint16_t ReadMarker();
 
     // Bit-level reads of entropy-coded data (stuffing removed). ReadBits takes 0..16 bits;
-    // a larger request is reported as a level-2 message and yields 0.
+    // a larger request reads nothing, yields 0 and is reported as a damaged block (level 2).
     int ReadBit();
     uint32_t ReadBits(int n);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "BitStreamFile.h"
+#include "Messages.h"
 #include "RawBitBuffer.h"
 #include "MiniJpeg.h"
 
@@ -52,6 +53,16 @@ TEST(InBitStream, ReadBitsFollowsByteBoundaries) {
     EXPECT_EQ(r.in.ReadBit(), 1);  // last bit of 0xEF
     EXPECT_EQ(r.in.ReadBits(0), 0u);
     EXPECT_EQ(r.in.ReadBits(8), 0x12u);
+}
+
+TEST(InBitStream, MoreThanSixteenBitsAreADamagedBlockAndReadNothing) {
+    // Only a DC table with a category above 16 asks for them.
+    Reader r({0xAB, 0xCD, 0xEF});
+    EXPECT_EQ(r.in.ReadBits(4), 0xAu);
+    EXPECT_EQ(r.in.ReadBits(17), 0u);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0], std::make_pair(std::string(msg::kBadBlock), 2));
+    EXPECT_EQ(r.in.ReadBits(12), 0xBCDu);
 }
 
 TEST(InBitStream, TwelveBitsAcrossTwoMoreBytes) {
