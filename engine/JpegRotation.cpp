@@ -114,7 +114,7 @@ bool TJpegRotation::CheckWalk() {
     if (in_->ReadWord() != 0xFFD8) return Fail(MessageCode::NotJpeg, msg::kCheckNoSOI);
     bool warnedAboutTables = false;
     for (;;) {
-        const uint16_t marker = in_->ReadWord();
+        const uint16_t marker = in_->ReadMarker();
         bool ok = true;
         switch (marker) {
             case 0xFFC0: ok = ProcessSOF(); break;
@@ -193,7 +193,7 @@ bool TJpegRotation::RotateWalk() {
     if (in_->ReadWord() != 0xFFD8) return Fail(MessageCode::NotJpeg, msg::kRotateNoSOI);
     out_->WriteWord(0xFFD8);
     for (;;) {
-        const uint16_t marker = in_->ReadWord();
+        const uint16_t marker = in_->ReadMarker();
         bool ok = true;
         switch (marker) {
             case 0xFFC0: ok = ProcessSOF(); break;

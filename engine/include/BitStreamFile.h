@@ -35,8 +35,8 @@ public:
     uint8_t ReadByte();
     uint16_t ReadWord();
     uint32_t ReadDWord();
-    // A marker code after entropy-coded data, skipping the fill bytes (0xFF) that may precede
-    // it (ITU T.81 B.1.1.2). Without fill bytes it reads exactly what ReadWord reads.
+    // A marker code, skipping the fill bytes (0xFF) that may precede any marker (ITU T.81
+    // B.1.1.2). Without fill bytes it reads exactly what ReadWord reads.
     uint16_t ReadMarker();
 
     // Bit-level reads of entropy-coded data (stuffing removed). ReadBits takes 0..16 bits;

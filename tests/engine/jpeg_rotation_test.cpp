@@ -105,11 +105,32 @@ TEST(MarkerWalk, UnknownMarkersAreNamed) {
     EXPECT_FALSE(engine.RotateJpeg(Stream(progressive), output, TransformKind::Rotate180));
     EXPECT_EQ(log.messages.back().first, "致命的エラー : ヘッダ($FFC2)を認識できません");
 
-    // A fill byte before a segment marker is not understood there.
-    Bytes filled = SimpleGray(8, 8);
-    filled.insert(filled.begin() + static_cast<long>(Find(filled, {0xFF, 0xC4})), 0xFF);
+    // Fill bytes before it do not hide it.
+    Bytes filled = progressive;
+    filled.insert(filled.begin() + static_cast<long>(Find(filled, {0xFF, 0xC2})), {0xFF, 0xFF});
     r = Transform(filled, TransformKind::Rotate90);
-    EXPECT_EQ(r.log.messages.back().first, "ヘッダ($FFFF)を認識できませんでした。");
+    EXPECT_EQ(r.log.messages.back().first, "ヘッダ($FFC2)を認識できませんでした。");
+}
+
+TEST(MarkerWalk, FillBytesBeforeAMarkerAreSkipped) {
+    // Any number of 0xFF may precede a marker: they carry nothing and are not copied.
+    const Bytes plain = SimpleGray(16, 8, 1);
+    const Result expected = Transform(plain, TransformKind::Rotate90);
+    ASSERT_TRUE(expected.rotated);
+    const std::pair<Bytes, size_t> cases[] = {
+        {{0xFF, 0xDB}, 1}, {{0xFF, 0xC0}, 3}, {{0xFF, 0xC4}, 1}, {{0xFF, 0xDD}, 2}, {{0xFF, 0xDA}, 1}, {{0xFF, 0xD9}, 2},
+    };
+    for (const auto& [marker, count] : cases) {
+        SCOPED_TRACE(testing::PrintToString(marker));
+        Bytes filled = plain;
+        const size_t at = marker[1] == 0xD9 ? filled.size() - 2 : Find(filled, marker);
+        filled.insert(filled.begin() + static_cast<long>(at), count, 0xFF);
+        const Result r = Transform(filled, TransformKind::Rotate90);
+        EXPECT_TRUE(r.checked);
+        ASSERT_TRUE(r.rotated);
+        EXPECT_TRUE(r.log.messages.empty());
+        EXPECT_EQ(r.output, expected.output);
+    }
 }
 
 TEST(MarkerWalk, FourComponentsAreRefused) {
@@ -154,12 +175,6 @@ TEST(MarkerWalk, MarkersAfterTheScan) {
     ASSERT_TRUE(r.rotated);
     EXPECT_EQ(Bytes(r.output.end() - 4, r.output.end()), (Bytes{0xFF, 0xD0, 0xFF, 0xD9}));
 
-    // Fill bytes before EOI carry nothing: accepted, not copied.
-    Bytes filled = SimpleGray(8, 8);
-    filled.insert(filled.end() - 2, {0xFF, 0xFF});
-    r = Transform(filled, TransformKind::Rotate180);
-    ASSERT_TRUE(r.rotated);
-    EXPECT_EQ(r.output, Transform(SimpleGray(8, 8), TransformKind::Rotate180).output);
 
     // Anything else after the scan ends the run.
     Bytes second = SimpleGray(8, 8);
