@@ -219,13 +219,12 @@ void TOutBitStreamFile::EmitWholeBytes() {
 }
 
 void TOutBitStreamFile::FlushBits() {
-    EmitWholeBytes();
-    if (bits_ > 0) {
-        // The partial byte is padded with 0-bits, so it never needs stuffing.
-        if (stagingUsed_ > kStagingSize - 8) DrainStaging();
-        staging_[stagingUsed_++] = static_cast<uint8_t>(acc_ << (8 - bits_));
-        bits_ = 0;
+    if (const int pad = (8 - bits_ % 8) % 8; pad > 0) {
+        // T.81 B.1.1.5: a decoder that reads past the last code finds none in 1-bits.
+        acc_ = acc_ << pad | ((uint64_t{1} << pad) - 1);
+        bits_ += pad;
     }
+    EmitWholeBytes();  // a padded byte of all ones is stuffed
     DrainStaging();
 }
 

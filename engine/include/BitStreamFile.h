@@ -162,7 +162,7 @@ public:
     void WriteBits(uint32_t value, int n) {
         if (n > 0) PutBits(n == 32 ? value : value & ((uint32_t{1} << n) - 1), n);
     }
-    // Completes the partly filled byte with 0-bits and writes it.
+    // Completes the partly filled byte with 1-bits and writes it.
     void FlushBits();
 
     // Position after every complete byte written so far.

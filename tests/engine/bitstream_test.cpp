@@ -197,19 +197,26 @@ TEST(OutBitStream, StuffsAFullFFByte) {
     EXPECT_EQ(w.Flushed(), (Bytes{0xFF, 0x00}));
 }
 
-TEST(OutBitStream, NineOnesLeaveOneBitPending) {
-    Writer w;
-    w.out.WriteBits(0x1FF, 9);
-    EXPECT_EQ(w.Flushed(), (Bytes{0xFF, 0x00}));
-    w.out.FlushBits();
-    EXPECT_EQ(w.stream.Bytes(), (Bytes{0xFF, 0x00, 0x80}));
-}
-
-TEST(OutBitStream, ByteWritesPadWithZeroBits) {
-    Writer w;
-    w.out.WriteBits(5, 3);
-    w.out.WriteWord(0xFFD9);
-    EXPECT_EQ(w.stream.Bytes(), (Bytes{0xA0, 0xFF, 0xD9}));
+TEST(OutBitStream, ByteWritesPadTheLastByteWithOneBits) {
+    // T.81 B.1.1.5: a padded byte of all ones is stuffed like any other.
+    struct Case {
+        uint32_t value;
+        int bits;
+        Bytes expected;
+    };
+    const Case cases[] = {
+        {5, 3, {0xBF, 0xFF, 0xD9}},
+        {0x1FF, 9, {0xFF, 0x00, 0xFF, 0x00, 0xFF, 0xD9}},
+        {0x100, 9, {0x80, 0x7F, 0xFF, 0xD9}},
+        {0xAB, 8, {0xAB, 0xFF, 0xD9}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        Writer w;
+        w.out.WriteBits(c.value, c.bits);
+        w.out.WriteWord(0xFFD9);
+        EXPECT_EQ(w.stream.Bytes(), c.expected);
+    }
 }
 
 TEST(OutBitStream, OnlyOneIsAOneBit) {
