@@ -5,6 +5,7 @@
 #include <new>
 #include <string_view>
 
+#include "BitStreamFile.h"
 #include "CoefficientStore.h"
 #include "ExifSegment.h"
 #include "HuffmanTables.h"

@@ -1,6 +1,7 @@
 // Quantization tables, frame and scan headers, restart interval, and the MCU size rules.
 #include <algorithm>
 
+#include "BitStreamFile.h"
 #include "BlockTransforms.h"
 #include "HuffmanTables.h"
 #include "JpegRotation.h"

@@ -15,10 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "BitStreamFile.h"
-#include "CoefBlock.h"
 #include "FrameState.h"
-#include "HuffmanSlot.h"
 #include "HuffmanTablePolicy.h"
 #include "MemoryStream.h"
 #include "Messages.h"
@@ -30,6 +27,9 @@ namespace pivotta {
 
 class CoefficientStore;
 class HuffTables;
+class TInBitStreamFile;
+class TOutBitStreamFile;
+struct EngineInternals;
 struct OutputTables;
 
 bool RaggedEdgeMovesInside(const FrameState& frame, TransformKind kind);
@@ -75,15 +75,13 @@ public:
     // The Exif Orientation value of the last stream checked (any number, 1-8 being valid), or
     // none when it has no such entry. UprightKind maps it to the kind that rights the picture.
     std::optional<uint32_t> Orientation() const { return orientation_; }
-    const HuffmanSlot& HuffSlot(int tableClass, int id) const;
     // What a transform of the last stream checked does to its tables under TablePolicy.
     TableOutcome PlannedTables() const { return PlannedOutcome(TablePolicy, scanTablesFull_); }
-    // The blocks of a component slot from the last run, already transformed, in raster order.
-    std::vector<CoefBlock> Coefficients(int slot) const;
     // The gain maps and previews of the last stream checked.
     const PhotoInfo& Photo() const { return photo_; }
 
 private:
+    friend struct EngineInternals;
     using Kind = TransformKind;
 
     // Messages.

@@ -48,6 +48,12 @@ enum class MessageCode : uint8_t {
 };
 inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::UndefinedHuffmanTable) + 1;
 
+// What the bit reader says of a marker inside entropy-coded data.
+inline constexpr const char* kMarkerInScanMessage = "ビットストリームが正しく読みとれませんでした。";
+
+// Engine message hook: text and level (1 warning, 2 error).
+using MessageHook = std::function<void(const std::string& text, int level)>;
+
 struct EngineMessage {
     MessageCode code;
     int level;          // 1 warning, 2 error

@@ -17,13 +17,9 @@
 #include "BitCursor.h"
 #include "Endian.h"
 #include "MemoryStream.h"
+#include "Messages.h"
 
 namespace pivotta {
-
-// Engine message hook: text and level (1 warning, 2 error).
-using MessageHook = std::function<void(const std::string& text, int level)>;
-
-inline constexpr const char* kMarkerInScanMessage = "ビットストリームが正しく読みとれませんでした。";
 
 class TInBitStreamFile {
 public:
