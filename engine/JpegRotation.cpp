@@ -81,8 +81,8 @@ bool TJpegRotation::RunGuarded(bool (TJpegRotation::*walk)()) {
 }
 
 void TJpegRotation::ForgetStream() {
-    // Only the checked frame's geometry stays: a transform settles its output size from it
-    // before it reaches the frame header.
+    // Only the frame's geometry stays: a transform settles its output size from it before
+    // it reaches the frame header.
     FrameState fresh;
     fresh.ImageWidth = frame_.ImageWidth;
     fresh.ImageHeight = frame_.ImageHeight;
@@ -161,6 +161,8 @@ bool TJpegRotation::RotatePicture(const TMemoryStream& input, TMemoryStream& out
     } catch (const EStreamError&) {
         // Not fatal: the stream still grows as it is written.
     }
+    frame_ = {};
+    ReadOwnFrame(input);
     SettleOutputSize();
     ForgetStream();
     deferDht_ = TablePolicy != HuffmanTablePolicy::Standard && !verifyOnly_;

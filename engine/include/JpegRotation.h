@@ -1,8 +1,8 @@
 // Lossless rotation and mirroring of baseline JPEG streams.
 //
 // CheckJpeg reads the headers up to the scan header and records the frame geometry;
-// RotateJpeg must then run on the same stream with the same engine. Everything the engine
-// has to say goes through its hooks; it returns false after a level-2 message.
+// RotateJpeg reads its own input from the start and needs no earlier call. Everything the
+// engine has to say goes through its hooks; it returns false after a level-2 message.
 // One instance per thread: the engine holds per-run state.
 #pragma once
 
@@ -119,6 +119,9 @@ private:
     // Writes the segment unless the tables are chosen after decoding (deferDht_).
     [[nodiscard]] bool ProcessDHT(bool& allFull);
     void CheckMcuSize();
+    // The frame geometry of the input's frame header, read ahead of the walk: the Exif
+    // segment before it needs the output size.
+    void ReadOwnFrame(const TMemoryStream& input);
     void SettleOutputSize();
 
     // Scan.

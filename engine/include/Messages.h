@@ -25,7 +25,7 @@ enum class MessageCode : uint8_t {
     BadFrameHeader,
     BadScanHeader,
     BadRestartSegment,
-    FrameChanged,          // the frame differs from the one CheckJpeg read
+    FrameChanged,          // the frame differs from the one read ahead of the walk
     TruncatedHeaders,      // the data ends before the scan
     TruncatedScan,         // the scan ends before its last block
     ScanTooShort,          // far too little scan data for the picture's size
