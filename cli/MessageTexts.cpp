@@ -36,6 +36,8 @@ constexpr MessageCodeInfo kCodes[] = {
      "量子化テーブル(DQT)のセグメントが壊れています", "a damaged quantization table"},
     {BadHuffmanTable, "bad-dht", "damaged Huffman table (DHT) segment",
      "ハフマンテーブル(DHT)のセグメントが壊れています", "a damaged Huffman table"},
+    {UndefinedHuffmanTable, "undefined-table", "the scan uses a Huffman table that the file does not define",
+     "スキャンが使うハフマンテーブルがファイルに定義されていません", "a Huffman table the scan needs is missing from the file"},
     {BadFrameHeader, "bad-sof",
      "damaged or unsupported frame header: 1 to 3 components of 8 bits, sampling factors 1 to 4 are accepted",
      "フレームヘッダが壊れているか対応外です: 8ビットの1～3成分、サンプリング係数1～4に対応しています",

@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "Messages.h"
+
 namespace pivotta {
 
 namespace {
@@ -78,7 +80,8 @@ int TInBitStreamFile::ReadBit() {
 uint32_t TInBitStreamFile::ReadBits(int n) {
     if (n <= 0) return 0;
     if (n > 16) {
-        if (onMessage_) onMessage_(kMarkerInScanMessage, 2);
+        // Only a DC category above 16 asks for this: the block cannot be decoded.
+        if (onMessage_) onMessage_(msg::kBadBlock, 2);
         return 0;
     }
     while (bits_ < n) FetchLiteral();
@@ -216,13 +219,12 @@ void TOutBitStreamFile::EmitWholeBytes() {
 }
 
 void TOutBitStreamFile::FlushBits() {
-    EmitWholeBytes();
-    if (bits_ > 0) {
-        // The partial byte is padded with 0-bits, so it never needs stuffing.
-        if (stagingUsed_ > kStagingSize - 8) DrainStaging();
-        staging_[stagingUsed_++] = static_cast<uint8_t>(acc_ << (8 - bits_));
-        bits_ = 0;
+    if (const int pad = (8 - bits_ % 8) % 8; pad > 0) {
+        // T.81 B.1.1.5: a decoder that reads past the last code finds none in 1-bits.
+        acc_ = acc_ << pad | ((uint64_t{1} << pad) - 1);
+        bits_ += pad;
     }
+    EmitWholeBytes();  // a padded byte of all ones is stuffed
     DrainStaging();
 }
 

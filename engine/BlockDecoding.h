@@ -10,6 +10,7 @@
 #include "BitStreamFile.h"
 #include "BlockTransforms.h"
 #include "CoefBlock.h"
+#include "Extend.h"
 #include "HuffmanTables.h"
 #include "PackedBlocks.h"
 
@@ -51,11 +52,6 @@ private:
     uint64_t acc_;
     int bits_;
 };
-
-// Sign extension of a t-bit magnitude (ITU T.81 F.2.2.1, EXTEND).
-inline int Extend(uint32_t value, int t) {
-    return value < (1u << (t - 1)) ? static_cast<int>(value) - (1 << t) + 1 : static_cast<int>(value);
-}
 
 // Decodes one symbol. Bits past a marker or the end of data are never consumed: a code that
 // would need them, or a bad pattern longer than what is there, is a shortage.

@@ -1,4 +1,5 @@
 // DHT segments: read into the slots, written with optimized tables replaced by the standard ones.
+#include "BitStreamFile.h"
 #include "HuffmanTables.h"
 #include "JpegRotation.h"
 #include "Messages.h"

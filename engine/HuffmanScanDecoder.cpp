@@ -1,15 +1,11 @@
 #include "HuffmanScanDecoder.h"
 
 #include "EntropyBits.h"
+#include "Extend.h"
 #include "ScanWalk.h"
 
 namespace pivotta {
 namespace {
-
-// Sign extension of a t-bit magnitude (T.81 F.2.2.1, EXTEND).
-inline int Extend(uint32_t value, int t) {
-    return value < (1u << (t - 1)) ? static_cast<int>(value) - (1 << t) + 1 : static_cast<int>(value);
-}
 
 // One symbol, or -1 for a pattern the table does not hold.
 inline int DecodeSymbol(EntropyBitReader& in, const HuffmanDecodeTable& table) {

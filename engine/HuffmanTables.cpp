@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Extend.h"
+
 namespace pivotta {
 
 namespace {
@@ -49,6 +51,7 @@ const uint8_t* StandardSymbols(int tableClass, int id) {
 
 bool HuffTables::LoadTable(int tableClass, int id, const uint8_t bits[16], const uint8_t* symbols) {
     HuffmanSlot& slot = Slot(tableClass, id);
+    defined_[HuffmanSlotIndex(tableClass, id)] = true;
     int count = 0;
     for (int len = 1; len <= 16; ++len) count += bits[len - 1];
     slot.Count = count;
@@ -78,7 +81,7 @@ bool HuffTables::LoadTable(int tableClass, int id, const uint8_t bits[16], const
         slot.Code.clear();
         slot.Bits.fill(0);
     }
-    BuildDecoder(tableClass * 2 + id);
+    BuildDecoder(HuffmanSlotIndex(tableClass, id));
     return valid;
 }
 
@@ -187,10 +190,7 @@ void HuffTables::BuildFastAc(HuffmanDecoder& decoder, const HuffmanSlot& slot) {
         const int total = length + size;
         if (total > kBits) continue;
         for (uint32_t extra = 0; extra < (1u << size); ++extra) {
-            // Sign extension of the extra bits (ITU T.81 F.2.2.1).
-            const int value = size == 0 ? 0
-                              : extra < (1u << (size - 1)) ? static_cast<int>(extra) - (1 << size) + 1
-                                                           : static_cast<int>(extra);
+            const int value = size == 0 ? 0 : Extend(extra, size);
             const int32_t entry = static_cast<int32_t>(static_cast<uint32_t>(value) << 16) | symbol << 8 | total;
             const uint32_t first = (static_cast<uint32_t>(slot.Code[k]) << size | extra) << (kBits - total);
             std::fill_n(decoder.fastAc.begin() + first, 1u << (kBits - total), entry);

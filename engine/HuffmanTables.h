@@ -10,6 +10,10 @@
 
 namespace pivotta {
 
+// The four table slots, DC then AC, identifiers 0 and 1 within each class.
+inline constexpr int kHuffmanSlotCount = 4;
+constexpr int HuffmanSlotIndex(int tableClass, int id) { return tableClass * 2 + id; }
+
 // Decoding view of one slot: a 9-bit lookahead table giving length and symbol in one load,
 // and canonical limits per length for the longer codes (ITU T.81 F.2.2.3).
 struct HuffmanDecoder {
@@ -41,22 +45,26 @@ struct HuffmanEncoder {
 
 class HuffTables {
 public:
-    HuffmanSlot& Slot(int tableClass, int id) { return slots_[tableClass * 2 + id]; }
-    const HuffmanSlot& Slot(int tableClass, int id) const { return slots_[tableClass * 2 + id]; }
+    HuffmanSlot& Slot(int tableClass, int id) { return slots_[HuffmanSlotIndex(tableClass, id)]; }
+    const HuffmanSlot& Slot(int tableClass, int id) const { return slots_[HuffmanSlotIndex(tableClass, id)]; }
 
     // Fills a slot from BITS[1..16] and the symbols; false when the counts over-subscribe
-    // the code space, which no valid table does.
+    // the code space, which no valid table does. The slot counts as defined either way.
     [[nodiscard]] bool LoadTable(int tableClass, int id, const uint8_t bits[16], const uint8_t* symbols);
+    // Whether a table has been loaded into the slot since these tables were made.
+    bool Defined(int tableClass, int id) const { return defined_[HuffmanSlotIndex(tableClass, id)]; }
     void LoadStandardTable(int tableClass, int id);
     // Replaces every slot that is not full by the standard table of its class and identifier.
     void CompleteTables();
     // Builds the encoding views and EncodeIndex from the slots as they are now.
     void BuildEncodeIndex();
 
-    const HuffmanDecoder& Decoder(int tableClass, int id) const { return decoders_[tableClass * 2 + id]; }
-    const HuffmanEncoder& Encoder(int tableClass, int id) const { return encoders_[tableClass * 2 + id]; }
+    const HuffmanDecoder& Decoder(int tableClass, int id) const { return decoders_[HuffmanSlotIndex(tableClass, id)]; }
+    const HuffmanEncoder& Encoder(int tableClass, int id) const { return encoders_[HuffmanSlotIndex(tableClass, id)]; }
     // Position of a symbol in its slot's arrays, or -1.
-    int EncodeIndex(int tableClass, int id, int symbol) const { return encodeIndex_[tableClass * 2 + id][symbol]; }
+    int EncodeIndex(int tableClass, int id, int symbol) const {
+        return encodeIndex_[HuffmanSlotIndex(tableClass, id)][symbol];
+    }
 
     // A table is full when it holds every symbol its class can need (0-11 for DC, the 162
     // run/size symbols for AC): only then can any transformed block be coded with it.
@@ -74,10 +82,11 @@ private:
     static void BuildFastAc(HuffmanDecoder& decoder, const HuffmanSlot& slot);
     static void BuildCopyLook(HuffmanDecoder& decoder);
 
-    std::array<HuffmanSlot, 4> slots_;
-    std::array<HuffmanDecoder, 4> decoders_;
-    std::array<HuffmanEncoder, 4> encoders_;
-    std::array<std::array<int32_t, 256>, 4> encodeIndex_{};
+    std::array<HuffmanSlot, kHuffmanSlotCount> slots_;
+    std::array<HuffmanDecoder, kHuffmanSlotCount> decoders_;
+    std::array<HuffmanEncoder, kHuffmanSlotCount> encoders_;
+    std::array<std::array<int32_t, 256>, kHuffmanSlotCount> encodeIndex_{};
+    std::array<bool, kHuffmanSlotCount> defined_{};
 };
 
 }  // namespace pivotta

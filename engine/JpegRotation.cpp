@@ -5,6 +5,7 @@
 #include <new>
 #include <string_view>
 
+#include "BitStreamFile.h"
 #include "CoefficientStore.h"
 #include "ExifSegment.h"
 #include "HuffmanTables.h"
@@ -79,20 +80,24 @@ bool TJpegRotation::RunGuarded(bool (TJpegRotation::*walk)()) {
     }
 }
 
-void TJpegRotation::ResetComponents() {
+void TJpegRotation::ForgetStream() {
+    // Only the frame's geometry stays: a transform settles its output size from it before
+    // it reaches the frame header.
+    FrameState fresh;
+    fresh.ImageWidth = frame_.ImageWidth;
+    fresh.ImageHeight = frame_.ImageHeight;
+    fresh.MaxH = frame_.MaxH;
+    fresh.MaxV = frame_.MaxV;
+    fresh.OutputWidth = frame_.OutputWidth;
+    fresh.OutputHeight = frame_.OutputHeight;
+    frame_ = fresh;
     frameSeen_ = false;
-    frame_.ComponentCount = 0;
-    frame_.ScanComponentCount = 0;
-    frame_.CompH.fill(0);
-    frame_.CompV.fill(0);
-    frame_.RestartEnabled = false;
-    frame_.RestartInterval = 0;
+    huff_ = std::make_unique<HuffTables>();
 }
 
 bool TJpegRotation::CheckPicture(const TMemoryStream& stream) {
-    frame_.MaxH = 1;
-    frame_.MaxV = 1;
-    ResetComponents();
+    frame_ = {};
+    ForgetStream();
     rotating_ = false;
     orientation_.reset();
     TMemoryStream scratch;  // the handlers' output is not wanted here
@@ -110,7 +115,7 @@ bool TJpegRotation::CheckWalk() {
     if (in_->ReadWord() != 0xFFD8) return Fail(MessageCode::NotJpeg, msg::kCheckNoSOI);
     bool warnedAboutTables = false;
     for (;;) {
-        const uint16_t marker = in_->ReadWord();
+        const uint16_t marker = in_->ReadMarker();
         bool ok = true;
         switch (marker) {
             case 0xFFC0: ok = ProcessSOF(); break;
@@ -156,8 +161,10 @@ bool TJpegRotation::RotatePicture(const TMemoryStream& input, TMemoryStream& out
     } catch (const EStreamError&) {
         // Not fatal: the stream still grows as it is written.
     }
+    frame_ = {};
+    ReadOwnFrame(input);
     SettleOutputSize();
-    ResetComponents();
+    ForgetStream();
     deferDht_ = TablePolicy != HuffmanTablePolicy::Standard && !verifyOnly_;
     deferredTables_ = {};
     scanHeader_.clear();
@@ -189,7 +196,7 @@ bool TJpegRotation::RotateWalk() {
     if (in_->ReadWord() != 0xFFD8) return Fail(MessageCode::NotJpeg, msg::kRotateNoSOI);
     out_->WriteWord(0xFFD8);
     for (;;) {
-        const uint16_t marker = in_->ReadWord();
+        const uint16_t marker = in_->ReadMarker();
         bool ok = true;
         switch (marker) {
             case 0xFFC0: ok = ProcessSOF(); break;

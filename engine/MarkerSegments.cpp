@@ -1,11 +1,60 @@
 // Quantization tables, frame and scan headers, restart interval, and the MCU size rules.
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
+#include "BitStreamFile.h"
 #include "BlockTransforms.h"
+#include "HuffmanTables.h"
 #include "JpegRotation.h"
 #include "Messages.h"
 
 namespace pivotta {
+
+namespace {
+
+// The MCU of a frame is 8 x 8 samples times its largest sampling factors, but a one-component
+// scan has one block per MCU whatever they say (ITU T.81 A.2.2).
+std::pair<int, int> McuFactors(const uint8_t (*components)[3], int count) {
+    if (count == 1) return {1, 1};
+    int maxH = 1, maxV = 1;
+    for (int i = 0; i < count; ++i) {
+        maxH = std::max(maxH, components[i][1] >> 4);
+        maxV = std::max(maxV, components[i][1] & 15);
+    }
+    return {maxH, maxV};
+}
+
+bool IsSkippedSegment(uint8_t marker) {
+    return marker == 0xDB || marker == 0xC4 || marker == 0xDD || marker == 0xFE || (marker >= 0xE0 && marker <= 0xEF);
+}
+
+}  // namespace
+
+void TJpegRotation::ReadOwnFrame(const TMemoryStream& input) {
+    // The segments as the marker walk passes them: fill bytes skipped, a length of 2 or less
+    // skipping nothing more. A stream the walk stops in before its frame header gives none.
+    const uint8_t* p = input.Memory();
+    const size_t size = input.Size();
+    if (size < 2 || p[0] != 0xFF || p[1] != 0xD8) return;
+    for (size_t at = 2; at + 4 <= size && p[at] == 0xFF;) {
+        while (at + 4 < size && p[at + 1] == 0xFF) ++at;
+        const uint8_t marker = p[at + 1];
+        const size_t length = size_t{p[at + 2]} << 8 | p[at + 3];
+        if (marker == 0xC0) {
+            const int count = at + 10 <= size ? p[at + 9] : 0;
+            if (count < 1 || count > 3 || at + 10 + 3 * size_t(count) > size) return;
+            uint8_t components[3][3];
+            std::copy_n(p + at + 10, 3 * count, &components[0][0]);
+            frame_.ImageHeight = p[at + 5] << 8 | p[at + 6];
+            frame_.ImageWidth = p[at + 7] << 8 | p[at + 8];
+            std::tie(frame_.MaxH, frame_.MaxV) = McuFactors(components, count);
+            return;
+        }
+        if (!IsSkippedSegment(marker)) return;
+        at += 2 + std::max<size_t>(length, 2);
+    }
+}
 
 bool TJpegRotation::ProcessDQT() {
     out_->WriteWord(0xFFDB);
@@ -48,32 +97,26 @@ bool TJpegRotation::ProcessSOF() {
     uint8_t components[3][3];
     in_->ReadBytes(components, 3 * static_cast<size_t>(count));
 
-    int maxH = 1, maxV = 1;
     for (int i = 0; i < count; ++i) {
         const int h = components[i][1] >> 4, v = components[i][1] & 15;
         if (h < 1 || h > 4 || v < 1 || v > 4 || components[i][2] > 3) return Fail(MessageCode::BadFrameHeader, msg::kBadFrameHeader);
         for (int j = 0; j < i; ++j) {
             if (components[j][0] == components[i][0]) return Fail(MessageCode::BadFrameHeader, msg::kBadFrameHeader);
         }
-        maxH = std::max(maxH, h);
-        maxV = std::max(maxV, v);
     }
-    // A one-component scan has one block per MCU whatever the sampling factors say
-    // (ITU T.81 A.2.2), so its MCU is a single 8x8 block.
-    if (count == 1) maxH = maxV = 1;
+    const auto [maxH, maxV] = McuFactors(components, count);
 
     if (rotating_) {
-        // The output size was settled from the header that CheckJpeg read.
-        if (width != frame_.ImageWidth || height != frame_.ImageHeight || std::max(frame_.MaxH, maxH) != frame_.MaxH ||
-            std::max(frame_.MaxV, maxV) != frame_.MaxV) {
+        // The output size was settled from this header, read ahead of the walk.
+        if (width != frame_.ImageWidth || height != frame_.ImageHeight || maxH != frame_.MaxH || maxV != frame_.MaxV) {
             return Fail(MessageCode::FrameChanged, msg::kFrameChanged);
         }
     }
     frameSeen_ = true;
     frame_.ImageWidth = width;
     frame_.ImageHeight = height;
-    frame_.MaxH = std::max(frame_.MaxH, maxH);
-    frame_.MaxV = std::max(frame_.MaxV, maxV);
+    frame_.MaxH = maxH;
+    frame_.MaxV = maxV;
     frame_.ComponentCount = count;
 
     const bool swapsAxes = SwapsAxes(kind_);
@@ -114,6 +157,11 @@ bool TJpegRotation::ProcessSOS() {
     }
     frame_.ScanComponentCount = count;
     in_->SkipBytes(3);  // spectral selection and successive approximation: fixed in baseline
+    for (int slot = 0; slot < count; ++slot) {
+        if (!huff_->Defined(0, frame_.DcTableSel[slot]) || !huff_->Defined(1, frame_.AcTableSel[slot])) {
+            return Fail(MessageCode::UndefinedHuffmanTable, msg::kUndefinedHuffmanTable);
+        }
+    }
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <bit>
 #include <new>
 
+#include "Extend.h"
 #include "HuffmanTables.h"
 #include "LargeBlock.h"
 
@@ -44,10 +45,7 @@ CoefBlock packed::UnpackCodes(const int16_t* record, const HuffmanDecoder& acTab
         const int size = rs & 15;
         uint32_t extra = 0;
         for (int i = 0; i < size; ++i) extra = extra << 1 | static_cast<uint32_t>(bit());
-        if (size > 0 && k < 64) {
-            block[k] = static_cast<int16_t>(extra < (1u << (size - 1)) ? static_cast<int>(extra) - (1 << size) + 1
-                                                                        : static_cast<int>(extra));
-        }
+        if (size > 0 && k < 64) block[k] = static_cast<int16_t>(Extend(extra, size));
         ++k;
     }
     return block;

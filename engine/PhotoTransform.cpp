@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "BitStreamFile.h"
 #include "GainMapCoverage.h"
 #include "JpegRotation.h"
 #include "PhotoLayout.h"

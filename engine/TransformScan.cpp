@@ -1,5 +1,7 @@
 // The scan of RotateJpeg: decoded into the coefficient store, then encoded from it.
+#include "BitStreamFile.h"
 #include "CoefficientStore.h"
+#include "EngineInternals.h"
 #include "HuffmanTables.h"
 #include "JpegRotation.h"
 #include "Messages.h"
@@ -21,10 +23,8 @@ CoefficientStore::Form StoreFormFor(const FrameState& frame, const HuffTables& t
 
 }  // namespace
 
-const HuffmanSlot& TJpegRotation::HuffSlot(int tableClass, int id) const { return huff_->Slot(tableClass, id); }
-
-std::vector<CoefBlock> TJpegRotation::Coefficients(int slot) const {
-    return store_->Unpack(slot, huff_->Decoder(1, frame_.AcTableSel[slot]));
+std::vector<CoefBlock> EngineInternals::Coefficients(const TJpegRotation& engine, int slot) {
+    return engine.store_->Unpack(slot, engine.huff_->Decoder(1, engine.frame_.AcTableSel[slot]));
 }
 
 bool TJpegRotation::TransformScan() {

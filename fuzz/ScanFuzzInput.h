@@ -97,8 +97,8 @@ inline std::vector<uint8_t> ScanFuzzHeader(uint8_t flags, int components, std::a
 // Table 0 the standard luminance pair, which lacks most end-of-band classes; table 1 holds
 // every symbol, so that any run or 12-bit category can be read.
 struct ScanFuzzTables {
-    std::array<HuffmanDecodeTable, 4> decode;
-    std::array<HuffmanEncodeTable, 4> encode;
+    std::array<HuffmanDecodeTable, kHuffmanSlotCount> decode;
+    std::array<HuffmanEncodeTable, kHuffmanSlotCount> encode;
     HuffmanDecodeTables decoders;
     HuffmanEncodeTables encoders;
 
@@ -109,14 +109,15 @@ struct ScanFuzzTables {
         for (int tc = 0; tc < 2; ++tc) {
             const std::vector<uint8_t> standard = HuffTables::StandardTablePayload(tc, 0);
             const std::span<const uint8_t, 16> counts(standard.data(), 16);
-            if (!BuildHuffmanDecodeTable(counts, std::span(standard).subspan(16), decode[tc * 2]) ||
-                !BuildHuffmanEncodeTable(counts, std::span(standard).subspan(16), encode[tc * 2]) ||
-                !BuildHuffmanDecodeTable(everyCount, every, decode[tc * 2 + 1]) ||
-                !BuildHuffmanEncodeTable(everyCount, every, encode[tc * 2 + 1]))
+            const int standardSlot = HuffmanSlotIndex(tc, 0), everySlot = HuffmanSlotIndex(tc, 1);
+            if (!BuildHuffmanDecodeTable(counts, std::span(standard).subspan(16), decode[standardSlot]) ||
+                !BuildHuffmanEncodeTable(counts, std::span(standard).subspan(16), encode[standardSlot]) ||
+                !BuildHuffmanDecodeTable(everyCount, every, decode[everySlot]) ||
+                !BuildHuffmanEncodeTable(everyCount, every, encode[everySlot]))
                 std::abort();
             for (int id = 0; id < 2; ++id) {
-                (tc == 0 ? decoders.dc : decoders.ac)[id] = &decode[tc * 2 + id];
-                (tc == 0 ? encoders.dc : encoders.ac)[id] = &encode[tc * 2 + id];
+                (tc == 0 ? decoders.dc : decoders.ac)[id] = &decode[HuffmanSlotIndex(tc, id)];
+                (tc == 0 ? encoders.dc : encoders.ac)[id] = &encode[HuffmanSlotIndex(tc, id)];
             }
         }
     }

@@ -1,8 +1,8 @@
 // Lossless rotation and mirroring of baseline JPEG streams.
 //
 // CheckJpeg reads the headers up to the scan header and records the frame geometry;
-// RotateJpeg must then run on the same stream with the same engine. Everything the engine
-// has to say goes through its hooks; it returns false after a level-2 message.
+// RotateJpeg reads its own input from the start and needs no earlier call. Everything the
+// engine has to say goes through its hooks; it returns false after a level-2 message.
 // One instance per thread: the engine holds per-run state.
 #pragma once
 
@@ -15,10 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "BitStreamFile.h"
-#include "CoefBlock.h"
 #include "FrameState.h"
-#include "HuffmanSlot.h"
 #include "HuffmanTablePolicy.h"
 #include "MemoryStream.h"
 #include "Messages.h"
@@ -30,6 +27,9 @@ namespace pivotta {
 
 class CoefficientStore;
 class HuffTables;
+class TInBitStreamFile;
+class TOutBitStreamFile;
+struct EngineInternals;
 struct OutputTables;
 
 bool RaggedEdgeMovesInside(const FrameState& frame, TransformKind kind);
@@ -75,15 +75,13 @@ public:
     // The Exif Orientation value of the last stream checked (any number, 1-8 being valid), or
     // none when it has no such entry. UprightKind maps it to the kind that rights the picture.
     std::optional<uint32_t> Orientation() const { return orientation_; }
-    const HuffmanSlot& HuffSlot(int tableClass, int id) const;
     // What a transform of the last stream checked does to its tables under TablePolicy.
     TableOutcome PlannedTables() const { return PlannedOutcome(TablePolicy, scanTablesFull_); }
-    // The blocks of a component slot from the last run, already transformed, in raster order.
-    std::vector<CoefBlock> Coefficients(int slot) const;
     // The gain maps and previews of the last stream checked.
     const PhotoInfo& Photo() const { return photo_; }
 
 private:
+    friend struct EngineInternals;
     using Kind = TransformKind;
 
     // Messages.
@@ -109,7 +107,8 @@ private:
     [[nodiscard]] bool CopyTail();
     void SkipSegment();  // also reads a comment: the text is not used
     void NoteOrientation();  // skips an APP1 segment, taking the first Exif Orientation value
-    void ResetComponents();
+    // Everything a stream defines (tables, restart interval, frame) starts afresh.
+    void ForgetStream();
 
     // Marker segments.
     [[nodiscard]] bool ProcessDQT();
@@ -120,6 +119,9 @@ private:
     // Writes the segment unless the tables are chosen after decoding (deferDht_).
     [[nodiscard]] bool ProcessDHT(bool& allFull);
     void CheckMcuSize();
+    // The frame geometry of the input's frame header, read ahead of the walk: the Exif
+    // segment before it needs the output size.
+    void ReadOwnFrame(const TMemoryStream& input);
     void SettleOutputSize();
 
     // Scan.

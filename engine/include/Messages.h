@@ -25,7 +25,7 @@ enum class MessageCode : uint8_t {
     BadFrameHeader,
     BadScanHeader,
     BadRestartSegment,
-    FrameChanged,          // the frame differs from the one CheckJpeg read
+    FrameChanged,          // the frame differs from the one read ahead of the walk
     TruncatedHeaders,      // the data ends before the scan
     TruncatedScan,         // the scan ends before its last block
     ScanTooShort,          // far too little scan data for the picture's size
@@ -44,8 +44,15 @@ enum class MessageCode : uint8_t {
     GainMapGrid,           // the gain map cannot follow the main picture's turn losslessly
     SecondaryPictureFailed,  // a gain map or preview the engine cannot transform
     ThumbnailKept,         // warning: the Exif thumbnail cannot be turned and stays as it was
+    UndefinedHuffmanTable,  // the scan selects a Huffman table its stream does not define
 };
-inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::ThumbnailKept) + 1;
+inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::UndefinedHuffmanTable) + 1;
+
+// What the bit reader says of a marker inside entropy-coded data.
+inline constexpr const char* kMarkerInScanMessage = "ビットストリームが正しく読みとれませんでした。";
+
+// Engine message hook: text and level (1 warning, 2 error).
+using MessageHook = std::function<void(const std::string& text, int level)>;
 
 struct EngineMessage {
     MessageCode code;
@@ -75,6 +82,7 @@ inline constexpr const char* kBadBlock = "ハフマンブロックが正しく�
 
 // Refusals of input outside the supported subset, so that nothing goes out of step silently.
 inline constexpr const char* kBadHuffmanTable = "ハフマンテーブルが正しくありません。";
+inline constexpr const char* kUndefinedHuffmanTable = "スキャンが使うハフマンテーブルがファイルに定義されていません。";
 inline constexpr const char* kBadQuantTable = "量子化テーブルが正しくありません。";
 inline constexpr const char* kBadFrameHeader = "フレームヘッダが正しくありません。";
 inline constexpr const char* kBadScanHeader = "スキャンヘッダが正しくありません。";

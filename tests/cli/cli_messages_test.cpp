@@ -62,6 +62,20 @@ Bytes WrongRestartMarker(Bytes jpeg, int index) {
     return jpeg;
 }
 
+// Without its DHT segments: the scan's tables are defined nowhere in the file.
+Bytes WithoutHuffmanTables(Bytes jpeg) {
+    for (size_t at = 2; jpeg[at + 1] != 0xDA;) {
+        const auto start = jpeg.begin() + static_cast<std::ptrdiff_t>(at);
+        const size_t size = 2 + (jpeg[at + 2] << 8 | jpeg[at + 3]);
+        if (jpeg[at + 1] == 0xC4) {
+            jpeg.erase(start, start + static_cast<std::ptrdiff_t>(size));
+        } else {
+            at += size;
+        }
+    }
+    return jpeg;
+}
+
 // 64 one bits in the middle of the scan: no Huffman table has such a code.
 Bytes OnesInScan(Bytes jpeg) {
     const size_t start = ScanStart(jpeg);
@@ -217,6 +231,9 @@ TEST_F(CliMessagesTest, RefusedFilesNameTheirCauseAndCheckAgreesWithTheTransform
          "ファイルが途中で切れています: 画像のサイズに対して画像データが少なすぎます [scan-too-short]"},
         {"wrong-restart", WrongRestartMarker(rows, 57), "damaged data in the scan at MCU row 57 [damaged-scan]",
          "スキャンのデータが壊れています(MCU行 57) [damaged-scan]"},
+        {"no-tables", WithoutHuffmanTables(large),
+         "the scan uses a Huffman table that the file does not define [undefined-table]",
+         "スキャンが使うハフマンテーブルがファイルに定義されていません [undefined-table]"},
         {"flipped-bits", OnesInScan(large), "damaged data in the scan at MCU row ...", ""},
     };
     for (const Case& c : cases) {

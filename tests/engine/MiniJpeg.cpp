@@ -64,7 +64,7 @@ void ScanBitWriter::Bits(uint32_t value, int count) {
 void ScanBitWriter::Flush(bool pad) {
     if (bits_ == 0) return;
     if (pad) {
-        while (bits_ < 8) acc_ = acc_ << 1 | padBit_, ++bits_;
+        while (bits_ < 8) acc_ = acc_ << 1 | 1, ++bits_;
     }
     const uint8_t b = static_cast<uint8_t>(acc_);
     out_.push_back(b);

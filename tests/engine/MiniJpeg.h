@@ -17,11 +17,10 @@ using Bytes = std::vector<uint8_t>;
 // ITU T.81 Annex K tables (DC/AC x identifier 0/1) as DHT payload bodies: 16 counts + symbols.
 Bytes StandardTableBody(int tableClass, int id);
 
-// Writes entropy-coded bits MSB first with FF 00 stuffing; pads partial bytes with 1-bits as
-// encoders usually do, or with 0-bits as the engine does.
+// Writes entropy-coded bits MSB first with FF 00 stuffing; pads partial bytes with 1-bits
+// (T.81 B.1.1.5), as the engine and jpegtran do.
 class ScanBitWriter {
 public:
-    explicit ScanBitWriter(bool padWithOnes = true) : padBit_(padWithOnes ? 1 : 0) {}
     void Bits(uint32_t value, int count);
     // The standard table's code for a symbol, then `extra` in `extraBits` bits.
     void Symbol(int tableClass, int id, int symbol);
@@ -32,7 +31,6 @@ public:
 
 private:
     void Flush(bool pad);
-    uint32_t padBit_;
     Bytes out_;
     uint32_t acc_ = 0;
     int bits_ = 0;

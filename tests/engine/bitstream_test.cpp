@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "BitStreamFile.h"
+#include "Messages.h"
 #include "RawBitBuffer.h"
 #include "MiniJpeg.h"
 
@@ -52,6 +53,16 @@ TEST(InBitStream, ReadBitsFollowsByteBoundaries) {
     EXPECT_EQ(r.in.ReadBit(), 1);  // last bit of 0xEF
     EXPECT_EQ(r.in.ReadBits(0), 0u);
     EXPECT_EQ(r.in.ReadBits(8), 0x12u);
+}
+
+TEST(InBitStream, MoreThanSixteenBitsAreADamagedBlockAndReadNothing) {
+    // Only a DC table with a category above 16 asks for them.
+    Reader r({0xAB, 0xCD, 0xEF});
+    EXPECT_EQ(r.in.ReadBits(4), 0xAu);
+    EXPECT_EQ(r.in.ReadBits(17), 0u);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0], std::make_pair(std::string(msg::kBadBlock), 2));
+    EXPECT_EQ(r.in.ReadBits(12), 0xBCDu);
 }
 
 TEST(InBitStream, TwelveBitsAcrossTwoMoreBytes) {
@@ -186,19 +197,26 @@ TEST(OutBitStream, StuffsAFullFFByte) {
     EXPECT_EQ(w.Flushed(), (Bytes{0xFF, 0x00}));
 }
 
-TEST(OutBitStream, NineOnesLeaveOneBitPending) {
-    Writer w;
-    w.out.WriteBits(0x1FF, 9);
-    EXPECT_EQ(w.Flushed(), (Bytes{0xFF, 0x00}));
-    w.out.FlushBits();
-    EXPECT_EQ(w.stream.Bytes(), (Bytes{0xFF, 0x00, 0x80}));
-}
-
-TEST(OutBitStream, ByteWritesPadWithZeroBits) {
-    Writer w;
-    w.out.WriteBits(5, 3);
-    w.out.WriteWord(0xFFD9);
-    EXPECT_EQ(w.stream.Bytes(), (Bytes{0xA0, 0xFF, 0xD9}));
+TEST(OutBitStream, ByteWritesPadTheLastByteWithOneBits) {
+    // T.81 B.1.1.5: a padded byte of all ones is stuffed like any other.
+    struct Case {
+        uint32_t value;
+        int bits;
+        Bytes expected;
+    };
+    const Case cases[] = {
+        {5, 3, {0xBF, 0xFF, 0xD9}},
+        {0x1FF, 9, {0xFF, 0x00, 0xFF, 0x00, 0xFF, 0xD9}},
+        {0x100, 9, {0x80, 0x7F, 0xFF, 0xD9}},
+        {0xAB, 8, {0xAB, 0xFF, 0xD9}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        Writer w;
+        w.out.WriteBits(c.value, c.bits);
+        w.out.WriteWord(0xFFD9);
+        EXPECT_EQ(w.stream.Bytes(), c.expected);
+    }
 }
 
 TEST(OutBitStream, OnlyOneIsAOneBit) {

@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "BlockTransforms.h"
+#include "ExternalTools.h"
+#include "JpegFixtures.h"
 #include "JpegRotation.h"
 #include "Messages.h"
 #include "MiniJpeg.h"
@@ -105,11 +107,32 @@ TEST(MarkerWalk, UnknownMarkersAreNamed) {
     EXPECT_FALSE(engine.RotateJpeg(Stream(progressive), output, TransformKind::Rotate180));
     EXPECT_EQ(log.messages.back().first, "致命的エラー : ヘッダ($FFC2)を認識できません");
 
-    // A fill byte before a segment marker is not understood there.
-    Bytes filled = SimpleGray(8, 8);
-    filled.insert(filled.begin() + static_cast<long>(Find(filled, {0xFF, 0xC4})), 0xFF);
+    // Fill bytes before it do not hide it.
+    Bytes filled = progressive;
+    filled.insert(filled.begin() + static_cast<long>(Find(filled, {0xFF, 0xC2})), {0xFF, 0xFF});
     r = Transform(filled, TransformKind::Rotate90);
-    EXPECT_EQ(r.log.messages.back().first, "ヘッダ($FFFF)を認識できませんでした。");
+    EXPECT_EQ(r.log.messages.back().first, "ヘッダ($FFC2)を認識できませんでした。");
+}
+
+TEST(MarkerWalk, FillBytesBeforeAMarkerAreSkipped) {
+    // Any number of 0xFF may precede a marker: they carry nothing and are not copied.
+    const Bytes plain = SimpleGray(16, 8, 1);
+    const Result expected = Transform(plain, TransformKind::Rotate90);
+    ASSERT_TRUE(expected.rotated);
+    const std::pair<Bytes, size_t> cases[] = {
+        {{0xFF, 0xDB}, 1}, {{0xFF, 0xC0}, 3}, {{0xFF, 0xC4}, 1}, {{0xFF, 0xDD}, 2}, {{0xFF, 0xDA}, 1}, {{0xFF, 0xD9}, 2},
+    };
+    for (const auto& [marker, count] : cases) {
+        SCOPED_TRACE(testing::PrintToString(marker));
+        Bytes filled = plain;
+        const size_t at = marker[1] == 0xD9 ? filled.size() - 2 : Find(filled, marker);
+        filled.insert(filled.begin() + static_cast<long>(at), count, 0xFF);
+        const Result r = Transform(filled, TransformKind::Rotate90);
+        EXPECT_TRUE(r.checked);
+        ASSERT_TRUE(r.rotated);
+        EXPECT_TRUE(r.log.messages.empty());
+        EXPECT_EQ(r.output, expected.output);
+    }
 }
 
 TEST(MarkerWalk, FourComponentsAreRefused) {
@@ -154,12 +177,6 @@ TEST(MarkerWalk, MarkersAfterTheScan) {
     ASSERT_TRUE(r.rotated);
     EXPECT_EQ(Bytes(r.output.end() - 4, r.output.end()), (Bytes{0xFF, 0xD0, 0xFF, 0xD9}));
 
-    // Fill bytes before EOI carry nothing: accepted, not copied.
-    Bytes filled = SimpleGray(8, 8);
-    filled.insert(filled.end() - 2, {0xFF, 0xFF});
-    r = Transform(filled, TransformKind::Rotate180);
-    ASSERT_TRUE(r.rotated);
-    EXPECT_EQ(r.output, Transform(SimpleGray(8, 8), TransformKind::Rotate180).output);
 
     // Anything else after the scan ends the run.
     Bytes second = SimpleGray(8, 8);
@@ -311,6 +328,66 @@ TEST(HuffmanTables, AnAcTableOfTwelveSymbolsIsNotFull) {
     EXPECT_EQ(r.log.dhtWarnings, 1);
 }
 
+// The jpeg with its DHT segment replaced by `dht` (none when empty).
+Bytes WithDht(Bytes jpeg, const Bytes& dht) {
+    const size_t at = Find(jpeg, {0xFF, 0xC4});
+    const auto start = jpeg.begin() + static_cast<long>(at);
+    jpeg.erase(start, start + 2 + (jpeg[at + 2] << 8 | jpeg[at + 3]));
+    jpeg.insert(jpeg.begin() + static_cast<long>(at), dht.begin(), dht.end());
+    return jpeg;
+}
+
+// A DHT segment of the standard tables of the given classes and identifiers, each with its
+// symbols in reverse order when `reversed`: full tables, but not the standard codes.
+Bytes TablesSegment(std::initializer_list<std::pair<int, int>> tables, bool reversed) {
+    Bytes body;
+    for (const auto& [tableClass, id] : tables) {
+        Bytes table = StandardTableBody(tableClass, id);
+        if (reversed) std::reverse(table.begin() + 16, table.end());
+        body.push_back(static_cast<uint8_t>(tableClass << 4 | id));
+        body.insert(body.end(), table.begin(), table.end());
+    }
+    return Segment(0xFFC4, body);
+}
+
+TEST(HuffmanTables, AScanUsesOnlyTablesItsOwnStreamDefines) {
+    const Bytes gray = SimpleGray(16, 8);
+    const Bytes ycc = SimpleYcc(16, 16, 1, 1);
+    struct Case {
+        const char* name;
+        Bytes before;  // handled by the same engine first
+        Bytes jpeg;
+    };
+    const Case cases[] = {
+        {"no tables, fresh engine", {}, WithDht(gray, {})},
+        {"no tables, after standard tables", gray, WithDht(gray, {})},
+        {"no tables, after full tables of other codes",
+         WithDht(gray, TablesSegment({{0, 0}, {1, 0}, {0, 1}, {1, 1}}, true)), WithDht(gray, {})},
+        {"the chroma tables missing", ycc, WithDht(ycc, TablesSegment({{0, 0}, {1, 0}}, false))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TJpegRotation engine;
+        std::vector<EngineMessage> messages;
+        engine.OnCodedMessage = [&](const EngineMessage& m) { messages.push_back(m); };
+        const TMemoryStream before = Stream(c.before), input = Stream(c.jpeg);
+        if (!c.before.empty()) ASSERT_TRUE(engine.CheckJpeg(before));
+        EXPECT_FALSE(engine.CheckJpeg(input));
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].code, MessageCode::UndefinedHuffmanTable);
+        EXPECT_EQ(messages[0].text, msg::kUndefinedHuffmanTable);
+        EXPECT_EQ(messages[0].level, 2);
+        if (c.before.empty()) continue;
+        // A transform right after checking a file of the same frame finds no tables either.
+        messages.clear();
+        ASSERT_TRUE(engine.CheckJpeg(before));
+        TMemoryStream output;
+        EXPECT_FALSE(engine.RotateJpeg(input, output, TransformKind::Rotate90));
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].code, MessageCode::UndefinedHuffmanTable);
+    }
+}
+
 TEST(HuffmanTables, OverSubscribedTablesAreRefused) {
     Bytes dc = {0x00, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2};  // three 1-bit codes
     Bytes jpeg = SimpleGray(8, 8);
@@ -333,8 +410,8 @@ TEST(Encoding, CodesAreWrittenAsTheStandardSays) {
     const Bytes jpeg = BuildJpeg(16, 8, Gray(), in.Finish());
     Result r = Transform(jpeg, TransformKind::NoRotation);
     ASSERT_TRUE(r.rotated);
-    // The engine pads with 0-bits; otherwise its scan is exactly the hand-coded one.
-    ScanBitWriter expected(false);
+    // Exactly the hand-coded scan, padding included.
+    ScanBitWriter expected;
     expected.Dc(0, -3);
     for (int i = 0; i < 3; ++i) expected.Ac(0, 15, 0);
     expected.Ac(0, 14, 6);
@@ -343,6 +420,36 @@ TEST(Encoding, CodesAreWrittenAsTheStandardSays) {
     const Bytes scan = expected.Finish();
     const size_t start = Find(r.output, {0xFF, 0xDA}) + 10;
     EXPECT_EQ(Bytes(r.output.begin() + static_cast<long>(start), r.output.end() - 2), scan);
+}
+
+// The entropy-coded data with its restart markers: from the end of the scan header to EOI.
+Bytes ScanData(const Bytes& jpeg) {
+    const size_t start = ScanDataStart(jpeg);
+    size_t end = jpeg.size() - 2;
+    while (end > start && !(jpeg[end] == 0xFF && jpeg[end + 1] == 0xD9)) --end;
+    return Bytes(jpeg.begin() + static_cast<long>(start), jpeg.begin() + static_cast<long>(end));
+}
+
+TEST(Encoding, ScansEndLikeJpegtransWithOneBitPadding) {
+    // Pictures of whole MCUs with the standard tables: jpegtran codes the same blocks with the
+    // same codes, so the bytes differ nowhere unless the padding before a marker does.
+    const std::string jpegtran = FindProgram("jpegtran");
+    if (jpegtran.empty()) GTEST_SKIP() << "jpegtran is not installed";
+    const FixtureSpec specs[] = {
+        {.width = 64, .height = 48, .restartInterval = 1, .seed = 3},
+        {.width = 48, .height = 32, .components = 1, .restartInterval = 5, .seed = 5},
+        {.width = 64, .height = 32, .hSamp = 2, .vSamp = 1, .seed = 7},
+    };
+    for (const FixtureSpec& spec : specs) {
+        const Bytes input = MakeJpeg(spec);
+        const std::string restart = spec.restartInterval > 0 ? " -restart " + std::to_string(spec.restartInterval) + "B" : "";
+        for (const TransformKind kind : {TransformKind::Rotate90, TransformKind::Rotate180, TransformKind::MirrorLR}) {
+            SCOPED_TRACE(std::to_string(spec.seed) + " " + TransformName(kind));
+            const Result r = Transform(input, kind);
+            ASSERT_TRUE(r.rotated);
+            EXPECT_EQ(ScanData(r.output), ScanData(RunJpegtran(jpegtran, input, JpegtranTransform(kind) + restart)));
+        }
+    }
 }
 
 TEST(Encoding, RestartMarkersAreNumberedAfresh) {
@@ -384,14 +491,31 @@ TEST(Engine, KindsBeyondTheContractAreRefused) {
     EXPECT_EQ(log.messages.back().first, msg::kBadKind);
 }
 
-TEST(Engine, RotateNeedsTheCheckOfTheSameFrame) {
-    TJpegRotation engine;
-    HookLog log;
-    log.Attach(engine);
-    ASSERT_TRUE(engine.CheckJpeg(Stream(SimpleGray(16, 8))));
-    TMemoryStream output;
-    EXPECT_FALSE(engine.RotateJpeg(Stream(SimpleGray(8, 16)), output, TransformKind::Rotate90));
-    EXPECT_EQ(log.messages.back().first, msg::kFrameChanged);
+TEST(Engine, RotateReadsItsOwnFrame) {
+    // What the engine checked before does not matter: a transform settles its size and MCU
+    // from its own input, trimming included.
+    const std::pair<Bytes, Bytes> cases[] = {
+        {SimpleGray(16, 8), SimpleGray(8, 16)},
+        {SimpleYcc(32, 32, 2, 2), SimpleYcc(32, 32, 1, 1)},
+        {SimpleYcc(32, 32, 1, 1), SimpleYcc(32, 32, 2, 2)},
+        {SimpleYcc(32, 32, 2, 1), SimpleYcc(1000, 750, 2, 2)},
+        {{}, SimpleYcc(1000, 750, 1, 2)},
+    };
+    for (const auto& [checkedBefore, input] : cases) {
+        SCOPED_TRACE(testing::PrintToString(FrameSize(input)));
+        const Result expected = Transform(input, TransformKind::Rotate90, true);
+        ASSERT_TRUE(expected.rotated);
+        TJpegRotation engine;
+        engine.AllowAdjustMCU = true;
+        if (!checkedBefore.empty()) ASSERT_TRUE(engine.CheckJpeg(Stream(checkedBefore)));
+        HookLog log;
+        log.Attach(engine);
+        TMemoryStream output;
+        EXPECT_TRUE(engine.RotateJpeg(Stream(input), output, TransformKind::Rotate90));
+        EXPECT_EQ(output.Bytes(), expected.output);
+        EXPECT_EQ(log.progress, expected.log.progress);
+        EXPECT_EQ(log.ErrorCount(), 0);
+    }
 }
 
 TEST(BlockTransforms, QuarterTurnsAndMirrorsComposeToIdentity) {

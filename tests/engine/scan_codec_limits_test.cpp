@@ -94,12 +94,12 @@ TEST(ScanCodecLimits, ProgressiveScansCodeWithTheStandardTables) {
         Planes planes(s.split);
         ASSERT_TRUE(DecodeAllScans(s.file, s.split, planes).ok());
 
-        std::array<HuffmanEncodeTable, 4> standard;
+        std::array<HuffmanEncodeTable, kHuffmanSlotCount> standard;
         HuffmanEncodeTables tables;
         for (int tc = 0; tc < 2; ++tc) {
             for (int id = 0; id < 2; ++id) {
                 const std::vector<uint8_t> payload = HuffTables::StandardTablePayload(tc, id);
-                HuffmanEncodeTable& t = standard[tc * 2 + id];
+                HuffmanEncodeTable& t = standard[HuffmanSlotIndex(tc, id)];
                 ASSERT_TRUE(BuildHuffmanEncodeTable(std::span<const uint8_t, 16>(payload.data(), 16),
                                                     std::span(payload).subspan(16), t));
                 (tc == 0 ? tables.dc : tables.ac)[id] = &t;

@@ -1,6 +1,7 @@
 // Decoding of hand-built scans: what lands in the coefficient store, and what is refused.
 #include <gtest/gtest.h>
 
+#include "EngineInternals.h"
 #include "JpegRotation.h"
 #include "Messages.h"
 #include "MiniJpeg.h"
@@ -41,7 +42,7 @@ TEST(ScanDecoding, DcDifferencesExtendAndPredict) {
     EngineRun run;
     Decode(run, BuildJpeg(24, 8, Gray(), w.Finish()));
     ASSERT_TRUE(run.rotated);
-    const auto& blocks = run.engine.Coefficients(0);
+    const auto& blocks = EngineInternals::Coefficients(run.engine, 0);
     ASSERT_EQ(blocks.size(), 3u);
     EXPECT_EQ(blocks[0][0], 0);
     EXPECT_EQ(blocks[1][0], -4);
@@ -65,7 +66,7 @@ TEST(ScanDecoding, ZeroRunsAndTheLastCoefficient) {
     EngineRun run;
     Decode(run, BuildJpeg(24, 8, Gray(), w.Finish()));
     ASSERT_TRUE(run.rotated) << (run.log.messages.empty() ? "" : run.log.messages[0].first);
-    const auto& b = run.engine.Coefficients(0);
+    const auto& b = EngineInternals::Coefficients(run.engine, 0);
     EXPECT_EQ(b[0][0], 7);
     EXPECT_EQ(b[0][52], -9);
     EXPECT_EQ(b[1][0], 8);
@@ -114,7 +115,7 @@ TEST(ScanDecoding, RestartIntervalsResetPredictionAndConsumeMarkers) {
     EngineRun run;
     Decode(run, BuildJpeg(80, 8, Gray(), w.Finish(), 4));
     ASSERT_TRUE(run.rotated);
-    const auto& b = run.engine.Coefficients(0);
+    const auto& b = EngineInternals::Coefficients(run.engine, 0);
     const int expected[10] = {10, 11, 12, 13, 10, 11, 12, 13, 10, 11};
     for (int i = 0; i < 10; ++i) EXPECT_EQ(b[i][0], expected[i]) << i;
     // The output carries fresh markers at the same places.
@@ -152,7 +153,7 @@ TEST(ScanDecoding, IntervalZeroNeverExpectsAMarker) {
     EngineRun run;
     Decode(run, BuildJpeg(24, 8, Gray(), w.Finish(), 0));
     ASSERT_TRUE(run.rotated);
-    EXPECT_EQ(run.engine.Coefficients(0)[2][0], 6);
+    EXPECT_EQ(EngineInternals::Coefficients(run.engine, 0)[2][0], 6);
 }
 
 TEST(ScanDecoding, BlockOrderFollowsSamplingAndScanOrder) {
@@ -167,12 +168,12 @@ TEST(ScanDecoding, BlockOrderFollowsSamplingAndScanOrder) {
     EngineRun run;
     Decode(run, BuildJpeg(32, 16, Ycc(2, 2), w.Finish()));
     ASSERT_TRUE(run.rotated);
-    const auto& y = run.engine.Coefficients(0);  // grid 4 wide, 2 high
+    const auto& y = EngineInternals::Coefficients(run.engine, 0);  // grid 4 wide, 2 high
     ASSERT_EQ(y.size(), 8u);
     const int order[8] = {0, 1, 4, 5, 2, 3, 6, 7};  // (col,row) within each MCU, MCU by MCU
     for (int i = 0; i < 8; ++i) EXPECT_EQ(y[order[i]][0], i + 1) << i;
-    EXPECT_EQ(run.engine.Coefficients(1)[1][0], 201);
-    EXPECT_EQ(run.engine.Coefficients(2)[1][0], 401);
+    EXPECT_EQ(EngineInternals::Coefficients(run.engine, 1)[1][0], 201);
+    EXPECT_EQ(EngineInternals::Coefficients(run.engine, 2)[1][0], 401);
 
     // The same components listed in another order in the scan header: the MCU follows it.
     std::vector<MiniComponent> frame = {{1, 1, 1, 0, 0, 0}, {2, 1, 1, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
@@ -186,9 +187,9 @@ TEST(ScanDecoding, BlockOrderFollowsSamplingAndScanOrder) {
     EngineRun reordered;
     Decode(reordered, jpeg);
     ASSERT_TRUE(reordered.rotated);
-    EXPECT_EQ(reordered.engine.Coefficients(0)[0][0], 10);
-    EXPECT_EQ(reordered.engine.Coefficients(1)[0][0], 20);
-    EXPECT_EQ(reordered.engine.Coefficients(2)[0][0], 30);
+    EXPECT_EQ(EngineInternals::Coefficients(reordered.engine, 0)[0][0], 10);
+    EXPECT_EQ(EngineInternals::Coefficients(reordered.engine, 1)[0][0], 20);
+    EXPECT_EQ(EngineInternals::Coefficients(reordered.engine, 2)[0][0], 30);
 }
 
 TEST(ScanDecoding, OneComponentScanHasOneBlockPerMcu) {
@@ -198,8 +199,8 @@ TEST(ScanDecoding, OneComponentScanHasOneBlockPerMcu) {
     EngineRun run;
     Decode(run, BuildJpeg(24, 16, {{1, 2, 2, 0, 0, 0}}, w.Finish()));
     ASSERT_TRUE(run.rotated);
-    ASSERT_EQ(run.engine.Coefficients(0).size(), 6u);
-    EXPECT_EQ(run.engine.Coefficients(0)[5][0], 6);
+    ASSERT_EQ(EngineInternals::Coefficients(run.engine, 0).size(), 6u);
+    EXPECT_EQ(EngineInternals::Coefficients(run.engine, 0)[5][0], 6);
     EXPECT_TRUE(run.log.messages.empty());  // 24x16 is whole 8x8 MCUs
 }
 
@@ -249,7 +250,7 @@ TEST(ScanDecoding, HugeFrameFromATinyFileFailsBeforeAllocating) {
     EXPECT_FALSE(run.rotated);
     ASSERT_FALSE(run.log.messages.empty());
     EXPECT_EQ(run.log.messages.back().first, msg::kScanTooShort);
-    EXPECT_TRUE(run.engine.Coefficients(0).empty());
+    EXPECT_TRUE(EngineInternals::Coefficients(run.engine, 0).empty());
 }
 
 TEST(ScanDecoding, ZeroRunsThatOnlyReachTheEndAreDroppedInEveryTransform) {
@@ -289,9 +290,9 @@ TEST(ScanDecoding, ZeroRunsThatOnlyReachTheEndAreDroppedInEveryTransform) {
         ASSERT_TRUE(a.engine.CheckJpeg(inA) && a.engine.RotateJpeg(inA, a.output, kind));
         ASSERT_TRUE(b.engine.CheckJpeg(inB) && b.engine.RotateJpeg(inB, b.output, kind));
         EXPECT_EQ(a.output.Bytes(), b.output.Bytes()) << Facts(kind).name;
-        EXPECT_EQ(a.engine.Coefficients(0), b.engine.Coefficients(0)) << Facts(kind).name;
+        EXPECT_EQ(EngineInternals::Coefficients(a.engine, 0), EngineInternals::Coefficients(b.engine, 0)) << Facts(kind).name;
         if (kind == TransformKind::NoRotation) {
-            const auto blocks = a.engine.Coefficients(0);
+            const auto blocks = EngineInternals::Coefficients(a.engine, 0);
             EXPECT_EQ(blocks[11][63], 1);
             EXPECT_EQ(blocks[4][4], -1);
             EXPECT_EQ(blocks[4][24], 7);  // 4, then 16 zeros and 3 more

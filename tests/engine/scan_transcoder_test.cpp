@@ -151,7 +151,7 @@ FrameGeometry GeometryOf(const SplitJpeg& split) {
 struct Tables {
     std::vector<HuffmanTableSet> sets;
     std::vector<HuffmanEncodeTables> first;
-    std::array<HuffmanEncodeTable, 4> standard;
+    std::array<HuffmanEncodeTable, kHuffmanSlotCount> standard;
     HuffmanEncodeTables fallback;
 };
 
@@ -179,11 +179,11 @@ std::vector<InputScan> InputScans(const Bytes& file, const SplitJpeg& split, Tab
         for (int id = 0; id < 2; ++id) {
             const std::vector<uint8_t> payload = HuffTables::StandardTablePayload(tc, id);
             EXPECT_TRUE(BuildHuffmanEncodeTable(std::span<const uint8_t, 16>(payload.data(), 16),
-                                                std::span(payload).subspan(16), tables.standard[tc * 2 + id]));
+                                                std::span(payload).subspan(16), tables.standard[HuffmanSlotIndex(tc, id)]));
         }
     for (int id = 0; id < 4; ++id) {
-        tables.fallback.dc[id] = &tables.standard[id == 0 ? 0 : 1];
-        tables.fallback.ac[id] = &tables.standard[id == 0 ? 2 : 3];
+        tables.fallback.dc[id] = &tables.standard[HuffmanSlotIndex(0, id == 0 ? 0 : 1)];
+        tables.fallback.ac[id] = &tables.standard[HuffmanSlotIndex(1, id == 0 ? 0 : 1)];
     }
     return scans;
 }

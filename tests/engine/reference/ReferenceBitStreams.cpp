@@ -103,9 +103,7 @@ void RefOutBitStream::WriteBits(uint32_t value, int n) {
 }
 
 void RefOutBitStream::FlushBits() {
-    bitPos_ = 7;
-    bytes_.push_back(curByte_);  // the unwritten low bits stay 0
-    curByte_ = 0;
+    while (bitPos_ != 7) WriteBit(1);
 }
 
 }  // namespace pivotta::reference

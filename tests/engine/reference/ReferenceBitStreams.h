@@ -54,7 +54,7 @@ class RefOutBitStream {
 public:
     explicit RefOutBitStream(std::vector<uint8_t>& bytes) : bytes_(bytes) {}
 
-    // Byte-level writes; each first completes a partly filled byte with 0-bits.
+    // Byte-level writes; each first completes a partly filled byte with 1-bits.
     void WriteByte(uint8_t b);
     void WriteWord(uint16_t w);
     void WriteBytes(const uint8_t* buffer, size_t count);

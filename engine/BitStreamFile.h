@@ -17,13 +17,9 @@
 #include "BitCursor.h"
 #include "Endian.h"
 #include "MemoryStream.h"
+#include "Messages.h"
 
 namespace pivotta {
-
-// Engine message hook: text and level (1 warning, 2 error).
-using MessageHook = std::function<void(const std::string& text, int level)>;
-
-inline constexpr const char* kMarkerInScanMessage = "ビットストリームが正しく読みとれませんでした。";
 
 class TInBitStreamFile {
 public:
@@ -35,12 +31,12 @@ public:
     uint8_t ReadByte();
     uint16_t ReadWord();
     uint32_t ReadDWord();
-    // A marker code after entropy-coded data, skipping the fill bytes (0xFF) that may precede
-    // it (ITU T.81 B.1.1.2). Without fill bytes it reads exactly what ReadWord reads.
+    // A marker code, skipping the fill bytes (0xFF) that may precede any marker (ITU T.81
+    // B.1.1.2). Without fill bytes it reads exactly what ReadWord reads.
     uint16_t ReadMarker();
 
     // Bit-level reads of entropy-coded data (stuffing removed). ReadBits takes 0..16 bits;
-    // a larger request is reported as a level-2 message and yields 0.
+    // a larger request reads nothing, yields 0 and is reported as a damaged block (level 2).
     int ReadBit();
     uint32_t ReadBits(int n);
 
@@ -162,7 +158,7 @@ public:
     void WriteBits(uint32_t value, int n) {
         if (n > 0) PutBits(n == 32 ? value : value & ((uint32_t{1} << n) - 1), n);
     }
-    // Completes the partly filled byte with 0-bits and writes it.
+    // Completes the partly filled byte with 1-bits and writes it.
     void FlushBits();
 
     // Position after every complete byte written so far.
