@@ -57,7 +57,7 @@ bool HasEnded(int pid) {
 }
 
 // The path of a file the process has open in folder, named or not ("/dir/#123 (deleted)" for
-// an unnamed one), once it opens one after the file `after` (when given) exists; polls its
+// an unnamed one) other than `after`, once the file `after` (when given) exists; polls its
 // descriptors. None when the process ends first.
 std::optional<std::string> WaitForFileBeingWritten(int pid, const std::string& folder, int timeoutMs,
                                                    const std::string& after = {}) {
@@ -72,7 +72,15 @@ std::optional<std::string> WaitForFileBeingWritten(int pid, const std::string& f
         for (const auto& entry : fs::directory_iterator(fds, ec)) {
             std::error_code linkError;
             const std::string target = fs::read_symlink(entry.path(), linkError).string();
-            if (!linkError && target.starts_with(folder + "/")) return entry.path().string();
+            if (linkError || !target.starts_with(folder + "/")) continue;
+            // `after` may still be open for a moment once it has its name, which an unnamed
+            // file's descriptor does not show: told apart by its inode.
+            struct stat open {}, named {};
+            if (!after.empty() && ::stat(entry.path().c_str(), &open) == 0 && ::stat(after.c_str(), &named) == 0 &&
+                open.st_dev == named.st_dev && open.st_ino == named.st_ino) {
+                continue;
+            }
+            return entry.path().string();
         }
         ::usleep(2000);
     }
