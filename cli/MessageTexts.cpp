@@ -66,6 +66,14 @@ constexpr MessageCodeInfo kCodes[] = {
      "a gain map or preview that cannot be transformed"},
     {ThumbnailKept, "thumbnail-kept", "the Exif thumbnail cannot be transformed: it is kept as it was",
      "warning: the Exif thumbnail stays unturned"},
+    {HeightInDnl, "dnl", "the picture's height is given after its first scan (DNL segment): not supported",
+     "a JPEG whose height comes after the first scan (DNL)"},
+    {TooManyComponents, "too-many-components", "more than four components are not supported",
+     "a picture of more than four components"},
+    {BadScanScript, "bad-scan-script",
+     "the scans do not form a sequence JPEG allows (a component twice, a refinement before its first scan, "
+     "a band coded twice, or a component never coded)",
+     "scans in an order JPEG does not allow"},
 };
 
 static_assert(std::size(kCodes) == kMessageCodeCount, "every code has its words");

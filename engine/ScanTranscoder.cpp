@@ -76,8 +76,6 @@ TransformedFrame TransformFrame(const FrameGeometry& in, TransformKind kind, boo
     return out;
 }
 
-namespace {
-
 ScanLayout LayoutOf(const FrameGeometry& frame, const InputScan& scan) {
     ScanLayout layout = frame.Layout(scan.script, scan.restartInterval);
     for (int i = 0; i < layout.componentCount; ++i) {
@@ -86,8 +84,6 @@ ScanLayout LayoutOf(const FrameGeometry& frame, const InputScan& scan) {
     }
     return layout;
 }
-
-}  // namespace
 
 namespace {
 

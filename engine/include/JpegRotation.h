@@ -22,6 +22,7 @@
 #include "HuffmanTablePolicy.h"
 #include "MemoryStream.h"
 #include "Messages.h"
+#include "OutputCoding.h"
 #include "PhotoInfo.h"
 #include "ThreadStarter.h"
 #include "TransformKind.h"
@@ -31,6 +32,7 @@ namespace pivotta {
 class CoefficientStore;
 class HuffTables;
 struct OutputTables;
+struct TranscodeWalk;
 
 bool RaggedEdgeMovesInside(const FrameState& frame, TransformKind kind);
 
@@ -65,6 +67,8 @@ public:
     // Which Huffman tables a result is coded with; only Standard raises the optimized-tables
     // warning.
     HuffmanTablePolicy TablePolicy = HuffmanTablePolicy::Standard;
+    // The coding of the result: the input's own process and scan script, or another.
+    OutputCoding Coding = OutputCoding::AsInput;
     // Threads one operation may use; 0 means the machine's processors. The output is the same
     // whatever the count: callers that run several engines at once set 1.
     unsigned MaxThreads = 0;
@@ -110,6 +114,16 @@ private:
     void SkipSegment();  // also reads a comment: the text is not used
     void NoteOrientation();  // skips an APP1 segment, taking the first Exif Orientation value
     void ResetComponents();
+
+    // Pictures of other DCT processes, several scans or four components, turned through the
+    // scan transcoder.
+    [[nodiscard]] bool TranscodedCheckWalk();
+    [[nodiscard]] bool TranscodedRotateWalk();
+    [[nodiscard]] bool TranscodedSegments(TranscodeWalk& walk);
+    [[nodiscard]] bool TranscodedFrame(TranscodeWalk& walk, uint16_t marker);
+    [[nodiscard]] bool TranscodedScan(TranscodeWalk& walk);
+    [[nodiscard]] bool TranscodeScans(TranscodeWalk& walk);
+    [[nodiscard]] bool FailUnknownMarker(uint16_t marker);
 
     // Marker segments.
     [[nodiscard]] bool ProcessDQT();

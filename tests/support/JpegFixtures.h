@@ -16,7 +16,7 @@ namespace pivotta::test {
 
 struct FixtureSpec {
     int width = 64, height = 48;
-    int components = 3;        // 1 (grayscale) or 3 (YCbCr)
+    int components = 3;        // 1 (grayscale), 3 (YCbCr) or 4 (CMYK, with an Adobe segment)
     int hSamp = 2, vSamp = 2;  // luminance sampling factors; chroma 1x1
     int restartInterval = 0;   // in MCUs; 0 = none
     bool optimizeHuffman = false;
