@@ -169,8 +169,8 @@ bool TJpegRotation::RotatePicture(const TMemoryStream& input, TMemoryStream& out
         TOutBitStreamFile out(output, BitStreamHook());
         in_ = &in;
         out_ = &out;
-        ok = RunGuarded(NeedsScanTranscoder({input.Memory(), input.Size()}) ? &TJpegRotation::TranscodedRotateWalk
-                                                                             : &TJpegRotation::RotateWalk);
+        const bool transcoded = NeedsScanTranscoder({input.Memory(), input.Size()}) || Coding == OutputCoding::Progressive;
+        ok = RunGuarded(transcoded ? &TJpegRotation::TranscodedRotateWalk : &TJpegRotation::RotateWalk);
         in_ = nullptr;
         out_ = nullptr;
     }

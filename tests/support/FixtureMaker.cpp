@@ -106,6 +106,7 @@ void ConfigureCompressor(jpeg_compress_struct& info, const FixtureSpec& spec) {
     info.restart_interval = static_cast<unsigned int>(spec.restartInterval);
     info.optimize_coding = spec.optimizeHuffman ? TRUE : FALSE;
     if (spec.progressive) jpeg_simple_progression(&info);
+    info.arith_code = spec.arithmetic ? TRUE : FALSE;
 }
 
 // Compressed bytes go straight into a vector, which stays valid whatever happens mid-way.

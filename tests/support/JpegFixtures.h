@@ -21,6 +21,7 @@ struct FixtureSpec {
     int restartInterval = 0;   // in MCUs; 0 = none
     bool optimizeHuffman = false;
     bool progressive = false;
+    bool arithmetic = false;   // arithmetic coding (libjpeg's default conditioning)
     bool rgbIds = false;       // JCS_RGB components with identifiers 82, 71, 66
     int quality = 85;
     uint32_t seed = 1;         // photo-like texture: gradients, edges, noise
