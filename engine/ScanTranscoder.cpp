@@ -201,6 +201,16 @@ std::vector<InputScan> OutputScript(const FrameGeometry& frame, OutputCoding cod
     return scans;
 }
 
+bool CountScanSymbols(const FrameGeometry& frame, std::span<const InputScan> scans, const CoefficientImage& image,
+                      std::vector<HuffmanSymbolCounts>& counts, const ScanThreads& threads) {
+    counts.assign(scans.size(), HuffmanSymbolCounts{});
+    std::vector<ScanResult> results(scans.size());
+    const bool workersOk = RunSpread(scans.size(), threads, [&](size_t i) {
+        results[i] = CountHuffmanSymbols(LayoutOf(frame, scans[i]), image.Planes(), counts[i]);
+    });
+    return FirstFailure(results, workersOk).ok();
+}
+
 TranscodeResult EncodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, const CoefficientImage& image,
                             std::span<const HuffmanEncodeTables> first, const HuffmanEncodeTables& fallback,
                             std::vector<OutputScan>& out, const ScanThreads& threads) {

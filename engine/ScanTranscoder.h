@@ -91,6 +91,12 @@ TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputSca
 // first restart interval.
 std::vector<InputScan> OutputScript(const FrameGeometry& frame, OutputCoding coding, std::span<const InputScan> input);
 
+// How often each scan codes each Huffman symbol, the scans counted at once; false when a
+// scan cannot be counted or a worker's memory ran out.
+[[nodiscard]] bool CountScanSymbols(const FrameGeometry& frame, std::span<const InputScan> scans,
+                                    const CoefficientImage& image, std::vector<HuffmanSymbolCounts>& counts,
+                                    const ScanThreads& threads = {});
+
 struct OutputScan {
     std::vector<uint8_t> data;
     HuffmanEncodeTables tables;  // what it was coded with (Huffman coding)

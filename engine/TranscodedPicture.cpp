@@ -71,13 +71,15 @@ bool OutputArithmetic(const FrameHeader& frame, OutputCoding coding) {
     return coding == OutputCoding::AsInput && frame.Arithmetic();
 }
 
-// The tables (class * 4 + selector) a scan codes with: DC where it codes first DC bits, AC
-// where it codes AC coefficients.
-std::vector<int> TablesUsed(const InputScan& scan) {
+// The tables (class * 4 + selector) a scan codes with, as its pass needs them.
+std::vector<int> TablesUsed(const ScanLayout& scan) {
+    const ScanPass pass = scan.Pass();
+    const bool usesDc = pass == ScanPass::Sequential || pass == ScanPass::DcFirst;
+    const bool usesAc = pass == ScanPass::Sequential || pass == ScanPass::AcFirst || pass == ScanPass::AcRefine;
     std::vector<int> used;
-    for (size_t i = 0; i < scan.script.components.size(); ++i) {
-        if (scan.script.Ss == 0 && scan.script.Ah == 0) used.push_back(scan.dcTable[i]);
-        if (scan.script.Se > 0) used.push_back(4 + scan.acTable[i]);
+    for (int i = 0; i < scan.componentCount; ++i) {
+        if (usesDc) used.push_back(scan.components[i].dcTable);
+        if (usesAc) used.push_back(4 + scan.components[i].acTable);
     }
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
@@ -93,17 +95,29 @@ HuffmanEncodeTables EncodeTablesOf(const HuffmanTableSlots& slots) {
     return tables;
 }
 
-// Tables built for what each scan codes (T.81 K.2).
-bool BuildOptimalTables(const FrameGeometry& frame, std::span<const InputScan> scans, const CoefficientImage& image,
-                        std::vector<HuffmanTableSlots>& chosen) {
+bool HoldsEveryCounted(const DefinedHuffmanTable& table, const std::array<uint32_t, 256>& counts) {
+    for (int symbol = 0; symbol < 256; ++symbol)
+        if (counts[symbol] != 0 && !table.encode.Has(symbol)) return false;
+    return true;
+}
+
+// For each scan, per table it codes with: `keep`'s table where there is one that holds every
+// symbol the scan codes, else the table built for those symbols (T.81 K.2).
+bool ChooseTables(const FrameGeometry& frame, std::span<const InputScan> scans, const CoefficientImage& image,
+                  const std::vector<HuffmanTableSlots>& keep, const ScanThreads& threads,
+                  std::vector<HuffmanTableSlots>& chosen) {
+    std::vector<HuffmanSymbolCounts> counts;
+    if (!CountScanSymbols(frame, scans, image, counts, threads)) return false;
     chosen.assign(scans.size(), {});
     for (size_t i = 0; i < scans.size(); ++i) {
-        HuffmanSymbolCounts counts{};
-        if (!CountHuffmanSymbols(LayoutOf(frame, scans[i]), image.Planes(), counts).ok()) return false;
-        for (int slot : TablesUsed(scans[i])) {
+        for (int slot : TablesUsed(LayoutOf(frame, scans[i]))) {
+            const auto& used = counts[i][slot / 4][slot % 4];
+            if (i < keep.size() && keep[i][slot] && HoldsEveryCounted(*keep[i][slot], used)) {
+                chosen[i][slot] = keep[i][slot];
+                continue;
+            }
             SymbolCounts wide{};
-            const auto& narrow = counts[slot / 4][slot % 4];
-            std::copy(narrow.begin(), narrow.end(), wide.begin());
+            std::copy(used.begin(), used.end(), wide.begin());
             const HuffmanTableSpec spec = BuildOptimalTable(wide);
             chosen[i][slot] = MakeTable(spec.bits, spec.symbols);
             if (!chosen[i][slot]) return false;
@@ -329,23 +343,34 @@ bool TJpegRotation::TranscodeScans(TranscodeWalk& walk) {
     if (Coding != OutputCoding::AsInput) outFrame.progressive = Coding == OutputCoding::Progressive;
     const std::vector<InputScan> script = OutputScript(outFrame, Coding, scans);
 
-    // The input's tables where they code the result, tables built for it otherwise.
-    std::vector<HuffmanTableSlots> chosen;
+    // The input's tables where they code the result, tables built for it otherwise. Where the
+    // kind keeps every coefficient in place the input's tables are tried first, as they mostly
+    // code the result; a quarter turn's runs differ, so its symbols are counted at once.
+    std::vector<HuffmanTableSlots> keep;
     if (Coding == OutputCoding::AsInput && TablePolicy != HuffmanTablePolicy::Optimize) {
-        for (const TranscodeWalk::Scan& scan : walk.scans) chosen.push_back(scan.tables);
+        for (const TranscodeWalk::Scan& scan : walk.scans) keep.push_back(scan.tables);
     }
+    std::vector<HuffmanTableSlots> chosen;
     std::vector<OutputScan> encoded;
-    for (bool built = false;; built = true) {
-        if (!outFrame.arithmetic && chosen.empty() && !BuildOptimalTables(outFrame, script, output, chosen))
-            return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
+    const auto encode = [&] {
         std::vector<HuffmanEncodeTables> tables(script.size());
         for (size_t i = 0; i < chosen.size(); ++i) tables[i] = EncodeTablesOf(chosen[i]);
-        const TranscodeResult result = EncodeScans(outFrame, script, output, tables, HuffmanEncodeTables{}, encoded, threads);
-        if (result.ok()) break;
-        const bool tablesShort = result.scan.error == ScanError::MissingCode || result.scan.error == ScanError::MissingTable;
-        if (built || outFrame.arithmetic || !tablesShort) return fail(result);
-        chosen.clear();
+        return EncodeScans(outFrame, script, output, tables, HuffmanEncodeTables{}, encoded, threads);
+    };
+    TranscodeResult result;
+    const bool tryKept = !outFrame.arithmetic && !keep.empty() && !SwapsAxes(kind_);
+    if (tryKept) {
+        chosen = keep;
+        result = encode();
     }
+    const bool tablesShort = result.scan.error == ScanError::MissingCode || result.scan.error == ScanError::MissingTable;
+    if (outFrame.arithmetic) {
+        result = encode();
+    } else if (!tryKept || tablesShort) {
+        if (!ChooseTables(outFrame, script, output, keep, threads, chosen)) return Fail(MessageCode::OutOfMemory, msg::kOutOfMemory);
+        result = encode();
+    }
+    if (!result.ok()) return fail(result);
     Progress(2);
 
     // Each scan with the tables it needs that differ from those in force.
@@ -353,7 +378,7 @@ bool TJpegRotation::TranscodeScans(TranscodeWalk& walk) {
     const auto writeScan = [&](size_t i) {
         if (!outFrame.arithmetic) {
             std::vector<std::pair<int, const DefinedHuffmanTable*>> tables;
-            for (int slot : TablesUsed(script[i])) {
+            for (int slot : TablesUsed(LayoutOf(outFrame, script[i]))) {
                 const DefinedHuffmanTable* table = chosen[i][slot].get();
                 if (inForce[slot] != nullptr && *inForce[slot] == *table) continue;
                 inForce[slot] = table;

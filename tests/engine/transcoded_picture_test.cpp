@@ -184,8 +184,8 @@ TEST_P(TranscodedPictureTest, TheCodingAskedForHoldsTheSameCoefficients) {
             SplitJpeg written;
             ASSERT_TRUE(SplitJpegScans(ours, written, nullptr));
             EXPECT_EQ(FrameMarker(written), progressive ? 0xFFC2 : 0xFFC0);
-            if (!progressive) EXPECT_EQ(written.scans.size(), 1u);
-            if (progressive) EXPECT_EQ(written.scans.size(), c.components == 3 ? 10u : 2u + 4u * c.components);
+            const size_t progression = c.components == 3 ? 10u : 2u + 4u * static_cast<size_t>(c.components);
+            EXPECT_EQ(written.scans.size(), progressive ? progression : 1u);
             const std::string options = std::string(JpegtranTransform(kind)) + " -trim" + (progressive ? " -progressive" : "");
             EXPECT_TRUE(SameAsJpegtran(ours, jpegtran, input, options));
         }
@@ -245,7 +245,9 @@ TEST(TranscodedPictureRefusals, EachHasItsOwnCode) {
         TMemoryStream out;
         const bool checked = engine.CheckJpeg(in);
         EXPECT_EQ(checked, r.checkPasses);
-        if (checked) EXPECT_FALSE(engine.RotateJpeg(in, out, TransformKind::Rotate90));
+        if (checked) {
+            EXPECT_FALSE(engine.RotateJpeg(in, out, TransformKind::Rotate90));
+        }
         EXPECT_EQ(codes, std::vector<MessageCode>{r.code});
     }
 }
