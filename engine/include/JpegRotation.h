@@ -1,4 +1,5 @@
-// Lossless rotation and mirroring of baseline JPEG streams.
+// Lossless rotation and mirroring of DCT JPEG streams: baseline ones on a path of their own,
+// the other processes, multi-scan and four-component pictures through the scan transcoder.
 //
 // CheckJpeg reads the headers up to the scan header and records the frame geometry;
 // RotateJpeg must then run on the same stream with the same engine. Everything the engine
