@@ -138,7 +138,9 @@ TEST(ExifThroughEngine, ThumbnailEngineIsSilent) {
         EXPECT_EQ(max->value, 47 + 47);  // 1000 x 750 in 16 x 16 MCUs: 47 rows in, 47 out
         const std::vector<uint8_t> payload = FirstApp1Payload(harness.Output());
         const ExifView view(payload);
-        if (refused) EXPECT_EQ(view.Thumbnail(Locate(view).ifd1), ExifView(FirstApp1Payload(file)).Thumbnail(Locate(view).ifd1));
+        if (refused) {
+            EXPECT_EQ(view.Thumbnail(Locate(view).ifd1), ExifView(FirstApp1Payload(file)).Thumbnail(Locate(view).ifd1));
+        }
         EXPECT_NE(view.Number(Locate(view).ifd1, tag::JpegInterchangeFormatLength), 0u);  // never removed
     }
 }
