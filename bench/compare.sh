@@ -46,6 +46,11 @@ optimized_inputs=(12mp-422-opt 24mp-420-dense-opt)
 for input in "${optimized_inputs[@]}"; do
     jpegtran -copy all -optimize -outfile "$scratch/$input.jpg" "$scratch/${input%-opt}.jpg"
 done
+# Other processes, from the dense photo: each kept in its coding (jpegtran told to write it so)
+# and written baseline (--baseline against plain jpegtran, which writes baseline).
+coded_inputs=(24mp-420-dense-prog 24mp-420-dense-arith)
+jpegtran -copy all -progressive -outfile "$scratch/24mp-420-dense-prog.jpg" "$scratch/24mp-420-dense.jpg"
+jpegtran -copy all -arithmetic -outfile "$scratch/24mp-420-dense-arith.jpg" "$scratch/24mp-420-dense.jpg"
 
 # name|our flags|jpegtran flags
 transforms=("rotate-90|-r 90|-rotate 90" "rotate-180|-r 180|-rotate 180" "rotate-270|-r 270|-rotate 270"
@@ -62,6 +67,12 @@ for input in "${inputs[@]}" "${optimized_inputs[@]}"; do
 done
 for input in "${optimized_inputs[@]}"; do
     cells+=("$input|rotate-90|-r 90|-rotate 90" "$input|mirror-lr|-m lr|-flip horizontal")
+done
+for input in "${coded_inputs[@]}"; do
+    coding=-progressive
+    [ "$input" = 24mp-420-dense-arith ] && coding=-arithmetic
+    cells+=("$input|rotate-90|-r 90|$coding -rotate 90" "$input|mirror-lr|-m lr|$coding -flip horizontal"
+            "$input|rotate-90 base|--baseline -r 90|-rotate 90")
 done
 
 # ---------------------------------------------------------------- Timing
@@ -151,6 +162,6 @@ for c in "${cells[@]}"; do
             printf "%-18s %-13s %8.1f %12.1f %6.2f %6s %9.1f %12.1f %6.2f %7.4f\n", input, name, ot / 1000, tt / 1000,
                    ot / tt, (tc > 0 ? sprintf("%.2f", oc / tc) : "-"), om / 1024, tm / 1024, om / tm, os / ts }'
 done
-for input in "${inputs[@]}" "${optimized_inputs[@]}"; do
+for input in "${inputs[@]}" "${optimized_inputs[@]}" "${coded_inputs[@]}"; do
     printf '%s.jpg: %s bytes\n' "$input" "$(stat -c %s "$scratch/$input.jpg")"
 done

@@ -14,7 +14,8 @@ using T = ToolText;
 enum OptionId : int { Rotate, Mirror, Transpose, Transverse, AutoOrient, NoTransform, Trim, NoTrim, Perfect,
                      TurnThumbnail, KeepOrientation, KeepTimes, Force, Jobs, Verbose, Quiet, Help, Version, OutputDir,
                      InPlace, Check, Clean, Optimize, StandardTables, Recursive, FollowLinks, FilesFrom,
-                     NullSeparated, NoClobber, Suffix, Progress, NoProgress };
+                     NullSeparated, NoClobber, Suffix, Progress, NoProgress, Baseline,
+                     Progressive };
 
 using enum OptionGroup;
 
@@ -55,6 +56,13 @@ constexpr OptionSpec kOptions[] = {
      "replace Huffman tables that lack codes a result may need (tables optimized for the input) by the standard "
      "tables of the JPEG standard, with a warning, as the desktop program does; by default they are rebuilt for "
      "the result", "", StandardTables},
+    {0, "baseline", "", Other,
+     "write each result as one interleaved Huffman-coded sequential scan (baseline; extended for 12-bit "
+     "samples), whatever the input's coding; by default a result keeps the input's process and scan script",
+     "", Baseline},
+    {0, "progressive", "", Other,
+     "write each result progressive with Huffman coding, in libjpeg's scan script (DC first with one bit of "
+     "successive approximation, then AC bands 1-5 and 6-63, then the refinements)", "", Progressive},
     {0, "turn-thumbnail", "", Other, "turn the Exif thumbnail for 90 and 270 degrees too", "", TurnThumbnail},
     {0, "keep-orientation", "", Other,
      "keep the Exif Orientation tag as it was; by default every transform sets it to 1, so that viewers show the "
@@ -146,6 +154,9 @@ private:
     void SetTables(HuffmanTablePolicy policy, std::string_view spelling) {
         SetChoice(options_.tables, policy, tablesSpelling_, spelling);
     }
+    void SetCoding(OutputCoding coding, std::string_view spelling) {
+        SetChoice(options_.coding, coding, codingSpelling_, spelling);
+    }
     void Validate();
     void Fail(std::string message) {
         if (error_.empty()) error_ = std::move(message);
@@ -162,6 +173,7 @@ private:
     std::string modeSpelling_;
     std::string trimSpelling_;
     std::string tablesSpelling_;
+    std::string codingSpelling_;
     std::string error_;
 };
 
@@ -235,6 +247,8 @@ void Parser::Apply(const OptionSpec& spec, std::string_view spelling, std::strin
     case TurnThumbnail: options_.turnThumbnail = true; return;
     case Optimize: return SetTables(HuffmanTablePolicy::Optimize, spelling);
     case StandardTables: return SetTables(HuffmanTablePolicy::Standard, spelling);
+    case Baseline: return SetCoding(OutputCoding::Baseline, spelling);
+    case Progressive: return SetCoding(OutputCoding::Progressive, spelling);
     case KeepTimes: options_.keepTimes = true; return;
     case Force: options_.force = true; return;
     case Quiet: options_.quiet = true; return;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "HuffmanTablePolicy.h"
+#include "OutputCoding.h"
 #include "TransformKind.h"
 
 namespace pivotta::cli {
@@ -44,6 +45,7 @@ struct CliOptions {
     TrimMode trim = TrimMode::Trim;
     bool turnThumbnail = false;         // AllowBreakDCF
     HuffmanTablePolicy tables = HuffmanTablePolicy::KeepOrOptimize;  // -O, --standard-tables
+    OutputCoding coding = OutputCoding::AsInput;  // --baseline, --progressive
     bool keepTimes = false;
     bool force = false;                 // replace write-protected files
     bool quiet = false;

@@ -268,6 +268,7 @@ void Process(const FileJob& job, const CliOptions& options, unsigned engineThrea
     engine.AllowBreakDCF = options.turnThumbnail;
     engine.KeepOrientation = options.keepOrientation;
     engine.TablePolicy = options.tables;
+    engine.Coding = options.coding;
     engine.OnCodedMessage = [&filter](const EngineMessage& message) { filter(message); };
 
     // The engine reads the frame geometry only in CheckJpeg, so it must always come first.

@@ -101,6 +101,18 @@ constexpr MessageCodeInfo kCodes[] = {
     {ThumbnailKept, "thumbnail-kept", "the Exif thumbnail cannot be transformed: it is kept as it was",
      "Exifのサムネイルを変換できません: 元のまま残します",
      "warning: the Exif thumbnail stays unturned"},
+    {HeightInDnl, "dnl", "the picture's height is given after its first scan (DNL segment): not supported",
+     "画像の高さが最初のスキャンの後(DNLセグメント)で与えられています: 対応していません",
+     "a JPEG whose height comes after the first scan (DNL)"},
+    {TooManyComponents, "too-many-components", "more than four components are not supported",
+     "5つ以上の成分を持つ画像には対応していません",
+     "a picture of more than four components"},
+    {BadScanScript, "bad-scan-script",
+     "the scans do not form a sequence JPEG allows (a component twice, a refinement before its first scan, "
+     "a band coded twice, or a component never coded)",
+     "スキャンの並びがJPEGで許されない形です(同じ成分が2回、最初のスキャンより前の精細化、同じ帯域が2回、"
+     "または一度も符号化されない成分)",
+     "scans in an order JPEG does not allow"},
 };
 
 static_assert(std::size(kCodes) == kMessageCodeCount, "every code has its words");

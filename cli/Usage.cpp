@@ -28,7 +28,8 @@ constexpr std::string_view kSynopsis[] = {
 };
 
 constexpr std::string_view kDescription =
-    "Rotates or mirrors baseline JPEG files without any loss of quality: the picture is never decoded, its "
+    "Rotates or mirrors JPEG files (baseline, progressive, arithmetic-coded, CMYK) without any loss of quality, "
+    "each in its own coding: the picture is never decoded, its "
     "coefficients are rearranged and re-encoded. INPUT OUTPUT transforms one file; \"-\" is standard input or "
     "output.";
 

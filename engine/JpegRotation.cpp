@@ -10,6 +10,7 @@
 #include "ExifSegment.h"
 #include "HuffmanTables.h"
 #include "Messages.h"
+#include "TranscodedSegments.h"
 
 namespace pivotta {
 
@@ -105,7 +106,8 @@ bool TJpegRotation::CheckPicture(const TMemoryStream& stream) {
     TOutBitStreamFile out(scratch, BitStreamHook());
     in_ = &in;
     out_ = &out;
-    const bool ok = RunGuarded(&TJpegRotation::CheckWalk);
+    const bool ok = RunGuarded(NeedsScanTranscoder({stream.Memory(), stream.Size()}) ? &TJpegRotation::TranscodedCheckWalk
+                                                                                  : &TJpegRotation::CheckWalk);
     in_ = nullptr;
     out_ = nullptr;
     return ok;
@@ -174,7 +176,8 @@ bool TJpegRotation::RotatePicture(const TMemoryStream& input, TMemoryStream& out
         TOutBitStreamFile out(output, BitStreamHook());
         in_ = &in;
         out_ = &out;
-        ok = RunGuarded(&TJpegRotation::RotateWalk);
+        const bool transcoded = NeedsScanTranscoder({input.Memory(), input.Size()}) || Coding == OutputCoding::Progressive;
+        ok = RunGuarded(transcoded ? &TJpegRotation::TranscodedRotateWalk : &TJpegRotation::RotateWalk);
         in_ = nullptr;
         out_ = nullptr;
     }

@@ -26,7 +26,13 @@ std::pair<int, int> McuFactors(const uint8_t (*components)[3], int count) {
 }
 
 bool IsSkippedSegment(uint8_t marker) {
-    return marker == 0xDB || marker == 0xC4 || marker == 0xDD || marker == 0xFE || (marker >= 0xE0 && marker <= 0xEF);
+    return marker == 0xDB || marker == 0xC4 || marker == 0xCC || marker == 0xDD || marker == 0xFE ||
+           (marker >= 0xE0 && marker <= 0xEF);
+}
+
+// The frames the engine turns: baseline, extended and progressive, Huffman or arithmetic.
+bool IsReadFrameMarker(uint8_t marker) {
+    return marker == 0xC0 || marker == 0xC1 || marker == 0xC2 || marker == 0xC9 || marker == 0xCA;
 }
 
 }  // namespace
@@ -41,10 +47,10 @@ void TJpegRotation::ReadOwnFrame(const TMemoryStream& input) {
         while (at + 4 < size && p[at + 1] == 0xFF) ++at;
         const uint8_t marker = p[at + 1];
         const size_t length = size_t{p[at + 2]} << 8 | p[at + 3];
-        if (marker == 0xC0) {
+        if (IsReadFrameMarker(marker)) {
             const int count = at + 10 <= size ? p[at + 9] : 0;
-            if (count < 1 || count > 3 || at + 10 + 3 * size_t(count) > size) return;
-            uint8_t components[3][3];
+            if (count < 1 || count > 4 || at + 10 + 3 * size_t(count) > size) return;
+            uint8_t components[4][3];
             std::copy_n(p + at + 10, 3 * count, &components[0][0]);
             frame_.ImageHeight = p[at + 5] << 8 | p[at + 6];
             frame_.ImageWidth = p[at + 7] << 8 | p[at + 8];

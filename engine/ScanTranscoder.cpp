@@ -76,8 +76,6 @@ TransformedFrame TransformFrame(const FrameGeometry& in, TransformKind kind, boo
     return out;
 }
 
-namespace {
-
 ScanLayout LayoutOf(const FrameGeometry& frame, const InputScan& scan) {
     ScanLayout layout = frame.Layout(scan.script, scan.restartInterval);
     for (int i = 0; i < layout.componentCount; ++i) {
@@ -86,8 +84,6 @@ ScanLayout LayoutOf(const FrameGeometry& frame, const InputScan& scan) {
     }
     return layout;
 }
-
-}  // namespace
 
 namespace {
 
@@ -203,6 +199,16 @@ std::vector<InputScan> OutputScript(const FrameGeometry& frame, OutputCoding cod
         scans.push_back(std::move(scan));
     }
     return scans;
+}
+
+bool CountScanSymbols(const FrameGeometry& frame, std::span<const InputScan> scans, const CoefficientImage& image,
+                      std::vector<HuffmanSymbolCounts>& counts, const ScanThreads& threads) {
+    counts.assign(scans.size(), HuffmanSymbolCounts{});
+    std::vector<ScanResult> results(scans.size());
+    const bool workersOk = RunSpread(scans.size(), threads, [&](size_t i) {
+        results[i] = CountHuffmanSymbols(LayoutOf(frame, scans[i]), image.Planes(), counts[i]);
+    });
+    return FirstFailure(results, workersOk).ok();
 }
 
 TranscodeResult EncodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, const CoefficientImage& image,

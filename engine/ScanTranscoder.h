@@ -13,6 +13,7 @@
 #include "CoefficientImage.h"
 #include "HuffmanScanDecoder.h"
 #include "HuffmanScanEncoder.h"
+#include "OutputCoding.h"
 #include "ScanLayout.h"
 #include "ScanScript.h"
 #include "ThreadStarter.h"
@@ -59,6 +60,9 @@ struct InputScan {
     ArithmeticConditioning conditioning;       // in force at the scan (arithmetic coding)
 };
 
+// The scan's layout over the frame, with its table selectors.
+ScanLayout LayoutOf(const FrameGeometry& frame, const InputScan& scan);
+
 struct TranscodeResult {
     ScriptError scriptError = ScriptError::None;
     ScanResult scan;      // the first scan that failed, with its index
@@ -82,14 +86,16 @@ struct ScanThreads {
 TranscodeResult DecodeScans(const FrameGeometry& frame, std::span<const InputScan> scans, CoefficientImage& image,
                             const ScanThreads& threads = {});
 
-// The output's coding: the input's own, one sequential scan (--baseline), or libjpeg's
-// progression (--progressive).
-enum class OutputCoding : uint8_t { AsInput, Baseline, Progressive };
-
 // The scans to write: the input's for AsInput; otherwise the chosen script over the output
 // frame, the first component with table 0 and the others with table 1, and the input's
 // first restart interval.
 std::vector<InputScan> OutputScript(const FrameGeometry& frame, OutputCoding coding, std::span<const InputScan> input);
+
+// How often each scan codes each Huffman symbol, the scans counted at once; false when a
+// scan cannot be counted or a worker's memory ran out.
+[[nodiscard]] bool CountScanSymbols(const FrameGeometry& frame, std::span<const InputScan> scans,
+                                    const CoefficientImage& image, std::vector<HuffmanSymbolCounts>& counts,
+                                    const ScanThreads& threads = {});
 
 struct OutputScan {
     std::vector<uint8_t> data;

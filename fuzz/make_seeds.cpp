@@ -112,6 +112,11 @@ void AddLibjpeg(SeedDir& transform) {
         {"lj_gray_opt.jpg", {.width = 33, .height = 17, .components = 1, .optimizeHuffman = true}},
         {"lj_progressive.jpg", {.width = 32, .height = 32, .progressive = true}},
         {"lj_rgb_ids.jpg", {.width = 16, .height = 16, .hSamp = 1, .vSamp = 1, .rgbIds = true}},
+        {"lj_progressive_rst.jpg", {.width = 27, .height = 19, .restartInterval = 1, .progressive = true}},
+        {"lj_arithmetic.jpg", {.width = 40, .height = 24, .hSamp = 2, .vSamp = 1, .arithmetic = true}},
+        {"lj_arithmetic_progressive.jpg", {.width = 21, .height = 30, .progressive = true, .arithmetic = true}},
+        {"lj_cmyk.jpg", {.width = 24, .height = 16, .components = 4, .hSamp = 1, .vSamp = 1}},
+        {"lj_cmyk_progressive.jpg", {.width = 17, .height = 9, .components = 4, .progressive = true}},
     };
     for (const auto& [name, spec] : specs) transform.Add(name, MakeJpeg(spec));
 }

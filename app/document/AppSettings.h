@@ -21,6 +21,7 @@ struct AppSettings {
     bool gResetOrientation = true;  // a transform sets the Exif Orientation tag to 1
     bool gConfirmUnsaved = true;    // ask before an unsaved result is closed
     bool gOptimizeHuffman = false;  // results get Huffman tables built for them, and no table warning
+    int gOutputCoding = 0;          // 0 the input's coding, 1 baseline, 2 progressive
 
     friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };

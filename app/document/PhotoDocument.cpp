@@ -46,6 +46,7 @@ void PhotoDocument::ApplyEngineOptions()
     rotator_.AllowAdjustMCU = settings_.gAllowAdjustMCU;
     rotator_.TablePolicy = settings_.gOptimizeHuffman ? pivotta::HuffmanTablePolicy::Optimize
                                                       : pivotta::HuffmanTablePolicy::Standard;
+    rotator_.Coding = static_cast<pivotta::OutputCoding>(settings_.gOutputCoding);
     // Turning by the tag while keeping it would have every viewer turn the picture again.
     rotator_.KeepOrientation = !settings_.gResetOrientation && !autoOriented_;
 }

@@ -11,14 +11,19 @@ namespace {
 
 using BoolField = bool AppSettings::*;
 using TextField = QString AppSettings::*;
+// An integer that names one of `choices` values, 0 to choices - 1; any other reads as 0.
+struct ChoiceField {
+    int AppSettings::*field;
+    int choices;
+};
 
 struct OptionEntry {
     const char* name;
-    std::variant<BoolField, TextField> field;
+    std::variant<BoolField, TextField, ChoiceField> field;
 };
 
 // Reading and writing order alike.
-const std::array<OptionEntry, 15> kOptions{{
+const std::array<OptionEntry, 16> kOptions{{
     {"gDHTWarning", &AppSettings::gDHTWarning},
     {"gFolderProcessInfo", &AppSettings::gFolderProcessInfo},
     {"gSaveResult", &AppSettings::gSaveResult},
@@ -34,6 +39,7 @@ const std::array<OptionEntry, 15> kOptions{{
     {"gResetOrientation", &AppSettings::gResetOrientation},
     {"gConfirmUnsaved", &AppSettings::gConfirmUnsaved},
     {"gOptimizeHuffman", &AppSettings::gOptimizeHuffman},
+    {"gOutputCoding", ChoiceField{&AppSettings::gOutputCoding, 3}},
 }};
 
 void ReadInteger(SettingsKey& key, const char* name, int32_t& target)
@@ -58,6 +64,9 @@ void ReadOption(SettingsKey& key, const OptionEntry& option, AppSettings& settin
     if (!key.HasValue(valueName)) return;
     if (const auto* boolField = std::get_if<BoolField>(&option.field)) {
         if (const auto value = key.ReadInteger(valueName)) settings.*(*boolField) = *value != 0;
+    } else if (const auto* choice = std::get_if<ChoiceField>(&option.field)) {
+        if (const auto value = key.ReadInteger(valueName))
+            settings.*(choice->field) = *value >= 0 && *value < choice->choices ? *value : 0;
     } else if (const auto value = key.ReadText(valueName)) {
         settings.*std::get<TextField>(option.field) = *value;
     }
@@ -68,6 +77,8 @@ void WriteOption(SettingsKey& key, const OptionEntry& option, const AppSettings&
     const QString valueName = QString::fromLatin1(option.name);
     if (const auto* boolField = std::get_if<BoolField>(&option.field)) {
         key.WriteInteger(valueName, settings.*(*boolField) ? 1 : 0);
+    } else if (const auto* choice = std::get_if<ChoiceField>(&option.field)) {
+        key.WriteInteger(valueName, settings.*(choice->field));
     } else {
         key.WriteText(valueName, settings.*std::get<TextField>(option.field));
     }

@@ -20,6 +20,11 @@ inline const QString kOptionsResetOrientation = QStringLiteral("回転・反転�
 inline const QString kOptionsKeepCreationTime = QStringLiteral("画像ファイルを保存する際、元のファイルの作成日付をコピーする。");
 inline const QString kOptionsKeepWriteTime = QStringLiteral("画像ファイルを保存する際、元のファイルの更新日付をコピーする。");
 inline const QString kOptionsOptimizeHuffman = QStringLiteral("ハフマンテーブルを最適化して保存する");
+// "保存する形式: [choice]", in the order of the stored value.
+inline const QString kOptionsOutputCoding = QStringLiteral("保存する形式：");
+inline const QString kOptionsCodingAsInput = QStringLiteral("元の画像と同じ (プログレッシブ・算術符号化などを保つ)");
+inline const QString kOptionsCodingBaseline = QStringLiteral("ベースライン");
+inline const QString kOptionsCodingProgressive = QStringLiteral("プログレッシブ");
 inline const QString kOptionsConfirmUnsaved = QStringLiteral("保存していない結果を閉じるときに確認する");
 // "ツールバー上の [picture] ボタンを押すと、 [choice]".
 inline const QString kOptionsSaveButtonHead = QStringLiteral("ツールバー上の");

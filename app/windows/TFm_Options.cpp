@@ -97,6 +97,13 @@ void TFm_Options::BuildOptionBoxes(QVBoxLayout& layout)
     layout.addWidget(chk_KeepTimeStamp_Create);
     layout.addWidget(chk_KeepTimeStamp_Write);
     layout.addWidget(chk_ConfirmUnsaved);
+
+    Lbl_OutputCoding = MakeLabel("Lbl_OutputCoding", texts::kOptionsOutputCoding, DialogFont(16), this);
+    cbo_OutputCoding = Named(new QComboBox(this), "cbo_OutputCoding");
+    cbo_OutputCoding->setFont(DialogFont(16));
+    cbo_OutputCoding->addItems(
+        {texts::kOptionsCodingAsInput, texts::kOptionsCodingBaseline, texts::kOptionsCodingProgressive});
+    layout.addLayout(Row({Lbl_OutputCoding, cbo_OutputCoding}));
 }
 
 void TFm_Options::BuildSaveButtonRow(QVBoxLayout& layout)
@@ -214,6 +221,7 @@ void TFm_Options::FormShow()
 {
     chk_WaringDHT->setChecked(settings_.gDHTWarning);
     chk_OptimizeHuffman->setChecked(settings_.gOptimizeHuffman);
+    cbo_OutputCoding->setCurrentIndex(settings_.gOutputCoding);
     chk_FolderProcessInfo->setChecked(settings_.gFolderProcessInfo);
     chk_AllowBreakDCF->setChecked(settings_.gAllowBreakDCF);
     chk_AllowAdjustMCU->setChecked(settings_.gAllowAdjustMCU);
@@ -300,6 +308,7 @@ void TFm_Options::Btn_OKClick()
 {
     settings_.gDHTWarning = chk_WaringDHT->isChecked();
     settings_.gOptimizeHuffman = chk_OptimizeHuffman->isChecked();
+    settings_.gOutputCoding = cbo_OutputCoding->currentIndex();
     settings_.gFolderProcessInfo = chk_FolderProcessInfo->isChecked();
     settings_.gAllowBreakDCF = chk_AllowBreakDCF->isChecked();
     settings_.gAllowAdjustMCU = chk_AllowAdjustMCU->isChecked();

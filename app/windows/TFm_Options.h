@@ -75,6 +75,8 @@ private:
     QToolButton* sbn_gToolBarSaveButtonIsSaveAs;
     QLabel* Lbl_gToolBarSaveButtonIsSaveAs2;
     QComboBox* cbo_gToolBarSaveButtonIsSaveAs;
+    QLabel* Lbl_OutputCoding;
+    QComboBox* cbo_OutputCoding;  // the coding of saved results: the input's, baseline, progressive
     QFrame* Pnl_FolderProcessMode;
     QLabel* lbl_01;
     QToolButton* sbn_NextOpen;

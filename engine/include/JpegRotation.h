@@ -1,4 +1,5 @@
-// Lossless rotation and mirroring of baseline JPEG streams.
+// Lossless rotation and mirroring of DCT JPEG streams: baseline ones on a path of their own,
+// the other processes, multi-scan and four-component pictures through the scan transcoder.
 //
 // CheckJpeg reads the headers up to the scan header and records the frame geometry;
 // RotateJpeg reads its own input from the start and needs no earlier call. Everything the
@@ -19,6 +20,7 @@
 #include "HuffmanTablePolicy.h"
 #include "MemoryStream.h"
 #include "Messages.h"
+#include "OutputCoding.h"
 #include "PhotoInfo.h"
 #include "ThreadStarter.h"
 #include "TransformKind.h"
@@ -31,6 +33,7 @@ class TInBitStreamFile;
 class TOutBitStreamFile;
 struct EngineInternals;
 struct OutputTables;
+struct TranscodeWalk;
 
 bool RaggedEdgeMovesInside(const FrameState& frame, TransformKind kind);
 
@@ -65,6 +68,8 @@ public:
     // Which Huffman tables a result is coded with; only Standard raises the optimized-tables
     // warning.
     HuffmanTablePolicy TablePolicy = HuffmanTablePolicy::Standard;
+    // The coding of the result: the input's own process and scan script, or another.
+    OutputCoding Coding = OutputCoding::AsInput;
     // Threads one operation may use; 0 means the machine's processors. The output is the same
     // whatever the count: callers that run several engines at once set 1.
     unsigned MaxThreads = 0;
@@ -109,6 +114,16 @@ private:
     void NoteOrientation();  // skips an APP1 segment, taking the first Exif Orientation value
     // Everything a stream defines (tables, restart interval, frame) starts afresh.
     void ForgetStream();
+
+    // Pictures of other DCT processes, several scans or four components, turned through the
+    // scan transcoder.
+    [[nodiscard]] bool TranscodedCheckWalk();
+    [[nodiscard]] bool TranscodedRotateWalk();
+    [[nodiscard]] bool TranscodedSegments(TranscodeWalk& walk);
+    [[nodiscard]] bool TranscodedFrame(TranscodeWalk& walk, uint16_t marker);
+    [[nodiscard]] bool TranscodedScan(TranscodeWalk& walk);
+    [[nodiscard]] bool TranscodeScans(TranscodeWalk& walk);
+    [[nodiscard]] bool FailUnknownMarker(uint16_t marker);
 
     // Marker segments.
     [[nodiscard]] bool ProcessDQT();

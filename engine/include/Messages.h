@@ -45,8 +45,11 @@ enum class MessageCode : uint8_t {
     SecondaryPictureFailed,  // a gain map or preview the engine cannot transform
     ThumbnailKept,         // warning: the Exif thumbnail cannot be turned and stays as it was
     UndefinedHuffmanTable,  // the scan selects a Huffman table its stream does not define
+    HeightInDnl,           // the height comes in a DNL segment after the first scan
+    TooManyComponents,     // more than four components
+    BadScanScript,         // scans that T.81 does not allow in that order or form
 };
-inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::UndefinedHuffmanTable) + 1;
+inline constexpr int kMessageCodeCount = static_cast<int>(MessageCode::BadScanScript) + 1;
 
 // What the bit reader says of a marker inside entropy-coded data.
 inline constexpr const char* kMarkerInScanMessage = "ビットストリームが正しく読みとれませんでした。";
@@ -98,6 +101,9 @@ inline constexpr const char* kDamagedPictureIndex = "マルチピクチャ形式
 inline constexpr const char* kGainMapGrid =
     "ゲインマップのMCUの単位が主画像と合わないため、ゲインマップを劣化なしで回転できません。";
 inline constexpr const char* kSecondaryPictureFailed = "ファイル内のゲインマップまたはプレビュー画像を変換できません。";
+inline constexpr const char* kHeightInDnl = "画像の高さを後からDNLセグメントで指定するファイルには対応していません。";
+inline constexpr const char* kTooManyComponents = "5つ以上の色成分を持つ画像には対応していません。";
+inline constexpr const char* kBadScanScript = "スキャンの構成が正しくありません。";
 inline constexpr const char* kThumbnailKept = "サムネイル画像を変換できないため、元のまま残します。";
 inline constexpr const char* kOptimizedTables = "ハフマンテーブルが最適化されています。標準のテーブルで補完します。";
 

@@ -46,6 +46,7 @@ AppSettings Inverted()
     s.gResetOrientation = !s.gResetOrientation;
     s.gConfirmUnsaved = !s.gConfirmUnsaved;
     s.gOptimizeHuffman = !s.gOptimizeHuffman;
+    s.gOutputCoding = 2;
     return s;
 }
 
@@ -116,6 +117,7 @@ void OptionsTest::showingLoadsEverySetting()
     QCOMPARE(Find<QCheckBox>("chk_FolderProcessInfo")->isChecked(), s.gFolderProcessInfo);
     QCOMPARE(Find<QCheckBox>("chk_ConfirmUnsaved")->isChecked(), s.gConfirmUnsaved);
     QCOMPARE(Find<QCheckBox>("chk_OptimizeHuffman")->isChecked(), s.gOptimizeHuffman);
+    QCOMPARE(Find<QComboBox>("cbo_OutputCoding")->currentIndex(), s.gOutputCoding);
     QCOMPARE(Find<QCheckBox>("chk_AllowAdjustMCU")->isChecked(), s.gAllowAdjustMCU);
     QCOMPARE(Find<QCheckBox>("chk_AllowBreakDCF")->isChecked(), s.gAllowBreakDCF);
     QCOMPARE(Find<QCheckBox>("chk_ResetOrientation")->isChecked(), s.gResetOrientation);
@@ -140,6 +142,7 @@ void OptionsTest::okStoresEveryControl()
                              "chk_FolderProcessInfo", "chk_ConfirmUnsaved", "chk_OptimizeHuffman"})
         Find<QCheckBox>(name)->toggle();
     Find<QComboBox>("cbo_gToolBarSaveButtonIsSaveAs")->setCurrentIndex(1);
+    Find<QComboBox>("cbo_OutputCoding")->setCurrentIndex(2);
     Find<QRadioButton>("rdo_SameFolder")->setChecked(true);
     platform_.folderAnswers = {QStringLiteral("/somewhere")};
     Find<QPushButton>("Btn_Folder")->setEnabled(true);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "FakePlatform.h"
+#include "JpegFixtures.h"
 #include "MainWindowHarness.h"
 #include "PhotoDocument.h"
 
@@ -187,6 +188,43 @@ private slots:
             sizes[optimize] = document.Result().Size();
         }
         QVERIFY(sizes[1] < sizes[0]);
+    }
+
+    // Progressive, arithmetic-coded and CMYK files open, check and turn; the saved coding is
+    // the input's by default, or the one the options choose.
+    void OtherProcessesTurnInTheCodingChosen()
+    {
+        using pivotta::test::FixtureSpec;
+        const struct {
+            const char* name;
+            FixtureSpec spec;
+            int marker;  // of the file as made
+        } files[] = {
+            {"progressive.jpg", {.width = 48, .height = 32, .progressive = true}, 0xC2},
+            {"arithmetic.jpg", {.width = 40, .height = 24, .arithmetic = true}, 0xC9},
+            {"cmyk.jpg", {.width = 24, .height = 16, .components = 4, .hSamp = 1, .vSamp = 1}, 0xC0},
+        };
+        const auto frameMarker = [](const pivotta::TMemoryStream& jpeg) {
+            const uint8_t* bytes = jpeg.Memory();
+            for (size_t at = 2; at + 4 <= jpeg.Size() && bytes[at + 1] != 0xDA;) {
+                if (bytes[at + 1] >= 0xC0 && bytes[at + 1] <= 0xCA && bytes[at + 1] != 0xC4) return int{bytes[at + 1]};
+                at += 2 + (size_t{bytes[at + 2]} << 8 | bytes[at + 3]);
+            }
+            return 0;
+        };
+        for (const auto& file : files) {
+            const QString path = Write(QString::fromLatin1(file.name), pivotta::test::MakeJpeg(file.spec));
+            for (const int coding : {0, 1, 2}) {
+                settings_.gOutputCoding = coding;
+                PhotoDocument document(platform_, settings_, events_);
+                QString error;
+                QVERIFY(document.Read(path, &error));
+                QVERIFY2(document.Check(&error), qPrintable(error));
+                document.SelectTransform(TransformKind::Rotate90);
+                QVERIFY2(document.RunSelectedTransform(&error), qPrintable(error));
+                QCOMPARE(frameMarker(document.Result()), coding == 0 ? file.marker : coding == 1 ? 0xC0 : 0xC2);
+            }
+        }
     }
 
     void SaveWritesTheResultWithTheOpenedFilesTimes_data()

@@ -57,7 +57,7 @@ const QStringList kOptionOrder{
     "gDHTWarning",          "gFolderProcessInfo",    "gSaveResult",         "gForceSave",
     "gSaveSameFolder",      "gSaveFolder",           "gKeepTimeStamp_Create", "gKeepTimeStamp_Write",
     "gToolBarSaveButtonIsSaveAs", "gViewProportional", "gAllowBreakDCF",      "gAllowAdjustMCU",
-    "gResetOrientation",    "gConfirmUnsaved",       "gOptimizeHuffman",
+    "gResetOrientation",    "gConfirmUnsaved",       "gOptimizeHuffman",     "gOutputCoding",
 };
 
 QStringList NamesOf(const QStringList& log, const QString& prefix)
@@ -79,7 +79,8 @@ bool SameSettings(const AppSettings& a, const AppSettings& b)
            a.gToolBarSaveButtonIsSaveAs == b.gToolBarSaveButtonIsSaveAs &&
            a.gViewProportional == b.gViewProportional && a.gAllowBreakDCF == b.gAllowBreakDCF &&
            a.gAllowAdjustMCU == b.gAllowAdjustMCU && a.gResetOrientation == b.gResetOrientation &&
-           a.gConfirmUnsaved == b.gConfirmUnsaved && a.gOptimizeHuffman == b.gOptimizeHuffman;
+           a.gConfirmUnsaved == b.gConfirmUnsaved && a.gOptimizeHuffman == b.gOptimizeHuffman &&
+           a.gOutputCoding == b.gOutputCoding;
 }
 
 AppSettings EveryOptionFlipped()
@@ -100,6 +101,7 @@ AppSettings EveryOptionFlipped()
     s.gResetOrientation = false;
     s.gConfirmUnsaved = false;
     s.gOptimizeHuffman = true;
+    s.gOutputCoding = 2;
     return s;
 }
 

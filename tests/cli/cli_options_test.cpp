@@ -34,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Args{"-a", "-r90", "a", "b"}, Args{"-a", "--keep-orientation", "a", "b"},
                       Args{"-n", "--in-place", "-r90", "a"}, Args{"--suffix", "x", "--in-place", "-r90", "a"}, Args{"--suffix=", "-r90", "a"}, Args{"--suffix", "a/b", "-r90", "a"}, Args{"--files-from", "-", "--check", "-"}, Args{"--check", "--perfect", "-R", "a"}, Args{"--check", "--keep-orientation", "a"},
                       Args{"--transpose=1", "a", "b"}, Args{"--keep-orientation", "a", "b"},
-                      Args{"-O", "--standard-tables", "-r90", "a", "b"}));
+                      Args{"-O", "--standard-tables", "-r90", "a", "b"},
+                      Args{"--baseline", "--progressive", "-r90", "a", "b"}));
 
 TEST(CliOptionsTest, TrimmingIsTheDefaultAndEachOtherChoiceIsTaken) {
     const std::pair<Args, TrimMode> cases[] = {
@@ -66,6 +67,19 @@ TEST(CliOptionsTest, KeepOrOptimizeIsTheDefaultTablePolicy) {
         const ParsedCommandLine parsed = ParseCommandLine(args);
         ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
         EXPECT_EQ(parsed.options.tables, policy);
+    }
+}
+
+TEST(CliOptionsTest, TheInputsCodingIsTheDefault) {
+    const std::pair<Args, OutputCoding> cases[] = {
+        {{"-r90", "in.jpg", "out.jpg"}, OutputCoding::AsInput},
+        {{"--baseline", "-r90", "in.jpg", "out.jpg"}, OutputCoding::Baseline},
+        {{"--progressive", "--progressive", "-r90", "in.jpg", "out.jpg"}, OutputCoding::Progressive},
+    };
+    for (const auto& [args, coding] : cases) {
+        const ParsedCommandLine parsed = ParseCommandLine(args);
+        ASSERT_EQ(parsed.outcome, ParseOutcome::Run) << parsed.error;
+        EXPECT_EQ(parsed.options.coding, coding);
     }
 }
 

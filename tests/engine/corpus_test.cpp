@@ -1,6 +1,7 @@
 // Real camera files, when the checkout has them beside it: every baseline file must
-// transform exactly in every way but NoRotation, and the two damaged or unsupported ones must be
-// refused with an error, never turned into a file.
+// transform exactly in every way but NoRotation, the progressive one and jpegtran's
+// conversions of camera files as jpegtran turns them in their own coding, and the damaged one
+// must be refused with an error, never turned into a file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 #include "CoefficientMatchers.h"
 #include "EngineHarness.h"
+#include "ExternalTools.h"
 #include "JpegFixtures.h"
 #include "JpegLayout.h"
 
@@ -93,10 +95,30 @@ protected:
     }
 };
 
-TEST_F(CorpusRefusals, ProgressiveFileStopsAtItsFrameMarker) {
-    const std::vector<uint8_t> input = Load(kProgressive);
-    ASSERT_FALSE(input.empty());
-    ExpectRefusedAtMarker(input, "FFC2");
+// Each file in its own coding, turned in every way with the edge trimmed: jpegtran's
+// coefficients, written in the same coding by both.
+class CorpusCodings : public CorpusRefusals {};
+
+TEST_F(CorpusCodings, ProgressiveAndConvertedFilesTurnAsJpegtranDoes) {
+    const std::string jpegtran = FindProgram("jpegtran");
+    if (jpegtran.empty()) GTEST_SKIP() << "jpegtran is not installed";
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {{"-progressive", Load(kProgressive)}};
+    const std::vector<std::string> cameras = BaselineFiles();
+    ASSERT_GE(cameras.size(), 3u);
+    const char* codings[] = {"-progressive", "-arithmetic", "-progressive -restart 5"};
+    for (size_t i = 0; i < std::size(codings); ++i)  // a camera of its own for each
+        files.emplace_back(codings[i], RunJpegtran(jpegtran, ReadFileBytes(cameras[i]), std::string("-copy all ") + codings[i]));
+    for (const auto& [coding, input] : files) {
+        ASSERT_FALSE(input.empty());
+        for (TransformKind kind : kAllTransformKinds) {
+            SCOPED_TRACE(coding + " " + TransformName(kind));
+            EngineHarness engine(true);
+            ASSERT_TRUE(engine.Check(input)) << engine.Transcript();
+            ASSERT_TRUE(engine.Rotate(input, kind)) << engine.Transcript();
+            const std::string options = std::string(JpegtranTransform(kind)) + " -trim " + coding;
+            EXPECT_TRUE(SameCoefficients(ReadCoefficients(engine.Output()), ReadCoefficients(RunJpegtran(jpegtran, input, options))));
+        }
+    }
 }
 
 // The scan data stops early and EOI follows: the headers are sound, so the check passes,

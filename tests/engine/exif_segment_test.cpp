@@ -2,6 +2,7 @@
 // thumbnail's own lossless transform, and the lengths that follow it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -363,12 +364,16 @@ TEST(ExifPassThrough, JpegCompressionWithoutLengthAddsNothing) {
     }
 }
 
-std::vector<uint8_t> ProgressiveThumbnail() {
+// A thumbnail whose frame is of the lossless process.
+std::vector<uint8_t> LosslessThumbnail() {
     FixtureSpec spec;
     spec.width = camera::kThumbWidth;
     spec.height = camera::kThumbHeight;
-    spec.progressive = true;
-    return MakeJpeg(spec);
+    std::vector<uint8_t> jpeg = MakeJpeg(spec);
+    const uint8_t frameMarker[] = {0xFF, 0xC0};
+    const auto sof = std::search(jpeg.begin(), jpeg.end(), std::begin(frameMarker), std::end(frameMarker));
+    if (sof != jpeg.end()) sof[1] = 0xC3;
+    return jpeg;
 }
 
 std::vector<uint8_t> WithoutEndOfImage(std::vector<uint8_t> jpeg) {
@@ -392,7 +397,7 @@ std::vector<uint8_t> NotStartingWithSoi() {
 // A thumbnail the nested engine refuses is kept byte for byte, and the caller is told.
 TEST(ExifRefusedThumbnail, IsKeptAsItWas) {
     const std::vector<std::pair<std::string, std::vector<uint8_t>>> thumbnails = {
-        {"progressive", ProgressiveThumbnail()},
+        {"lossless", LosslessThumbnail()},
         {"no FF D8", NotStartingWithSoi()},
         {"scan not ended by FF D9", WithoutEndOfImage(Thumbnail())},
         {"cut inside the scan", CutInsideScan()}};

@@ -92,26 +92,26 @@ TEST(MarkerWalk, StartOfImageIsRequired) {
 }
 
 TEST(MarkerWalk, UnknownMarkersAreNamed) {
-    Bytes progressive = SimpleGray(8, 8);
-    progressive[Find(progressive, {0xFF, 0xC0}) + 1] = 0xC2;
-    Result r = Transform(progressive, TransformKind::Rotate90);
+    Bytes lossless = SimpleGray(8, 8);
+    lossless[Find(lossless, {0xFF, 0xC0}) + 1] = 0xC3;
+    Result r = Transform(lossless, TransformKind::Rotate90);
     EXPECT_FALSE(r.checked);
     ASSERT_EQ(r.log.messages.size(), 1u);
-    EXPECT_EQ(r.log.messages[0].first, "ヘッダ($FFC2)を認識できませんでした。");
+    EXPECT_EQ(r.log.messages[0].first, "ヘッダ($FFC3)を認識できませんでした。");
 
     // RotateJpeg has its own wording (a fresh engine: the walk itself meets the marker).
     TJpegRotation engine;
     HookLog log;
     log.Attach(engine);
     TMemoryStream output;
-    EXPECT_FALSE(engine.RotateJpeg(Stream(progressive), output, TransformKind::Rotate180));
-    EXPECT_EQ(log.messages.back().first, "致命的エラー : ヘッダ($FFC2)を認識できません");
+    EXPECT_FALSE(engine.RotateJpeg(Stream(lossless), output, TransformKind::Rotate180));
+    EXPECT_EQ(log.messages.back().first, "致命的エラー : ヘッダ($FFC3)を認識できません");
 
     // Fill bytes before it do not hide it.
-    Bytes filled = progressive;
-    filled.insert(filled.begin() + static_cast<long>(Find(filled, {0xFF, 0xC2})), {0xFF, 0xFF});
+    Bytes filled = lossless;
+    filled.insert(filled.begin() + static_cast<long>(Find(filled, {0xFF, 0xC3})), {0xFF, 0xFF});
     r = Transform(filled, TransformKind::Rotate90);
-    EXPECT_EQ(r.log.messages.back().first, "ヘッダ($FFC2)を認識できませんでした。");
+    EXPECT_EQ(r.log.messages.back().first, "ヘッダ($FFC3)を認識できませんでした。");
 }
 
 TEST(MarkerWalk, FillBytesBeforeAMarkerAreSkipped) {
@@ -135,12 +135,13 @@ TEST(MarkerWalk, FillBytesBeforeAMarkerAreSkipped) {
     }
 }
 
-TEST(MarkerWalk, FourComponentsAreRefused) {
-    std::vector<MiniComponent> cmyk = {{1, 1, 1, 0, 0, 0}, {2, 1, 1, 0, 0, 0}, {3, 1, 1, 0, 0, 0}, {4, 1, 1, 0, 0, 0}};
-    Result r = Transform(BuildJpeg(8, 8, cmyk, {}), TransformKind::Rotate90);
+TEST(MarkerWalk, MoreThanFourComponentsAreRefused) {
+    std::vector<MiniComponent> five;
+    for (int id = 1; id <= 5; ++id) five.push_back({id, 1, 1, 0, 0, 0});
+    Result r = Transform(BuildJpeg(8, 8, five, {}), TransformKind::Rotate90);
     EXPECT_FALSE(r.checked);
     ASSERT_EQ(r.log.messages.size(), 1u);
-    EXPECT_EQ(r.log.messages[0].first, msg::kNotYCbCr);
+    EXPECT_EQ(r.log.messages[0].first, msg::kTooManyComponents);
 }
 
 TEST(MarkerWalk, OtherSegmentsAndTrailingBytesPassUnchanged) {

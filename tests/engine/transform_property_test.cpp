@@ -476,11 +476,13 @@ TEST(TransformSpecialFrames, GrayscaleWithSamplingFactorsIsExactOrRefused) {
     }
 }
 
-TEST(TransformSpecialFrames, ProgressiveIsRefusedAtItsFrameMarker) {
-    FixtureSpec spec;
-    spec.progressive = true;
-    const std::vector<uint8_t> input = MakeJpeg(spec);
-    ExpectRefusedAtMarker(input, "FFC2");
+TEST(TransformSpecialFrames, LosslessIsRefusedAtItsFrameMarker) {
+    std::vector<uint8_t> input = MakeJpeg(FixtureSpec{});
+    const uint8_t frameMarker[] = {0xFF, 0xC0};
+    const auto sof = std::search(input.begin(), input.end(), std::begin(frameMarker), std::end(frameMarker));
+    ASSERT_NE(sof, input.end());
+    sof[1] = 0xC3;
+    ExpectRefusedAtMarker(input, "FFC3");
 }
 
 // Pictures of thousands of MCUs may be encoded in parts; restart intervals that do not

@@ -36,7 +36,7 @@ struct Shape {
 
 std::vector<uint8_t> MakeTexture(const FixtureSpec& spec) {
     SplitMix rng(spec.seed * 0x100000001B3ull + 7);
-    const int w = spec.width, h = spec.height, channels = spec.components == 1 ? 1 : 3;
+    const int w = spec.width, h = spec.height, channels = spec.components;
     int base[3], slopeX[3], slopeY[3];
     for (int c = 0; c < 3; ++c) {
         base[c] = rng.Uniform(40, 200);
@@ -80,6 +80,8 @@ std::vector<uint8_t> MakeTexture(const FixtureSpec& spec) {
             } else {
                 for (int c = 0; c < 3; ++c)
                     out[c] = static_cast<uint8_t>(std::clamp(rgb[c] + ripple + rng.Uniform(-noise, noise), 0, 255));
+                // CMYK: a black plate of its own, darker where the colours are.
+                if (channels == 4) out[3] = static_cast<uint8_t>(255 - std::max({out[0], out[1], out[2]}));
             }
         }
     }
@@ -89,8 +91,8 @@ std::vector<uint8_t> MakeTexture(const FixtureSpec& spec) {
 void ConfigureCompressor(jpeg_compress_struct& info, const FixtureSpec& spec) {
     info.image_width = static_cast<JDIMENSION>(spec.width);
     info.image_height = static_cast<JDIMENSION>(spec.height);
-    info.input_components = spec.components == 1 ? 1 : 3;
-    info.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    info.input_components = spec.components;
+    info.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : spec.components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&info);
     // Without a colour transform, libjpeg names the components 'R', 'G', 'B' (82, 71, 66).
     if (spec.rgbIds) jpeg_set_colorspace(&info, JCS_RGB);
@@ -104,6 +106,7 @@ void ConfigureCompressor(jpeg_compress_struct& info, const FixtureSpec& spec) {
     info.restart_interval = static_cast<unsigned int>(spec.restartInterval);
     info.optimize_coding = spec.optimizeHuffman ? TRUE : FALSE;
     if (spec.progressive) jpeg_simple_progression(&info);
+    info.arith_code = spec.arithmetic ? TRUE : FALSE;
 }
 
 // Compressed bytes go straight into a vector, which stays valid whatever happens mid-way.
@@ -174,7 +177,7 @@ bool Compress(CompressSession& session, const FixtureSpec& spec, const std::vect
 }  // namespace
 
 std::vector<uint8_t> MakeJpeg(const FixtureSpec& spec) {
-    if (spec.width <= 0 || spec.height <= 0 || (spec.components != 1 && spec.components != 3)) {
+    if (spec.width <= 0 || spec.height <= 0 || (spec.components != 1 && spec.components != 3 && spec.components != 4)) {
         ADD_FAILURE() << "MakeJpeg: unsupported spec " << spec.width << "x" << spec.height << ", "
                       << spec.components << " components";
         return {};

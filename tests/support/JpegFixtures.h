@@ -16,11 +16,12 @@ namespace pivotta::test {
 
 struct FixtureSpec {
     int width = 64, height = 48;
-    int components = 3;        // 1 (grayscale) or 3 (YCbCr)
+    int components = 3;        // 1 (grayscale), 3 (YCbCr) or 4 (CMYK, with an Adobe segment)
     int hSamp = 2, vSamp = 2;  // luminance sampling factors; chroma 1x1
     int restartInterval = 0;   // in MCUs; 0 = none
     bool optimizeHuffman = false;
     bool progressive = false;
+    bool arithmetic = false;   // arithmetic coding (libjpeg's default conditioning)
     bool rgbIds = false;       // JCS_RGB components with identifiers 82, 71, 66
     int quality = 85;
     uint32_t seed = 1;         // photo-like texture: gradients, edges, noise

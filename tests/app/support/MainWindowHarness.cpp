@@ -78,11 +78,6 @@ std::vector<uint8_t> TestJpeg(int width, int height, uint32_t seed)
     return MakeFixture(width, height, seed, false, false);
 }
 
-std::vector<uint8_t> ProgressiveJpeg(int width, int height)
-{
-    return MakeFixture(width, height, 1, true, false);
-}
-
 std::vector<uint8_t> OptimizedJpeg(int width, int height)
 {
     return MakeFixture(width, height, 1, false, true);

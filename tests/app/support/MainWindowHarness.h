@@ -61,7 +61,6 @@ inline QAction* Action(QObject& window, const char* name)
 
 // A baseline photo-like JPEG (4:2:0) of the given size.
 std::vector<uint8_t> TestJpeg(int width, int height, uint32_t seed = 1);
-std::vector<uint8_t> ProgressiveJpeg(int width, int height);
 std::vector<uint8_t> OptimizedJpeg(int width, int height);
 // Headers intact, entropy-coded data cut after a few bytes and closed with EOI: the check
 // accepts it, a transform fails.
