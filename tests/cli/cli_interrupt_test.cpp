@@ -136,6 +136,11 @@ TEST(CliInterruptTest, ASignalWhileWritingLeavesNoTemporaryAndKeepsTheTarget) {
             std::printf("skipped: %s needs root and mount namespaces\n", way.name);
             continue;
         }
+        // The build may sit in a folder that nobody may enter (mktemp -d makes it 0700).
+        if (RunCli(RunIn(way, {"--version"})).exitCode != 0) {
+            std::printf("skipped: %s cannot run the tool from its folder\n", way.name);
+            continue;
+        }
         for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
             SCOPED_TRACE(std::string(way.name) + ", " + strsignal(signal));
             // The signal may come too late, once the result is in place: then try again.
