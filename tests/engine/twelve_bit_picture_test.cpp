@@ -77,10 +77,12 @@ std::vector<ScanLayout> MakeScript(const SplitJpeg& f, Script script, int restar
 // Quantization values up to 1000 in zig-zag order: 16-bit tables, as 12-bit files need.
 uint16_t QuantValue(int table, int k) { return static_cast<uint16_t>(1 + (k * 37 + table * 11) % 1000); }
 
+uint8_t Byte(int value) { return static_cast<uint8_t>(value); }
+
 void Append(Bytes& out, uint16_t marker, const Bytes& body) {
     const size_t length = body.size() + 2;
-    out.insert(out.end(), {static_cast<uint8_t>(marker >> 8), static_cast<uint8_t>(marker),
-                           static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
+    out.insert(out.end(), {Byte(marker >> 8), Byte(marker),
+                           Byte(length >> 8), Byte(length)});
     out.insert(out.end(), body.begin(), body.end());
 }
 
@@ -97,15 +99,14 @@ Bytes BuildFile(const Case& c, const SplitJpeg& f, const std::vector<ScanLayout>
     const bool arithmetic = c.frameMarker >= 0xFFC9;
     Bytes out = {0xFF, 0xD8};
     for (int t = 0; t < 2; ++t) {
-        Bytes dqt = {static_cast<uint8_t>(0x10 | t)};
-        for (int k = 0; k < 64; ++k) dqt.insert(dqt.end(), {static_cast<uint8_t>(QuantValue(t, k) >> 8), static_cast<uint8_t>(QuantValue(t, k))});
+        Bytes dqt = {Byte(0x10 | t)};
+        for (int k = 0; k < 64; ++k) dqt.insert(dqt.end(), {Byte(QuantValue(t, k) >> 8), Byte(QuantValue(t, k))});
         Append(out, 0xFFDB, dqt);
     }
-    Bytes sof = {12, static_cast<uint8_t>(f.height >> 8), static_cast<uint8_t>(f.height), static_cast<uint8_t>(f.width >> 8),
-                 static_cast<uint8_t>(f.width), static_cast<uint8_t>(f.components.size())};
+    Bytes sof = {12, Byte(f.height >> 8), Byte(f.height), Byte(f.width >> 8), Byte(f.width),
+                 Byte(static_cast<int>(f.components.size()))};
     for (size_t i = 0; i < f.components.size(); ++i)
-        sof.insert(sof.end(), {static_cast<uint8_t>(f.components[i].id), static_cast<uint8_t>(f.components[i].h << 4 | f.components[i].v),
-                               static_cast<uint8_t>(i == 0 ? 0 : 1)});
+        sof.insert(sof.end(), {Byte(f.components[i].id), Byte(f.components[i].h << 4 | f.components[i].v), Byte(i != 0)});
     Append(out, static_cast<uint16_t>(c.frameMarker), sof);
 
     const UniversalTable universal;
@@ -114,7 +115,8 @@ Bytes BuildFile(const Case& c, const SplitJpeg& f, const std::vector<ScanLayout>
     const HuffmanEncodeTables encoders{{&encode, &encode, &encode, &encode}, {&encode, &encode, &encode, &encode}};
     const ArithmeticConditioning conditioning = Conditioning();
     if (arithmetic) {
-        Append(out, 0xFFCC, {0x00, static_cast<uint8_t>(conditioning.dcU[0] << 4 | conditioning.dcL[0]), 0x10, conditioning.acKx[0]});
+        const uint8_t dc = Byte(conditioning.dcU[0] << 4 | conditioning.dcL[0]);
+        Append(out, 0xFFCC, {0x00, dc, 0x10, conditioning.acKx[0]});
     } else {
         Bytes dht;
         for (uint8_t tc : {0x00, 0x10}) {
@@ -124,11 +126,12 @@ Bytes BuildFile(const Case& c, const SplitJpeg& f, const std::vector<ScanLayout>
         }
         Append(out, 0xFFC4, dht);
     }
-    if (c.restart > 0) Append(out, 0xFFDD, {0, static_cast<uint8_t>(c.restart)});
+    if (c.restart > 0) Append(out, 0xFFDD, {0, Byte(c.restart)});
     for (const ScanLayout& scan : script) {
-        Bytes sos = {static_cast<uint8_t>(scan.componentCount)};
-        for (int i = 0; i < scan.componentCount; ++i) sos.insert(sos.end(), {static_cast<uint8_t>(f.components[scan.components[i].plane].id), 0});
-        sos.insert(sos.end(), {static_cast<uint8_t>(scan.Ss), static_cast<uint8_t>(scan.Se), static_cast<uint8_t>(scan.Ah << 4 | scan.Al)});
+        Bytes sos = {Byte(scan.componentCount)};
+        for (int i = 0; i < scan.componentCount; ++i)
+            sos.insert(sos.end(), {Byte(f.components[scan.components[i].plane].id), 0});
+        sos.insert(sos.end(), {Byte(scan.Ss), Byte(scan.Se), Byte(scan.Ah << 4 | scan.Al)});
         Append(out, 0xFFDA, sos);
         Bytes data;
         const ScanResult coded = arithmetic ? EncodeArithmeticScan(scan, conditioning, planes.View(), data)
@@ -142,7 +145,8 @@ Bytes BuildFile(const Case& c, const SplitJpeg& f, const std::vector<ScanLayout>
 
 int FrameMarker(const SplitJpeg& split) {
     for (const auto& seg : split.segments)
-        if (seg.marker >= 0xFFC0 && seg.marker <= 0xFFCF && seg.marker != 0xFFC4 && seg.marker != 0xFFC8 && seg.marker != 0xFFCC)
+        if (seg.marker >= 0xFFC0 && seg.marker <= 0xFFCF && seg.marker != 0xFFC4 && seg.marker != 0xFFC8 &&
+            seg.marker != 0xFFCC)
             return seg.marker;
     return 0;
 }
@@ -161,6 +165,7 @@ std::vector<std::array<uint16_t, 64>> ComponentQuant(const Bytes& file, const Sp
                     tables[tq][natural[k]] = static_cast<uint16_t>(pq ? file[at] << 8 | file[at + 1] : file[at]);
             }
         } else if (seg.marker == FrameMarker(split)) {
+            // Tq of component i: after the frame's marker, length, P, Y, X, Nf and i entries.
             for (size_t i = 0; i < split.components.size(); ++i) out.push_back(tables[file[seg.begin + 12 + 3 * i] & 3]);
         }
     }
