@@ -14,9 +14,9 @@ for tool in Xvfb xdotool import convert cjpeg; do
 done
 [ -x "$program" ] || { echo "desktop-session: no desktop program at $program, its walk is skipped."; exit 0; }
 fail() { echo "desktop-session: $*" >&2; exit 1; }
-rm -rf "$out"
 mkdir -p "$out"
 out=$(realpath "$out")
+rm -rf "$out/config" "$out/display" "$out"/[0-9][0-9]-*.png
 
 # A display and a settings folder of the session's own: a first run, every default applies.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$out/display" 2> /dev/null &
@@ -33,10 +33,17 @@ cjpeg -quality 90 -progressive "$out/rose.ppm" > "$out/progressive.jpg"
 cjpeg -quality 90 -arithmetic "$out/rose.ppm" > "$out/arithmetic.jpg"
 convert "$out/rose.ppm" -quality 90 -colorspace CMYK "$out/cmyk.jpg"
 
-shot=0
+shot=0 last_shot=""
 screenshot() {
   shot=$((shot + 1))
-  import -window root "$out/$(printf '%02d' $shot)-$1.png"
+  last_shot=$out/$(printf '%02d' $shot)-$1.png
+  import -window root "$last_shot"
+}
+# The rose's petals on the last screenshot: thousands of red pixels where the picture is shown.
+shows_picture() {
+  local red
+  red=$(convert "$last_shot" -fuzz 25% -fill black +opaque red -fill white -opaque red -format '%[fx:round(mean*w*h)]' info:)
+  [ "$red" -ge 2000 ] || fail "$(basename "$last_shot") shows no picture ($red red pixels)"
 }
 find_window() {
   local id=""
@@ -88,10 +95,12 @@ walk() {
     sleep 0.5
   done
   screenshot "$name-opened"
+  shows_picture
   send_keys "$main" alt+o 2
   sleep 1
   [ -z "$(xdotool search --onlyvisible --name "$dialog_title" 2> /dev/null)" ] || { screenshot "$name-turn-error"; fail "turning $name.jpg raised a message"; }
   screenshot "$name-turned"
+  shows_picture
   send_keys "$main" ctrl+s
   local question
   question=$(find_window '^警告$')
