@@ -12,6 +12,7 @@
 #include "HuffmanTables.h"
 #include "JpegFixtures.h"
 #include "ScanSplitter.h"
+#include "TwelveBitScans.h"
 
 namespace pivotta::test {
 namespace {
@@ -195,76 +196,12 @@ TEST(ScanCodecLimits, DamagedScansFailWithTheirOwnError) {
 // ---- 12-bit precision: no library at hand writes it, so the codecs meet a literal decoder
 // of the tests' own and their own round trip.
 
-// Every symbol, so that any 12-bit category can be coded: 255 codes of 8 bits and one of 9.
-struct UniversalTable {
-    std::array<uint8_t, 16> counts{0, 0, 0, 0, 0, 0, 0, 255, 1};
-    std::array<uint8_t, 256> symbols{};
-    UniversalTable() {
-        for (int i = 0; i < 256; ++i) symbols[i] = static_cast<uint8_t>(i);
-    }
-};
-
-// Sparse coefficients over the whole 12-bit range: DC up to +-16383, AC up to +-16383 (the
-// categories up to 15 and 14 that 12-bit data needs, T.81 F.1.2).
-Planes RandomTwelveBitPlanes(const SplitJpeg& frame, uint32_t seed) {
-    Planes planes(frame);
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> wide(-16383, 16383), small(-3, 3), pick(0, 99);
-    for (auto& plane : planes.blocks) {
-        for (CoefBlock& block : plane) {
-            block[0] = static_cast<int16_t>(pick(rng) < 30 ? wide(rng) : small(rng) * 100);
-            for (int k = 1; k < 64; ++k) {
-                const int p = pick(rng);
-                block[k] = static_cast<int16_t>(p < 3 ? wide(rng) : p < 25 ? small(rng) : 0);
-            }
-        }
-    }
-    return planes;
-}
-
-SplitJpeg TwelveBitFrame(int w, int h, bool progressive, std::vector<SplitJpeg::Component> components) {
-    SplitJpeg frame;
-    frame.width = w;
-    frame.height = h;
-    frame.precision = 12;
-    frame.progressive = progressive;
-    frame.components = std::move(components);
-    for (const auto& c : frame.components) {
-        frame.maxH = std::max(frame.maxH, c.h);
-        frame.maxV = std::max(frame.maxV, c.v);
-    }
-    frame.mcuCols = (w + 8 * frame.maxH - 1) / (8 * frame.maxH);
-    frame.mcuRows = (h + 8 * frame.maxV - 1) / (8 * frame.maxV);
-    return frame;
-}
-
-ScanLayout Layout(const SplitJpeg& frame, std::vector<int> comps, int Ss, int Se, int Ah, int Al, int restart) {
-    ScanLayout s;
-    s.componentCount = static_cast<int>(comps.size());
-    for (size_t i = 0; i < comps.size(); ++i) {
-        const auto& c = frame.components[comps[i]];
-        ScanComponent& sc = s.components[i];
-        sc.plane = comps[i];
-        sc.h = c.h;
-        sc.v = c.v;
-        sc.blocksWide = ((frame.width * c.h + frame.maxH - 1) / frame.maxH + 7) / 8;
-        sc.blocksHigh = ((frame.height * c.v + frame.maxV - 1) / frame.maxV + 7) / 8;
-    }
-    s.mcuCols = frame.mcuCols;
-    s.mcuRows = frame.mcuRows;
-    s.progressive = frame.progressive;
-    s.precision = 12;
-    s.Ss = Ss, s.Se = Se, s.Ah = Ah, s.Al = Al;
-    s.restartInterval = restart;
-    return s;
-}
-
 // The blocks a script codes, the rest zero: non-interleaved scans leave the padding out.
 void ZeroUncoded(Planes& planes, const SplitJpeg& frame) {
     if (frame.components.size() == 1) return;
     // Every script below has an interleaved DC scan but codes AC per component.
     for (size_t c = 0; c < frame.components.size(); ++c) {
-        const ScanLayout own = Layout(frame, {static_cast<int>(c)}, 1, 63, 0, 0, 0);
+        const ScanLayout own = TwelveBitLayout(frame, {static_cast<int>(c)}, 1, 63, 0, 0, 0);
         const CoefficientPlane& plane = planes.views[c];
         for (size_t y = 0; y < planes.blocks[c].size() / plane.stride; ++y)
             for (size_t x = 0; x < plane.stride; ++x)
@@ -289,15 +226,15 @@ TEST_P(TwelveBitTest, EveryScanRoundTrips) {
     Planes original = RandomTwelveBitPlanes(frame, 12);
     std::vector<ScanLayout> script;
     if (param.progressive) {
-        script = {Layout(frame, {0, 1, 2}, 0, 0, 0, 2, param.restart), Layout(frame, {0}, 1, 8, 0, 3, param.restart),
-                  Layout(frame, {0}, 9, 63, 0, 1, param.restart),     Layout(frame, {1}, 1, 63, 0, 0, param.restart),
-                  Layout(frame, {2}, 1, 63, 0, 0, param.restart),     Layout(frame, {0, 1, 2}, 0, 0, 2, 1, param.restart),
-                  Layout(frame, {0, 1, 2}, 0, 0, 1, 0, param.restart), Layout(frame, {0}, 1, 8, 3, 2, param.restart),
-                  Layout(frame, {0}, 1, 8, 2, 1, param.restart),      Layout(frame, {0}, 1, 8, 1, 0, param.restart),
-                  Layout(frame, {0}, 9, 63, 1, 0, param.restart)};
+        script = {TwelveBitLayout(frame, {0, 1, 2}, 0, 0, 0, 2, param.restart), TwelveBitLayout(frame, {0}, 1, 8, 0, 3, param.restart),
+                  TwelveBitLayout(frame, {0}, 9, 63, 0, 1, param.restart),     TwelveBitLayout(frame, {1}, 1, 63, 0, 0, param.restart),
+                  TwelveBitLayout(frame, {2}, 1, 63, 0, 0, param.restart),     TwelveBitLayout(frame, {0, 1, 2}, 0, 0, 2, 1, param.restart),
+                  TwelveBitLayout(frame, {0, 1, 2}, 0, 0, 1, 0, param.restart), TwelveBitLayout(frame, {0}, 1, 8, 3, 2, param.restart),
+                  TwelveBitLayout(frame, {0}, 1, 8, 2, 1, param.restart),      TwelveBitLayout(frame, {0}, 1, 8, 1, 0, param.restart),
+                  TwelveBitLayout(frame, {0}, 9, 63, 1, 0, param.restart)};
         ZeroUncoded(original, frame);
     } else {
-        script = {Layout(frame, {0, 1, 2}, 0, 63, 0, 0, param.restart)};
+        script = {TwelveBitLayout(frame, {0, 1, 2}, 0, 63, 0, 0, param.restart)};
     }
     const UniversalTable universal;
     HuffmanEncodeTable encode;
@@ -399,7 +336,7 @@ TEST(TwelveBit, HuffmanScanReadsAsTheLiteralDecoderOfT81ReadsIt) {
     const UniversalTable universal;
     HuffmanEncodeTable encode;
     ASSERT_TRUE(BuildHuffmanEncodeTable(universal.counts, universal.symbols, encode));
-    const ScanLayout scan = Layout(frame, {0}, 0, 63, 0, 0, 0);
+    const ScanLayout scan = TwelveBitLayout(frame, {0}, 0, 63, 0, 0, 0);
     Bytes data;
     ASSERT_TRUE(EncodeHuffmanScan(scan, {{&encode}, {&encode}}, original.View(), data).ok());
     LiteralDecoder literal(data, universal);

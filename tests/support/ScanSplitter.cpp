@@ -224,8 +224,6 @@ std::vector<uint8_t> ReplaceScanData(const std::vector<uint8_t>& jpeg, const Spl
     return out;
 }
 
-namespace {
-
 // Natural (row-major) index of each zig-zag position: the anti-diagonals of T.81 Figure A.6,
 // alternately walked up and down.
 std::array<int, 64> NaturalOfZigZag() {
@@ -239,8 +237,6 @@ std::array<int, 64> NaturalOfZigZag() {
     }
     return natural;
 }
-
-}  // namespace
 
 JpegCoefs PlanesAsCoefs(const SplitJpeg& split, const Planes& planes, const JpegCoefs& shapeLike) {
     static const std::array<int, 64> natural = NaturalOfZigZag();

@@ -80,6 +80,9 @@ ScanResult EncodeAllScans(const SplitJpeg& split, const Planes& planes, std::vec
 std::vector<uint8_t> ReplaceScanData(const std::vector<uint8_t>& jpeg, const SplitJpeg& split,
                                      const std::vector<std::vector<uint8_t>>& scanData);
 
+// Natural (row-major) index of each zig-zag position.
+std::array<int, 64> NaturalOfZigZag();
+
 // The planes in libjpeg's terms: each component's blocks as ReadCoefficients gives them
 // (own blocks, or the MCU grid for a single interleaved scan), in natural order.
 JpegCoefs PlanesAsCoefs(const SplitJpeg& split, const Planes& planes, const JpegCoefs& shapeLike);
