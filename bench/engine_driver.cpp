@@ -2,8 +2,10 @@
 // with the same engine), without the command-line tool's file handling around it: the
 // smallest program to profile the engine with.
 //
-//   engine_driver (-r 90|180|270 | -m lr|tb | --none) INPUT OUTPUT [REPEAT]
+//   engine_driver [-O | --keep-or-optimize] (-r 90|180|270 | -m lr|tb | --none) INPUT OUTPUT [REPEAT]
 //
+// The desktop program's standard-table rule unless a table policy is given first: -O for
+// optimal tables always, --keep-or-optimize for the command-line tool's default.
 // REPEAT > 1 transforms the same input that many times and prints the mean milliseconds.
 #include <algorithm>
 #include <chrono>
@@ -31,20 +33,26 @@ bool ParseKind(const std::string& flag, const std::string& value, TransformKind&
 
 int main(int argc, char** argv) {
     TransformKind kind = TransformKind::NoRotation;
+    pivotta::HuffmanTablePolicy policy = pivotta::HuffmanTablePolicy::Standard;
     int next = 1;
-    const std::string first = argc > 1 ? argv[1] : "";
+    const std::string leading = argc > 1 ? argv[1] : "";
+    if (leading == "-O" || leading == "--keep-or-optimize") {
+        policy = leading == "-O" ? pivotta::HuffmanTablePolicy::Optimize : pivotta::HuffmanTablePolicy::KeepOrOptimize;
+        next = 2;
+    }
+    const std::string first = argc > next ? argv[next] : "";
     if (first == "--none" || first == "--transpose" || first == "--transverse") {
         if (first == "--transpose") kind = TransformKind::Transpose;
         if (first == "--transverse") kind = TransformKind::Transverse;
-        next = 2;
-    } else if (argc > 2 && ParseKind(argv[1], argv[2], kind)) {
-        next = 3;
+        next += 1;
+    } else if (argc > next + 1 && ParseKind(argv[next], argv[next + 1], kind)) {
+        next += 2;
     } else {
         next = argc;  // fall through to the usage text
     }
     if (argc - next != 2 && argc - next != 3) {
-        std::fprintf(stderr, "usage: engine_driver (-r 90|180|270 | -m lr|tb | --transpose | --transverse | --none) "
-                             "INPUT OUTPUT [REPEAT]\n");
+        std::fprintf(stderr, "usage: engine_driver [-O | --keep-or-optimize] "
+                             "(-r 90|180|270 | -m lr|tb | --transpose | --transverse | --none) INPUT OUTPUT [REPEAT]\n");
         return 2;
     }
     const int repeat = argc - next == 3 ? std::max(1, std::atoi(argv[next + 2])) : 1;
@@ -53,6 +61,7 @@ int main(int argc, char** argv) {
         pivotta::TMemoryStream input, output;
         input.LoadFromFile(argv[next]);
         pivotta::TJpegRotation engine;
+        engine.TablePolicy = policy;
         engine.OnMessage = [](const std::string& text, int level) {
             std::fprintf(stderr, "%s: %s\n", level >= 2 ? "error" : "warning", text.c_str());
         };
