@@ -18,8 +18,9 @@ mkdir -p "$out"
 out=$(realpath "$out")
 rm -rf "$out/config" "$out/display" "$out"/[0-9][0-9]-*.png
 
-# A display and a settings folder of the session's own: a first run, every default applies.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$out/display" 2> /dev/null &
+# A display and a settings folder of the session's own: a first run, every default applies. The
+# display is not reset between programs: one started while it resets could not connect.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3> "$out/display" 2> /dev/null &
 xvfb=$!
 session=""
 trap 'kill $session $xvfb 2> /dev/null || true' EXIT

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "BlockTransforms.h"
-#include "ExternalTools.h"
 #include "JpegFixtures.h"
 #include "JpegRotation.h"
 #include "Messages.h"
@@ -421,36 +420,6 @@ TEST(Encoding, CodesAreWrittenAsTheStandardSays) {
     const Bytes scan = expected.Finish();
     const size_t start = Find(r.output, {0xFF, 0xDA}) + 10;
     EXPECT_EQ(Bytes(r.output.begin() + static_cast<long>(start), r.output.end() - 2), scan);
-}
-
-// The entropy-coded data with its restart markers: from the end of the scan header to EOI.
-Bytes ScanData(const Bytes& jpeg) {
-    const size_t start = ScanDataStart(jpeg);
-    size_t end = jpeg.size() - 2;
-    while (end > start && !(jpeg[end] == 0xFF && jpeg[end + 1] == 0xD9)) --end;
-    return Bytes(jpeg.begin() + static_cast<long>(start), jpeg.begin() + static_cast<long>(end));
-}
-
-TEST(Encoding, ScansEndLikeJpegtransWithOneBitPadding) {
-    // Pictures of whole MCUs with the standard tables: jpegtran codes the same blocks with the
-    // same codes, so the bytes differ nowhere unless the padding before a marker does.
-    const std::string jpegtran = FindProgram("jpegtran");
-    if (jpegtran.empty()) GTEST_SKIP() << "jpegtran is not installed";
-    const FixtureSpec specs[] = {
-        {.width = 64, .height = 48, .restartInterval = 1, .seed = 3},
-        {.width = 48, .height = 32, .components = 1, .restartInterval = 5, .seed = 5},
-        {.width = 64, .height = 32, .hSamp = 2, .vSamp = 1, .seed = 7},
-    };
-    for (const FixtureSpec& spec : specs) {
-        const Bytes input = MakeJpeg(spec);
-        const std::string restart = spec.restartInterval > 0 ? " -restart " + std::to_string(spec.restartInterval) + "B" : "";
-        for (const TransformKind kind : {TransformKind::Rotate90, TransformKind::Rotate180, TransformKind::MirrorLR}) {
-            SCOPED_TRACE(std::to_string(spec.seed) + " " + TransformName(kind));
-            const Result r = Transform(input, kind);
-            ASSERT_TRUE(r.rotated);
-            EXPECT_EQ(ScanData(r.output), ScanData(RunJpegtran(jpegtran, input, JpegtranTransform(kind) + restart)));
-        }
-    }
 }
 
 TEST(Encoding, RestartMarkersAreNumberedAfresh) {
