@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "BlockTransforms.h"
-#include "JpegFixtures.h"
 #include "JpegRotation.h"
 #include "Messages.h"
 #include "MiniJpeg.h"
