@@ -315,7 +315,7 @@ bool TJpegRotation::TranscodeScans(TranscodeWalk& walk) {
     std::vector<InputScan> scans;
     for (const TranscodeWalk::Scan& scan : walk.scans) scans.push_back(scan.input);
     const ScanThreads threads{ThreadBudget(MaxThreads), StartThread};
-    if (OnProgressMax) OnProgressMax(2);
+    if (OnProgressMax) OnProgressMax(3);  // decoding, encoding, writing: each position below the maximum
     Progress(0);
     stage_ = Stage::Scan;
     const auto fail = [this](const TranscodeResult& result) {

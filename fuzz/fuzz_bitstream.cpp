@@ -208,11 +208,9 @@ public:
     void WriteBits(uint32_t value, int n) {
         for (int i = n - 1; i >= 0; --i) WriteBit(static_cast<int>((value >> i) & 1));
     }
+    // The rest of the byte is padded with 1-bits (T.81 B.1.1.5), stuffed like any other byte.
     void FlushBits() {
-        if (bitPos_ == 7) return;
-        bytes.push_back(cur_);
-        bitPos_ = 7;
-        cur_ = 0;
+        while (bitPos_ != 7) WriteBit(1);
     }
     void WriteByte(uint8_t b) {
         FlushBits();
