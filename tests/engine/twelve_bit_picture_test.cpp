@@ -258,13 +258,8 @@ TEST_P(TwelveBitPictureTest, EveryKindGivesTheModelsCoefficientsInTheInputsCodin
             ASSERT_TRUE(SplitJpegScans(ours, written, &why)) << why;
             EXPECT_EQ(FrameMarker(written), c.frameMarker);
             EXPECT_EQ(written.precision, 12);
-            ASSERT_EQ(written.scans.size(), split.scans.size());
+            ASSERT_EQ(ScanScriptDifference(written, split), "");
             for (size_t i = 0; i < split.scans.size(); ++i) {
-                const ScanLayout &a = written.scans[i].layout, &b = split.scans[i].layout;
-                EXPECT_EQ(std::tie(a.componentCount, a.Ss, a.Se, a.Ah, a.Al, a.restartInterval),
-                          std::tie(b.componentCount, b.Ss, b.Se, b.Ah, b.Al, b.restartInterval))
-                    << "scan " << i;
-                for (int k = 0; k < a.componentCount; ++k) EXPECT_EQ(a.components[k].plane, b.components[k].plane);
                 if (written.arithmetic) {
                     const ArithmeticConditioning &p = written.scans[i].conditioning, &q = split.scans[i].conditioning;
                     EXPECT_EQ(std::tie(p.dcL, p.dcU, p.acKx), std::tie(q.dcL, q.dcU, q.acKx)) << "scan " << i;

@@ -1,6 +1,7 @@
 #include "ScanSplitter.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace pivotta::test {
 namespace {
@@ -262,6 +263,20 @@ JpegCoefs PlanesAsCoefs(const SplitJpeg& split, const Planes& planes, const Jpeg
         out.comps.push_back(comp);
     }
     return out;
+}
+
+std::string ScanScriptDifference(const SplitJpeg& a, const SplitJpeg& b) {
+    if (a.scans.size() != b.scans.size()) {
+        return std::to_string(a.scans.size()) + " scans against " + std::to_string(b.scans.size());
+    }
+    for (size_t i = 0; i < a.scans.size(); ++i) {
+        const ScanLayout &x = a.scans[i].layout, &y = b.scans[i].layout;
+        bool same = std::tie(x.componentCount, x.Ss, x.Se, x.Ah, x.Al, x.restartInterval) ==
+                    std::tie(y.componentCount, y.Ss, y.Se, y.Ah, y.Al, y.restartInterval);
+        for (int k = 0; same && k < x.componentCount; ++k) same = x.components[k].plane == y.components[k].plane;
+        if (!same) return "scan " + std::to_string(i);
+    }
+    return {};
 }
 
 }  // namespace pivotta::test

@@ -50,6 +50,10 @@ struct SplitJpeg {
 // False with a reason when the file is not SOI, segments, scans and EOI as T.81 frames them.
 bool SplitJpegScans(const std::vector<uint8_t>& jpeg, SplitJpeg& out, std::string* why);
 
+// Where two files' scan scripts part (count; then per scan its components, Ss, Se, Ah, Al and
+// restart interval), or empty when they agree.
+std::string ScanScriptDifference(const SplitJpeg& a, const SplitJpeg& b);
+
 // Blocks of each component over the whole MCU grid of the frame, zeroed.
 struct Planes {
     std::vector<std::vector<CoefBlock>> blocks;
