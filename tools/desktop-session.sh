@@ -46,34 +46,8 @@ shows_picture() {
   red=$(convert "$last_shot" -fuzz 25% -fill black +opaque red -fill white -opaque red -format '%[fx:round(mean*w*h)]' info:)
   [ "$red" -ge 2000 ] || fail "$(basename "$last_shot") shows no picture ($red red pixels)"
 }
-find_window() {
-  local id=""
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | tail -1 || true)
-    [ -n "$id" ] && break
-    sleep 0.1
-  done
-  echo "$id"
-}
-# Keys for one window; without a window manager it takes the input focus from us.
-send_keys() {
-  local window=$1
-  shift
-  xdotool windowfocus --sync "$window" 2> /dev/null || true
-  sleep 0.2
-  xdotool key --clearmodifiers "$@"
-}
-# Return for a modal box, again until it has gone: a box may not have its focus at once.
-close_box() {
-  for _ in 1 2 3 4 5; do
-    send_keys "$1" Return
-    for _ in $(seq 10); do
-      xdotool getwindowname "$1" > /dev/null 2>&1 || return 0
-      sleep 0.1
-    done
-  done
-  fail "the box $(xdotool getwindowname "$1" 2> /dev/null) does not close"
-}
+# shellcheck source=x11-walk.sh
+source tools/x11-walk.sh
 dialog_title='^(警告|情報|エラー|JPEGファイル回転プログラム - Pivotta -)$'
 
 walk() {

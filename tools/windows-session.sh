@@ -28,35 +28,8 @@ screenshot() {
   shot=$((shot + 1))
   import -window root "$out/$(printf '%02d' $shot)-$1.png"
 }
-# The newest top-level window whose title matches, waiting up to 30 seconds for it.
-find_window() {
-  local id=""
-  for _ in $(seq 150); do
-    id=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | tail -1 || true)
-    [ -n "$id" ] && break
-    sleep 0.2
-  done
-  echo "$id"
-}
-# Keys for one window; without a window manager it takes the input focus from us.
-send_keys() {
-  local window=$1
-  shift
-  xdotool windowfocus --sync "$window" 2> /dev/null || true
-  sleep 0.3
-  xdotool key --clearmodifiers "$@"
-}
-# Return for a modal box, again until it has gone: a box may not have its focus at once.
-close_box() {
-  for _ in 1 2 3 4 5; do
-    send_keys "$1" Return
-    for _ in $(seq 15); do
-      xdotool getwindowname "$1" > /dev/null 2>&1 || return 0
-      sleep 0.2
-    done
-  done
-  fail "the box $(xdotool getwindowname "$1" 2> /dev/null) does not close"
-}
+# shellcheck source=x11-walk.sh
+source "$here/x11-walk.sh"
 main_title='^JPEGファイル回転プログラム - Pivotta - 回転テスト_写真\.jpg$'
 dialog_title='^(警告|情報|エラー|JPEGファイル回転プログラム - Pivotta -)( - .*)?$'
 
