@@ -15,11 +15,11 @@ bool AssignCodes(std::span<const uint8_t, 16> counts, std::span<const uint8_t> s
     size_t index = 0;
     for (int length = 1; length <= 16; ++length) {
         for (int i = 0; i < counts[length - 1]; ++i, ++index, ++code) {
-            if (seen[symbols[index]]) return false;
+            // Checked before the code is used: an over-full length would index past the tables.
+            if (code + 1 >= (1u << length) || seen[symbols[index]]) return false;
             seen[symbols[index]] = true;
             assign(length, code, index);
         }
-        if (code >= (1u << length)) return false;
         code <<= 1;
     }
     return true;

@@ -290,6 +290,20 @@ TEST_P(ScanTranscoderTest, BaselineAndProgressiveOutputsHoldTheSameCoefficients)
     }
 }
 
+// A table with more codes of a length than the length holds is refused before any code is
+// placed (five 2-bit codes ran past the lookup table).
+TEST(ScanTranscoderLimits, OverFullCodeLengthsAreRefused) {
+    const std::array<std::array<uint8_t, 16>, 3> cases = {{{2}, {0, 3, 3}, {0, 5}}};
+    std::vector<uint8_t> symbols(256);
+    for (size_t i = 0; i < symbols.size(); ++i) symbols[i] = static_cast<uint8_t>(i);
+    for (const auto& counts : cases) {
+        HuffmanDecodeTable decode;
+        HuffmanEncodeTable encode;
+        EXPECT_FALSE(BuildHuffmanDecodeTable(counts, symbols, decode));
+        EXPECT_FALSE(BuildHuffmanEncodeTable(counts, symbols, encode));
+    }
+}
+
 // A 65535 x 65535 progressive header with a few bytes of scan data fails at once, before
 // memory for four billion pixels is taken.
 TEST(ScanTranscoderLimits, AHugeHeaderWithFewBytesFailsBeforeTakingMemory) {
